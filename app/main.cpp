@@ -1,0 +1,2 @@
+// Program entry: filled in with the form.
+int main() { return 0; }
