@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// Message boxes and file dialogs behind one interface, so that tests answer
+// them without a person. The default shows real modal Qt dialogs.
+
+struct TFileDialogRequest {
+    QString Title;
+    QString Filter;       // "Text files (*.txt)|*.txt|All files (*.*)|*.*"
+    QString DefaultExt;   // without the dot
+    QString InitialDir;
+    QString FileName;     // initial name; on success the chosen path
+};
+
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+    // An information box with an OK button (ShowMessage).
+    virtual void ShowMessage(const QString& text) = 0;
+    // The box the application shows for an exception nobody handled.
+    virtual void ShowError(const QString& text) = 0;
+    // True with request.FileName set when the user chose a file.
+    virtual bool ExecuteOpen(TFileDialogRequest& request) = 0;
+    virtual bool ExecuteSave(TFileDialogRequest& request) = 0;
+};
+
+// The dialogs in use; never null.
+IDialogs& Dialogs();
+// Replaces the dialogs (tests); null restores the real ones. The caller
+// keeps ownership.
+void SetDialogs(IDialogs* dialogs);
+
+inline void ShowMessage(const QString& text) { Dialogs().ShowMessage(text); }
