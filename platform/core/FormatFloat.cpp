@@ -27,8 +27,8 @@ TDecimal ShortestDecimal(double value) {
     d.Negative = std::signbit(value);
     if (value == 0) return d;
     char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                      std::chars_format::scientific);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t e = text.find('e');
     for (std::size_t i = 0; i < e; ++i)
@@ -93,7 +93,9 @@ QChar DecimalSeparator() {
     return point.isEmpty() ? QLatin1Char('.') : point.at(0);
 }
 
-void SetDecimalSeparatorForTesting(QChar separator) { GSeparatorOverride.store(separator.unicode()); }
+void SetDecimalSeparatorForTesting(QChar separator) {
+    GSeparatorOverride.store(separator.unicode());
+}
 
 QString FormatFloat(const QString& picture, double value, QChar separator) {
     if (!std::isfinite(value)) return NotFiniteText(value);

@@ -13,8 +13,12 @@ namespace {
 
 constexpr qsizetype MaxParseLength = 62;
 
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
 // Converts an ASCII text that already has '.' as its decimal point. The
 // grammar is checked here because from_chars alone would also take "inf",
@@ -41,7 +45,8 @@ bool ConvertAscii(const char* begin, const char* end, double& value) {
     }
     if (p != end) return false;
     double result = 0;
-    const auto [last, error] = std::from_chars(numberStart, end, result, std::chars_format::general);
+    const auto [last, error] =
+        std::from_chars(numberStart, end, result, std::chars_format::general);
     if (error != std::errc() || last != end || !std::isfinite(result)) return false;
     value = result;
     return true;
@@ -58,7 +63,9 @@ bool CopyAscii(const QString& text, char* buffer) {
     return true;
 }
 
-bool IsBlankOrTab(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool IsBlankOrTab(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
 
 bool IsAsciiLetter(QChar c) {
     return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||

@@ -81,7 +81,8 @@ const PictureCase PictureCases[] = {
 TEST(FormatFloat, PicturesUnderBothSeparators) {
     for (const QChar separator : {QLatin1Char('.'), QLatin1Char(',')}) {
         for (const PictureCase& c : PictureCases) {
-            const QString expected = QString::fromLatin1(c.Expected).replace(QLatin1Char('.'), separator);
+            const QString expected =
+                QString::fromLatin1(c.Expected).replace(QLatin1Char('.'), separator);
             EXPECT_EQ(FormatFloat(QString::fromLatin1(c.Picture), c.Value, separator), expected)
                 << c.Picture << " " << c.Value << " separator " << QString(separator).toStdString();
             SeparatorGuard guard(separator);

@@ -29,18 +29,10 @@ TEST(ParseDotDouble, AcceptsOneNumberWithEitherSeparator) {
         double Expected;
     };
     const Case cases[] = {
-        {"812,5", 812.5},
-        {"812.5", 812.5},
-        {"-3.25", -3.25},
-        {"+2", 2},
-        {".5", 0.5},
-        {"12.", 12},
-        {"-,5", -0.5},
-        {"0", 0},
-        {"1e3", 1000},
-        {"2,5E-2", 0.025},
-        {" 812.3 ", 812.3},
-        {QString(61, '0') + "7", 7},  // 62 characters
+        {"812,5", 812.5},  {"812.5", 812.5},   {"-3.25", -3.25},
+        {"+2", 2},         {".5", 0.5},        {"12.", 12},
+        {"-,5", -0.5},     {"0", 0},           {"1e3", 1000},
+        {"2,5E-2", 0.025}, {" 812.3 ", 812.3}, {QString(61, '0') + "7", 7},  // 62 characters
     };
     for (const Case& c : cases) {
         double value = -1;
@@ -153,15 +145,9 @@ TEST(ParseNumberUnit, SplitsNumberAndUnit) {
         const char* Unit;
     };
     const Case cases[] = {
-        {"16 MHz", 16, "mhz"},
-        {"16mhz", 16, "mhz"},
-        {"16 M Hz", 16, "mhz"},
-        {"1,5kHz", 1.5, "khz"},
-        {" 50 m m ", 50, "mm"},
-        {"2.5 cm", 2.5, "cm"},
-        {"0.25", 0.25, ""},
-        {"1e6", 1, "e6"},
-        {"-16 MHz", -16, "mhz"},
+        {"16 MHz", 16, "mhz"},  {"16mhz", 16, "mhz"},   {"16 M Hz", 16, "mhz"},
+        {"1,5kHz", 1.5, "khz"}, {" 50 m m ", 50, "mm"}, {"2.5 cm", 2.5, "cm"},
+        {"0.25", 0.25, ""},     {"1e6", 1, "e6"},       {"-16 MHz", -16, "mhz"},
         {"5\tin", 5, "in"},
     };
     for (const Case& c : cases) {
@@ -242,9 +228,9 @@ TEST(ValidDisplayFormat, AcceptsZeroFirstPicturesOfUpToSixCharacters) {
         const char* Expected;
     };
     const Case cases[] = {
-        {"0", "0"},     {"000", "000"},     {"0#####", "0#####"}, {" 00 ", "00"},
-        {"#0", "0##"},  {"0000000", "0##"}, {"0.0", "0##"},       {"0a", "0##"},
-        {"", "0##"},    {"  ", "0##"},      {"0 0", "0##"},
+        {"0", "0"},    {"000", "000"},     {"0#####", "0#####"}, {" 00 ", "00"},
+        {"#0", "0##"}, {"0000000", "0##"}, {"0.0", "0##"},       {"0a", "0##"},
+        {"", "0##"},   {"  ", "0##"},      {"0 0", "0##"},
     };
     for (const Case& c : cases) EXPECT_EQ(ValidDisplayFormat(c.Text), c.Expected) << c.Text;
 }
