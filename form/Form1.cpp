@@ -1,0 +1,143 @@
+// Construction, message map, window timers, closing and destruction of the
+// main form.
+#include "form/Form1.h"
+
+#include "app/Style.h"
+#include "links/SerialLink.h"
+#include "platform/core/FormatFloat.h"
+#include "platform/core/IniFile.h"
+#include "storage/core/Settings.h"
+
+TForm1* Form1 = nullptr;
+
+TForm1::TForm1(TComponent* owner) : TForm(owner) {
+    LoadResource();
+}
+
+TForm1::~TForm1() {
+    // The read thread must never outlive the form, whatever path led here
+    // (a destroyed form without FormClose, or a close that failed early).
+    StopReadThread();
+#if TARVEX_BLE
+    delete FConnTimeout;
+    FConnTimeout = nullptr;
+    delete FKeepAlive;
+    FKeepAlive = nullptr;
+#endif
+    delete FLabel2BaseFont;
+    FLabel2BaseFont = nullptr;
+    delete FLabel15BaseFont;
+    FLabel15BaseFont = nullptr;
+}
+
+void TForm1::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+        case WM_ERASEBKGND:
+            message.Result = 1;
+            return;
+        case WM_SYSCOMMAND:
+            HandleSysCommand(message);
+            return;
+        case WM_TIMER:
+            HandleTimer(message);
+            return;
+        case WM_LINES_RECEIVED:
+            DrainReceivedLines();
+            return;
+        case WM_RUN_ANALYSIS:
+            RunAnalysisCommand(message);
+            return;
+        default:
+            TForm::Dispatch(message);
+    }
+}
+
+void TForm1::HandleTimer(TMessage& message) {
+    switch (message.WParam) {
+        case TIMER_FADE_IN:
+            if (FFadeSteps > 0) {
+                --FFadeSteps;
+                SetAlphaBlendValue(FFadeSteps == 0 ? 255 : 80);
+                if (FFadeSteps == 0) {
+                    KillTimer(this, TIMER_FADE_IN);
+                    SetAlphaBlend(false);
+                }
+            }
+            return;
+#if TARVEX_BLE
+        case TIMER_BLE_AUTOCONNECT:
+            KillTimer(this, TIMER_BLE_AUTOCONNECT);
+            if (CheckBox3 && CheckBox3->Checked() && BluetoothLE1 &&
+                BluetoothLE1->GetCurrentManager() && !Edit2->Text().trimmed().isEmpty() &&
+                !FConnecting && !FConnected)
+                CONNECTClick(this);
+            return;
+#endif
+        case TIMER_COM_AUTOOPEN:
+            KillTimer(this, TIMER_COM_AUTOOPEN);
+            AutoOpenComPort();
+            return;
+        default:
+            TForm::Dispatch(message);
+    }
+}
+
+void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+    // Nothing may lay the form out with the base fonts gone: FormResize
+    // checks them, and the resize handler is detached here as well.
+    OnResize = nullptr;
+    delete FLabel2BaseFont;
+    FLabel2BaseFont = nullptr;
+    delete FLabel15BaseFont;
+    FLabel15BaseFont = nullptr;
+
+    // A settings write that fails must not leave the read thread running or
+    // the port open: the links are shut down on every path and the error
+    // is reported afterwards.
+    std::exception_ptr failure;
+    try {
+        SaveStyleIndex(static_cast<unsigned>(ActiveStyleIndex()));
+        TIniFile ini(IniPath());
+        ini.WriteString(QStringLiteral("Settings"), QStringLiteral("Multiplier"), Edit1->Text());
+        ini.WriteString(QStringLiteral("Settings"), QStringLiteral("MultiplierG"),
+                        FloatToStrGeneral(FWeightGrams, 15));
+        ini.WriteString(QStringLiteral("Settings"), QStringLiteral("ComPort"), ComboBox1->Text());
+        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxScroll"),
+                      CheckBoxScroll->Checked());
+        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxAuto"),
+                      CheckBoxAuto->Checked());
+        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxAuto50"),
+                      CheckBoxAuto50->Checked());
+#if TARVEX_BLE
+        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxBTAuto"),
+                      CheckBox3->Checked());
+#endif
+        ini.WriteInteger(QStringLiteral("Settings"), QStringLiteral("MU"),
+                         (CheckBox1->Checked() ? 10 : 0) + (CheckBox2->Checked() ? 1 : 0));
+    } catch (...) {
+        failure = std::current_exception();
+    }
+
+#if TARVEX_BLE
+    if (FConnTimeout) FConnTimeout->SetEnabled(false);
+    if (FKeepAlive) {
+        FKeepAlive->SetEnabled(false);
+        delete FKeepAlive;
+        FKeepAlive = nullptr;
+    }
+    if (FConnTimeout) {
+        FConnTimeout->SetEnabled(false);
+        delete FConnTimeout;
+        FConnTimeout = nullptr;
+    }
+    delete FScanIndex;
+    FScanIndex = nullptr;
+#endif
+    StopReadThread();
+    CloseComPortHandle();
+    KillTimer(this, TIMER_FADE_IN);
+    KillTimer(this, TIMER_COM_AUTOOPEN);
+    KillTimer(this, TIMER_BLE_AUTOCONNECT);
+
+    if (failure) std::rethrow_exception(failure);
+}

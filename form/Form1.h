@@ -1,0 +1,330 @@
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <QString>
+
+#include "platform/ui/Forms.h"
+#include "series/core/Filter.h"
+
+#ifndef TARVEX_BLE
+#define TARVEX_BLE 1
+#endif
+
+class TChart;
+class TChartSeries;
+class TLineSeries;
+class TBarSeries;
+class TChartAxis;
+#if TARVEX_BLE
+class TBluetoothLE;
+class TBluetoothLEDevice;
+class TBluetoothGattCharacteristic;
+class TBluetoothGattService;
+#endif
+
+// Window messages of the main form.
+constexpr UINT WM_LINES_RECEIVED = WM_APP + 101;  // a link queued received lines
+constexpr UINT WM_RUN_ANALYSIS = WM_APP + 102;    // wParam: TAnalysisCommand
+
+// Window timers of the main form.
+constexpr WPARAM TIMER_FADE_IN = 777;
+constexpr WPARAM TIMER_BLE_AUTOCONNECT = 778;
+constexpr WPARAM TIMER_COM_AUTOOPEN = 779;
+
+// Analysis commands and what the shot list shows.
+using TAnalysisCommand = std::int32_t;  // 1 REFRESH, 2 SYM, 3 CMP, 4 dV, 0 none
+using TAnalysisMode = std::int32_t;     // 0 shots, 1 SYM, 2 CMP, 3 dV
+
+// One control's design bounds and font size, re-applied on every resize.
+struct TLayoutRecord {
+    TControl* Control = nullptr;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    int FontSize = 0;
+};
+
+// The program's one window. Its member functions live in the folders of the
+// subsystems that own them (form/, series/, storage/, links/).
+class TForm1 : public TForm {
+public:
+    // Controls of the form resource, in resource order.
+    TLabel* Label1;
+    TComboBox* ComboBox1;
+    TButton* Button1;
+    TButton* ButtonSave;
+    TButton* Button2;
+    TButton* ButtonClear;
+    TMemo* Memo1;
+    TCheckBox* CheckBox2;
+    TCheckBox* CheckBox1;
+    TCheckBox* CheckBoxScroll;
+    TCheckBox* CheckBoxAuto;
+    TCheckBox* CheckBoxAuto50;
+    TLabel* Label2;
+    TLabel* Label15;
+    TLabel* Label16;
+    TLabel* Label17;
+    TLabel* Label18;
+    TGridPanel* GridPanel1;
+    TLabel* Label9;
+    TLabel* Label3;
+    TLabel* Label10;
+    TLabel* Label4;
+    TLabel* Label11;
+    TLabel* Label5;
+    TLabel* Label12;
+    TLabel* Label6;
+    TLabel* Label13;
+    TLabel* Label7;
+    TLabel* Label14;
+    TLabel* Label8;
+    TLabel* Label21;
+    TLabel* Label19;
+    TEdit* Edit1;
+    TSpeedButton* SpeedButton8;
+    TSpeedButton* SppeButton3;
+    TSpeedButton* SpeedButton4;
+    TSpeedButton* SpeedButton3;
+    TSpeedButton* SpeedButton5;
+    TSpeedButton* SpeedButton6;
+    TSpeedButton* SpeedButton7;
+    TSpeedButton* SpeedButton1;
+    TSpeedButton* SpeedButton2;
+    TLabel* Label20;
+    TChart* Chart1;
+    TLineSeries* Series1;
+#if TARVEX_BLE
+    TShape* Shape1;
+    TEdit* Edit2;
+    TButton* CONNECT;
+    TCheckBox* CheckBox3;
+    TMemo* Memo2;
+    TButton* SCAN;
+    TBluetoothLE* BluetoothLE1;
+#else
+    // The serial-only form has no Bluetooth LE row; the auto-connect box
+    // does not exist there.
+    static constexpr TCheckBox* CheckBox3 = nullptr;
+#endif
+    TBalloonHint* BalloonHint1;
+
+    explicit TForm1(TComponent* owner);
+    ~TForm1() override;
+
+    // ---- Form life cycle, message map and timers (form/Form1.cpp)
+    void FormCreate(TObject* Sender);
+    void FormClose(TObject* Sender, TCloseAction& Action);
+    void Dispatch(TMessage& message) override;
+    void HandleTimer(TMessage& message);
+
+    // ---- Layout and resizing (form/Layout.cpp)
+    void RecordControlBounds();
+    void FormResize(TObject* Sender);
+    void HandleSysCommand(TMessage& message);
+    void FitLabelFont(TLabel* label, const QString& text);
+
+    // ---- Chart view (form/ChartView.cpp)
+    void LoadChartResource();
+    void LoadChartSettings();
+    void AddChartPoint(double x, double y, bool hasPrevious, double previous);
+    void UpdateXAxis();
+    void UpdateYAxis(double margin);
+    void UpdateBarWidth(bool repaint);
+    void ResetBarWidth(bool repaint);
+    void CheckBoxScrollClick(TObject* Sender);
+    void CheckBoxAutoClick(TObject* Sender);
+    void CheckBoxAuto50Click(TObject* Sender);
+    void SpeedButton1Click(TObject* Sender);
+    void SpeedButton2Click(TObject* Sender);
+    void SppeButton3Click(TObject* Sender);
+    void SpeedButton4Click(TObject* Sender);
+    void Chart1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+    void Chart1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+    void Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* Series, int ValueIndex,
+                            QString& LabelText);
+    void Chart1BeforeDrawSeries(TObject* Sender);
+
+    // ---- Keyboard, units and hints (form/Keyboard.cpp)
+    void AppMessage(TMsg& Msg, bool& Handled);
+    void FormKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    void AnalysisButtonEnter(TObject* Sender);
+    void AnalysisButtonLeave(TObject* Sender);
+    void CheckBox1Click(TObject* Sender);
+    void Edit1Change(TObject* Sender);
+    void Label16MouseEnter(TObject* Sender);
+    void Label17MouseEnter(TObject* Sender);
+    void Label18MouseEnter(TObject* Sender);
+
+    // ---- Number text (series/DisplayFormat.cpp)
+    void LoadDisplayFormat();
+
+    // ---- Line intake (series/LineIntake.cpp)
+    void ProcessIncomingLine(const QString& line);
+    void LoadCounterSettings();
+
+    // ---- Velocity cache and statistics (series/VelocityCache.cpp)
+    void Memo1Change(TObject* Sender);
+    void StatsReset();
+    void StatsAdd(double value);
+    int CountNumericMemoLines();
+    void RebuildVelocityCache(bool metric);
+    void AppendVelocity(double value);
+    double DisplayVelocity(double metresPerSecond);
+    void RecomputeStatistics();
+
+    // ---- Units, weight, energy, power factor (series/Units.cpp)
+    bool IsCnvMode();
+    void ParseWeightEdit(bool units, bool mix, bool save);
+    void ShowWeight(bool save);
+    void SaveMultiplier();
+    void LoadMultiplier();
+    QString PowerFactorText(double velocity);
+    QString ZeroEnergyText();
+    QString ZeroAverageEnergyText();
+    void UpdateUnitLabels();
+    void ShowLastEnergy();
+    void ShowAverageEnergy();
+    void RefreshEnergyLabels();
+    void TogglePowerFactor();
+    void TogglePowerFactorIpsc();
+    void ScaleStoredValues(double factor);
+
+    // ---- Filter, rebuild, analysis commands
+    void EnsureFilterSection();
+    TFilterConfig LoadFilterConfig();
+    void FilterCommand();
+    void ButtonClearClick(TObject* Sender);
+    void RefreshCommand();
+    void RunAnalysisCommand(TMessage& message);
+    void SpeedButton3Click(TObject* Sender);
+    void SpeedButton5Click(TObject* Sender);
+    void SpeedButton6Click(TObject* Sender);
+    void SpeedButton7Click(TObject* Sender);
+
+    // ---- Settings and files (storage/)
+    void LoadTxtFormat();
+    void ButtonSaveClick(TObject* Sender);
+    void Button2Click(TObject* Sender);
+    void SpeedButton8Click(TObject* Sender);
+
+    // ---- Serial port and received lines (links/)
+    bool OpenComPort(bool showMessages);
+    void CloseComPort();
+    bool SelectComPort(const QString& name);
+    void AutoOpenComPort();
+    void Button1Click(TObject* Sender);
+    void StartReadThread();
+    void StopReadThread();
+    void SerialReadThread();
+    void DrainReceivedLines();
+    void ResetReceive(bool discard, bool purge);
+
+#if TARVEX_BLE
+    // ---- Bluetooth LE link (links/ble/)
+    void SCANClick(TObject* Sender);
+    void CONNECTClick(TObject* Sender);
+    void ConnTimeoutTimer(TObject* Sender);
+    void KeepAliveTimer(TObject* Sender);
+    void LoadBleLast();
+#endif
+
+    // Owned-object state, for tests of the close and destruction path.
+    bool HoldsBaseFonts() const { return FLabel2BaseFont || FLabel15BaseFont; }
+    bool ReadThreadRunning() const { return FReadThreadRunning.load(); }
+
+private:
+    // Tests inspect the state through TForm1Probe (tests/support).
+    friend class TForm1Probe;
+    void LoadResource();
+
+    // ---- Private state, grouped by owner.
+    // Chart settings and series.
+    TChartSeries* FActiveSeries = nullptr;
+    TBarSeries* FBarSeries = nullptr;
+    std::int32_t FChartType = 0;
+    std::int32_t FChartColor = 1;
+    std::int32_t FChartLineWidth = 1;
+    std::int32_t FChartMarkerSize = 5;
+    std::int32_t FChartBarWidth = 35;
+    std::int32_t FAppliedBarWidth = -1;
+    // Fade-in.
+    std::int32_t FFadeSteps = 2;
+    // Proportional layout.
+    TFont* FLabel2BaseFont = nullptr;
+    TFont* FLabel15BaseFont = nullptr;
+    std::vector<TLayoutRecord> FLayout;
+    std::int32_t FDesignClientWidth = 0;
+    std::int32_t FDesignClientHeight = 0;
+    bool FResizing = false;
+    // Save format.
+    bool FTxtFormat = false;
+    // Filter.
+    TFilterConfig FFilter{};
+    // Shot numbering.
+    std::int32_t FNextShotNumber = 0;
+    // Received-line queue.
+    std::unique_ptr<std::thread> FReadThread;
+    std::atomic<bool> FReadThreadRunning{false};
+    std::mutex FReceivedLinesMutex;
+    std::deque<QString> FReceivedLines;
+#if TARVEX_BLE
+    // Bluetooth LE link.
+    TBluetoothLEDevice* FBleDevice = nullptr;
+    TBluetoothGattCharacteristic* FNotifyCharacteristic = nullptr;
+    TBluetoothGattCharacteristic* FWriteCharacteristic = nullptr;
+    QString FBleRxText;
+    TStringList* FScanIndex = nullptr;
+    bool FConnectRequested = false;
+    QString FTargetName;
+    QString FTargetAddress;
+    bool FConnecting = false;
+    bool FSubscribing = false;
+    TTimer* FConnTimeout = nullptr;
+    TTimer* FKeepAlive = nullptr;
+    bool FConnected = false;
+    bool FAutoReconnect = true;
+    QString FIniPath;
+#endif
+    // Unit state of the stored values.
+    bool FLastUnitsMetric = true;
+    bool FLastWeightMix = false;
+    // Weight and velocity cache.
+    bool FUpdatingWeight = false;
+    bool FMemoUpdating = false;
+    bool FVelocityCacheDirty = false;
+    double FWeightGrams = 1.0;
+    std::vector<double> FVelocityCache;
+    // Power-factor display.
+    bool FPowerFactorMode = false;
+    bool FPowerFactorIpsc = false;
+    // Shot-axis window.
+    std::int32_t FZoomSteps = 0;
+    std::int32_t FZoomAnchor = 0;
+    bool FZoomActive = false;
+    // Analysis commands.
+    bool FCommandBusy = false;
+    TAnalysisCommand FRunningCommand = 0;
+    TAnalysisCommand FHoveredCommand = 0;
+    // Automatic saving.
+    std::int32_t FAutoSaveCount = 0;
+    std::vector<QString> FAutoSaveLines;
+    std::vector<QString> FLoadedLines;
+    // Derived display.
+    bool FDerivedValues = false;
+    // Memo lock.
+    std::vector<QString> FMemoSnapshot;
+    bool FMemoLocked = false;
+    std::atomic<bool> FDiscardInput{false};
+    TAnalysisMode FAnalysisMode = 0;
+};
+
+// The one main form, set when the application creates it.
+extern TForm1* Form1;

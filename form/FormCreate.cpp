@@ -1,0 +1,229 @@
+// Start-up of the main form. The order of the steps matters: the chart
+// series exists before it is emptied, Memo1 is emptied before its change
+// handler is attached, the check boxes are restored before CheckBox2 gets
+// its handler, and the design layout is recorded before anything moves the
+// window.
+#include "form/Form1.h"
+
+#include <QFileInfo>
+
+#include "app/Style.h"
+#include "links/core/PortList.h"
+#include "platform/chart/Chart.h"
+#include "platform/core/FormatFloat.h"
+#include "platform/core/IniFile.h"
+#include "series/core/NumberText.h"
+#include "series/core/Statistics.h"
+#include "storage/core/Settings.h"
+#if TARVEX_BLE
+#include "platform/ble/BluetoothLE.h"
+#endif
+
+void TForm1::FormCreate(TObject* /*Sender*/) {
+    const QString settings = QStringLiteral("Settings");
+
+    // 1. The application-wide hook for the Ctrl shortcuts.
+    Application->OnMessage = [this](TMsg& msg, bool& handled) { AppMessage(msg, handled); };
+
+    // 2-4. Defaults, then the keys older files lack.
+    CreateDefaultIni();
+    if (QFileInfo::exists(IniPath())) {
+        TIniFile ini(IniPath());
+        if (!ini.ValueExists(settings, QStringLiteral("CNV")))
+            ini.WriteInteger(settings, QStringLiteral("CNV"), 0);
+    }
+    if (QFileInfo::exists(IniPath())) {
+        TIniFile ini(IniPath());
+        if (!ini.ValueExists(settings, QStringLiteral("OpenCom")))
+            ini.WriteString(settings, QStringLiteral("OpenCom"), QString());
+    }
+
+    // 5-11.
+    ApplySavedStyle();
+    EnsureFilterSection();
+    RepairOutputSections();
+    LoadChartSettings();
+    FFilter = LoadFilterConfig();
+    LoadCounterSettings();
+    FNextShotNumber = 1;
+
+    // 12. Fade-in from almost transparent.
+    SetAlphaBlend(true);
+    SetAlphaBlendValue(1);
+    FFadeSteps = 2;
+    SetTimer(this, TIMER_FADE_IN, 10);
+
+    // 13-14.
+    Constraints.MinWidth = 800;
+    ApplyConstraints();
+    for (TLabel* label : {Label18, Label16, Label17}) {
+        label->SetShowHint(true);
+        label->SetCustomHint(BalloonHint1);
+    }
+
+    // 15-21.
+    LoadTxtFormat();
+    DoubleBuffered = true;
+    ParentBackground = false;
+    Chart1->DoubleBuffered = true;
+    Chart1->OnGetAxisLabel = [this](TChartAxis* axis, TChartSeries* series, int index,
+                                    QString& text) {
+        Chart1GetAxisLabel(axis, series, index, text);
+    };
+    Chart1->OnMouseDown = [this](TObject* sender, TMouseButton button, TShiftState shift, int x,
+                                 int y) { Chart1MouseDown(sender, button, shift, x, y); };
+    Chart1->OnAfterDraw = nullptr;
+    Chart1->OnBeforeDrawSeries = Handler(this, &TForm1::Chart1BeforeDrawSeries);
+    Chart1->SetView3D(false);
+    Chart1->Legend()->SetVisible(false);
+    GridPanel1->DoubleBuffered = true;
+    Chart1->BottomAxis()->SetAutomatic(false);
+    Chart1->BottomAxis()->SetMinMax(0, 25);
+    Chart1->LeftAxis()->SetAutomatic(true);
+    FAppliedBarWidth = -1;
+    UpdateBarWidth(true);
+    BorderIcons = TBorderIcons{true, true, true};
+    ApplyBorderIcons();
+
+    // 22. The shot list starts empty; its change handler comes after.
+    Memo1->SetScrollBars(ssVertical);
+    Memo1->SetWordWrap(true);
+    Memo1->HideSelection = false;
+    FMemoUpdating = true;
+    try {
+        Memo1->Lines()->Clear();
+    } catch (...) {
+        FMemoUpdating = false;
+        throw;
+    }
+    FMemoUpdating = false;
+    Memo1->OnChange = Handler(this, &TForm1::Memo1Change);
+    FVelocityCacheDirty = false;
+    FVelocityCache.reserve(10000);
+
+    // 23-27.
+    UpdateUnitLabels();
+    GridPanel1->ShowCaption = false;
+    GridPanel1->SetCaption(QString());
+    Label1->SetCaption(QStringLiteral("Port COM:"));
+    Label20->SetCaption(QString());
+    for (TSpeedButton* button : {SpeedButton3, SpeedButton5, SpeedButton6, SpeedButton7}) {
+        button->OnMouseEnter = Handler(this, &TForm1::AnalysisButtonEnter);
+        button->OnMouseLeave = Handler(this, &TForm1::AnalysisButtonLeave);
+    }
+    ComboBox1->SetStyle(csDropDownList);
+    {
+        const QStringList ports = ListComPorts();
+        ComboBox1->Items()->Clear();
+        for (const QString& port : ports) ComboBox1->Items()->Add(port);
+    }
+
+    // 28-29.
+    FActiveSeries->Clear();
+    FActiveSeries->SetXValuesOrderNone();
+    ::StatsReset(ShotStats);
+
+    // 30. The resource's big fonts, from which resizing scales.
+    FLabel2BaseFont = new TFont();
+    FLabel2BaseFont->Assign(*Label2->Font());
+    FLabel15BaseFont = new TFont();
+    FLabel15BaseFont->Assign(*Label15->Font());
+
+    // 31-33. Zero captions.
+    LoadDisplayFormat();
+    Label2->SetCaption(FormatValue(true, 0.0));
+    for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
+        label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
+    Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
+    Label15->SetCaption(ZeroEnergyText());
+    Label19->SetCaption(ZeroAverageEnergyText());
+    Edit1->SetAlignment(taCenter);
+
+    // 34-38. Units, weight, check boxes and port from the settings.
+    CreateDefaultIni();
+    {
+        TIniFile ini(IniPath());
+        const int mu = ini.ReadInteger(settings, QStringLiteral("MU"), 10);
+        CheckBox1->SetChecked((mu / 10) % 10 == 1);
+        CheckBox2->SetChecked(mu % 10 == 1);
+
+        if (IsCnvMode()) {
+            LoadMultiplier();
+        } else {
+            Edit1->SetText(
+                ini.ReadString(settings, QStringLiteral("Multiplier"), QStringLiteral("1.0")));
+            ParseWeightEdit(CheckBox1->Checked(), CheckBox2->Checked(), false);
+        }
+
+        CheckBoxScroll->SetChecked(
+            ini.ReadBool(settings, QStringLiteral("CheckBoxScroll"), true));
+        CheckBoxAuto->SetChecked(ini.ReadBool(settings, QStringLiteral("CheckBoxAuto"), false));
+        CheckBoxAuto50->SetChecked(
+            ini.ReadBool(settings, QStringLiteral("CheckBoxAuto50"), false));
+        if (CheckBox3)
+            CheckBox3->SetChecked(ini.ReadBool(settings, QStringLiteral("CheckBoxBTAuto"), false));
+
+        const QString port = ini.ReadString(settings, QStringLiteral("ComPort"), QString());
+        const int found = ComboBox1->Items()->IndexOf(port);
+        if (found >= 0)
+            ComboBox1->SetItemIndex(found);
+        else if (ComboBox1->Items()->Count() > 0)
+            ComboBox1->SetItemIndex(0);
+
+        // 39-42.
+        CheckBox2->OnClick = Handler(this, &TForm1::CheckBox1Click);
+        UpdateUnitLabels();
+        ShowLastEnergy();
+        ShowAverageEnergy();
+        FLastUnitsMetric = CheckBox1->Checked();
+        FLastWeightMix = CheckBox2->Checked();
+        OnResize = Handler(this, &TForm1::FormResize);
+        KeyPreview = true;
+        OnKeyDown = [this](TObject* sender, WORD& key, TShiftState shift) {
+            FormKeyDown(sender, key, shift);
+        };
+
+        // 43. The design layout, from the resource's bounds.
+        if (FDesignClientWidth == 0 && FDesignClientHeight == 0) {
+            FDesignClientWidth = ClientWidth();
+            FDesignClientHeight = ClientHeight();
+            FLayout.clear();
+            RecordControlBounds();
+            for (int i = 0; i < GridPanel1->ControlCount(); ++i)
+                if (auto* label = dynamic_cast<TLabel*>(GridPanel1->Controls(i)))
+                    label->SetParentFont(true);
+        }
+
+        // 44. Centred in the work area (the divisions truncate toward zero).
+        const TRect work = Screen()->WorkAreaRect();
+        SetBounds(work.Left + (work.Width() - Width()) / 2,
+                  work.Top + (work.Height() - Height()) / 2, Width(), Height());
+
+#if TARVEX_BLE
+        // 45-51. The Bluetooth LE objects.
+        Memo2->Lines()->Clear();
+        Memo2->SetText(QStringLiteral("Bluetooth scanner"));
+        BluetoothLE1->SetEnabled(true);
+        FConnTimeout = new TTimer(this);
+        FConnTimeout->SetEnabled(false);
+        FConnTimeout->SetInterval(12000);
+        FConnTimeout->OnTimer = Handler(this, &TForm1::ConnTimeoutTimer);
+        FKeepAlive = new TTimer(this);
+        FKeepAlive->SetEnabled(false);
+        FKeepAlive->SetInterval(5000);
+        FKeepAlive->OnTimer = Handler(this, &TForm1::KeepAliveTimer);
+        FScanIndex = new TStringList();
+        FScanIndex->NameValueSeparator = QLatin1Char('=');
+        FIniPath = IniPath();
+        Shape1->SetBrushColor(RGB(192, 192, 192));
+        Shape1->SetPenColor(clBlack);
+        LoadBleLast();
+        SCAN->OnClick = Handler(this, &TForm1::SCANClick);
+        CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
+#endif
+
+        // 52-53. The one-shot timers.
+        SetTimer(this, TIMER_COM_AUTOOPEN, 700);
+        if (CheckBox3 && CheckBox3->Checked()) SetTimer(this, TIMER_BLE_AUTOCONNECT, 1500);
+    }
+}

@@ -1,0 +1,12 @@
+// Save format, shot files and the report image.
+#include "form/Form1.h"
+
+#include "storage/core/Settings.h"
+
+void TForm1::LoadTxtFormat() {}
+
+void TForm1::ButtonSaveClick(TObject* /*Sender*/) {}
+
+void TForm1::Button2Click(TObject* /*Sender*/) {}
+
+void TForm1::SpeedButton8Click(TObject* /*Sender*/) {}

@@ -1,0 +1,65 @@
+#pragma once
+
+// Test access to the main form's private state.
+#include "form/Form1.h"
+
+class TForm1Probe {
+public:
+#define TARVEX_PROBE(member) \
+    static auto& member(TForm1& form) { return form.member; }
+    TARVEX_PROBE(FActiveSeries)
+    TARVEX_PROBE(FBarSeries)
+    TARVEX_PROBE(FChartType)
+    TARVEX_PROBE(FChartColor)
+    TARVEX_PROBE(FChartLineWidth)
+    TARVEX_PROBE(FChartMarkerSize)
+    TARVEX_PROBE(FChartBarWidth)
+    TARVEX_PROBE(FAppliedBarWidth)
+    TARVEX_PROBE(FFadeSteps)
+    TARVEX_PROBE(FLabel2BaseFont)
+    TARVEX_PROBE(FLabel15BaseFont)
+    TARVEX_PROBE(FLayout)
+    TARVEX_PROBE(FDesignClientWidth)
+    TARVEX_PROBE(FDesignClientHeight)
+    TARVEX_PROBE(FResizing)
+    TARVEX_PROBE(FTxtFormat)
+    TARVEX_PROBE(FFilter)
+    TARVEX_PROBE(FNextShotNumber)
+    TARVEX_PROBE(FReadThread)
+    TARVEX_PROBE(FReadThreadRunning)
+    TARVEX_PROBE(FReceivedLinesMutex)
+    TARVEX_PROBE(FReceivedLines)
+#if TARVEX_BLE
+    TARVEX_PROBE(FScanIndex)
+    TARVEX_PROBE(FConnTimeout)
+    TARVEX_PROBE(FKeepAlive)
+    TARVEX_PROBE(FConnecting)
+    TARVEX_PROBE(FConnected)
+    TARVEX_PROBE(FAutoReconnect)
+    TARVEX_PROBE(FIniPath)
+#endif
+    TARVEX_PROBE(FLastUnitsMetric)
+    TARVEX_PROBE(FLastWeightMix)
+    TARVEX_PROBE(FUpdatingWeight)
+    TARVEX_PROBE(FMemoUpdating)
+    TARVEX_PROBE(FVelocityCacheDirty)
+    TARVEX_PROBE(FWeightGrams)
+    TARVEX_PROBE(FVelocityCache)
+    TARVEX_PROBE(FPowerFactorMode)
+    TARVEX_PROBE(FPowerFactorIpsc)
+    TARVEX_PROBE(FZoomSteps)
+    TARVEX_PROBE(FZoomAnchor)
+    TARVEX_PROBE(FZoomActive)
+    TARVEX_PROBE(FCommandBusy)
+    TARVEX_PROBE(FRunningCommand)
+    TARVEX_PROBE(FHoveredCommand)
+    TARVEX_PROBE(FAutoSaveCount)
+    TARVEX_PROBE(FAutoSaveLines)
+    TARVEX_PROBE(FLoadedLines)
+    TARVEX_PROBE(FDerivedValues)
+    TARVEX_PROBE(FMemoSnapshot)
+    TARVEX_PROBE(FMemoLocked)
+    TARVEX_PROBE(FDiscardInput)
+    TARVEX_PROBE(FAnalysisMode)
+#undef TARVEX_PROBE
+};
