@@ -121,7 +121,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     // 28-29.
     FActiveSeries->Clear();
     FActiveSeries->SetXValuesOrderNone();
-    ::StatsReset(ShotStats);
+    ResetShotStats();
 
     // 30. The resource's big fonts, from which resizing scales.
     FLabel2BaseFont = new TFont();

@@ -7,7 +7,7 @@ void TForm1::Memo1Change(TObject* /*Sender*/) {
     if (!FMemoUpdating) FVelocityCacheDirty = true;
 }
 
-void TForm1::StatsReset() { ::StatsReset(ShotStats); }
+void TForm1::StatsReset() { ResetShotStats(); }
 
 void TForm1::StatsAdd(double value) { ::StatsAdd(ShotStats, value); }
 

@@ -11,7 +11,7 @@
 #include "series/core/Statistics.h"
 
 void ResetProgramWideValues() {
-    StatsReset(ShotStats);
+    ResetShotStats();
     LastVelocity = 0.0;
     LastVelocityValid = false;
     NextChartX = 1;
