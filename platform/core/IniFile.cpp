@@ -41,9 +41,12 @@ bool TryStrToInt(const QString& text, int& value) {
     for (; i < n; ++i) {
         const char16_t c = text[i].unicode();
         int digit = -1;
-        if (c >= u'0' && c <= u'9') digit = c - u'0';
-        else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
         if (digit < 0 || digit >= base) return false;
         magnitude = magnitude * base + digit;
         // Stop early so that a long run of digits cannot overflow qint64.
@@ -227,7 +230,8 @@ QString OneLine(QString s) {
 // itself stays in place.
 QString WriteTarget(const QString& fileName) {
     QFileInfo info(fileName);
-    for (int hops = 0; info.isSymLink() && hops < 40; ++hops) info = QFileInfo(info.symLinkTarget());
+    for (int hops = 0; info.isSymLink() && hops < 40; ++hops)
+        info = QFileInfo(info.symLinkTarget());
     return info.absoluteFilePath();
 }
 
@@ -262,7 +266,8 @@ void SaveText(const QString& fileName, const TIniText& text) {
 
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
-    QByteArray temp = QFile::encodeName(folder + QStringLiteral("/.") + targetInfo.fileName() + QStringLiteral(".XXXXXX"));
+    QByteArray temp = QFile::encodeName(folder + QStringLiteral("/.") + targetInfo.fileName() +
+                                        QStringLiteral(".XXXXXX"));
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) Refuse(fileName, errno);
 
@@ -294,7 +299,8 @@ void SaveText(const QString& fileName, const TIniText& text) {
 
     // The rename itself must reach the disk too. Some file systems cannot
     // sync a folder; the data is on the disk already then.
-    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         [[maybe_unused]] const int ignored = ::fsync(dir);
         ::close(dir);
@@ -342,10 +348,14 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
     if (header >= 0) {
         const int key = FindKey(infos, header, cleanIdent);
         if (key >= 0) {
-            // Keep the key as the file spells it, with its blanks up to the value.
+            // Keep the key as the file spells it, with the blanks between "="
+            // and a value ("key = value" stays in that style). Blanks that
+            // were the whole value go.
             QByteArray& raw = lines[key].Text;
-            qsizetype start = raw.indexOf('=') + 1;
+            const qsizetype afterEq = raw.indexOf('=') + 1;
+            qsizetype start = afterEq;
             while (start < raw.size() && (raw[start] == ' ' || raw[start] == '\t')) ++start;
+            if (start == raw.size()) start = afterEq;
             raw = raw.left(start) + cleanValue;
         } else {
             int at = header + 1;
@@ -354,7 +364,8 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
                 if (infos[i].Kind == TLineKind::Key) at = i + 1;
             }
             if (lines[at - 1].Ending.isEmpty()) lines[at - 1].Ending = text.Eol;
-            lines.insert(lines.begin() + at, TLine{cleanIdent.toUtf8() + '=' + cleanValue, text.Eol});
+            lines.insert(lines.begin() + at,
+                         TLine{cleanIdent.toUtf8() + '=' + cleanValue, text.Eol});
         }
     } else {
         if (!lines.empty() && lines.back().Ending.isEmpty()) lines.back().Ending = text.Eol;

@@ -18,7 +18,9 @@ using namespace std::string_view_literals;
 
 namespace {
 
-QByteArray Bytes(std::string_view text) { return QByteArray(text.data(), qsizetype(text.size())); }
+QByteArray Bytes(std::string_view text) {
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -32,7 +34,9 @@ QByteArray ReadFile(const QString& path) {
     return file.readAll();
 }
 
-bool RunningAsRoot() { return ::geteuid() == 0; }
+bool RunningAsRoot() {
+    return ::geteuid() == 0;
+}
 
 class IniFileTest : public ::testing::Test {
 protected:
@@ -98,9 +102,9 @@ TEST_F(IniFileTest, ReadKindsFollowTheClassLibrary) {
         int Expected;  // read with the default 42
     };
     const IntCase ints[] = {
-        {"dec", 35},   {"spaced", 12},        {"hex1", 31},   {"hex2", 31},   {"hex3", 31},
-        {"neg", -7},   {"plus", 7},           {"max", INT_MAX}, {"over", 42}, {"min", INT_MIN},
-        {"under", 42}, {"text", 42},          {"trail", 42},  {"float", 42},  {"empty", 42},
+        {"dec", 35},    {"spaced", 12}, {"hex1", 31},     {"hex2", 31},  {"hex3", 31},
+        {"neg", -7},    {"plus", 7},    {"max", INT_MAX}, {"over", 42},  {"min", INT_MIN},
+        {"under", 42},  {"text", 42},   {"trail", 42},    {"float", 42}, {"empty", 42},
         {"absent", 42}, {"DEC", 35},
     };
     for (const IntCase& c : ints) EXPECT_EQ(ini.ReadInteger("s", c.Key, 42), c.Expected) << c.Key;
@@ -111,8 +115,8 @@ TEST_F(IniFileTest, ReadKindsFollowTheClassLibrary) {
         bool Expected;
     };
     const BoolCase bools[] = {
-        {"two", false, true},   {"zero", true, false},  {"neg", false, true},
-        {"text", true, true},   {"text", false, false}, {"empty", true, true},
+        {"two", false, true},   {"zero", true, false},    {"neg", false, true},
+        {"text", true, true},   {"text", false, false},   {"empty", true, true},
         {"absent", true, true}, {"absent", false, false},
     };
     for (const BoolCase& c : bools) {
@@ -136,11 +140,21 @@ TEST(TryStrToInt, AcceptsOnlyTheClassLibrarySyntax) {
         int Value;
     };
     const Case cases[] = {
-        {"0", true, 0},          {"  12", true, 12},       {"\t5", true, 5},
-        {"-$0A", true, -10},     {"$7FFFFFFF", true, INT_MAX}, {"0X10", true, 16},
-        {"12 ", false, 0},       {"", false, 0},           {"+", false, 0},
-        {"$", false, 0},         {"0x", false, 0},         {"ff", false, 0},
-        {"$80000000", false, 0}, {"99999999999999999999", false, 0}, {"1e3", false, 0},
+        {"0", true, 0},
+        {"  12", true, 12},
+        {"\t5", true, 5},
+        {"-$0A", true, -10},
+        {"$7FFFFFFF", true, INT_MAX},
+        {"0X10", true, 16},
+        {"12 ", false, 0},
+        {"", false, 0},
+        {"+", false, 0},
+        {"$", false, 0},
+        {"0x", false, 0},
+        {"ff", false, 0},
+        {"$80000000", false, 0},
+        {"99999999999999999999", false, 0},
+        {"1e3", false, 0},
     };
     for (const Case& c : cases) {
         int value = -12345;
@@ -197,6 +211,8 @@ TEST_F(IniFileTest, EditsChangeOnlyTheirOwnLines) {
          [](TIniFile& i) { i.WriteString("a", "X", "2"); }, "\xEF\xBB\xBF[A]\r\nx=2\r\n"},
         {"blanks around = kept", "[A]\n  key = old  \n",
          [](TIniFile& i) { i.WriteString("A", "KEY", "new"); }, "[A]\n  key = new\n"},
+        {"a blank value is replaced from the =", "[A]\nk =   \n",
+         [](TIniFile& i) { i.WriteString("A", "k", "v"); }, "[A]\nk =v\n"},
         {"garbage lines kept byte for byte",
          "[A]\n\xFF\xFE\x00\x01junk\n\x80\n"
          "x=1\n"sv,
@@ -246,8 +262,12 @@ TEST_F(IniFileTest, OddFilesReadWithoutFailing) {
     const QByteArray longValue(4 << 20, 'x');
 
     const Case cases[] = {
-        {"BOM and CRLF", "\xEF\xBB\xBF[Settings]\r\nStyle=3\r\n", {"Settings"}, "settings",
-         "STYLE", "3"},
+        {"BOM and CRLF",
+         "\xEF\xBB\xBF[Settings]\r\nStyle=3\r\n",
+         {"Settings"},
+         "settings",
+         "STYLE",
+         "3"},
         {"binary garbage", garbage, {}, "A", "x", "def"},
         {"garbage around a good section", garbage + "\n[A]\nx=5\n" + garbage, {"A"}, "A", "x", "5"},
         {"very long line", "[A]\nlong=" + longValue + "\nafter=1\n", {"A"}, "A", "after", "1"},
@@ -271,8 +291,9 @@ TEST_F(IniFileTest, OddFilesReadWithoutFailing) {
         ini.WriteString("Zz9", "k", "v");
         const QByteArray after = ReadFile(path);
         EXPECT_TRUE(after.startsWith(c.Content));
-        EXPECT_TRUE(after.endsWith("[Zz9]" + QByteArray(c.Content.contains("\r\n") ? "\r\n" : "\n") +
-                                   "k=v" + QByteArray(c.Content.contains("\r\n") ? "\r\n" : "\n")));
+        EXPECT_TRUE(after.endsWith("[Zz9]" +
+                                   QByteArray(c.Content.contains("\r\n") ? "\r\n" : "\n") + "k=v" +
+                                   QByteArray(c.Content.contains("\r\n") ? "\r\n" : "\n")));
         EXPECT_EQ(ini.ReadString("Zz9", "k", "def"), "v");
     }
 }
