@@ -509,7 +509,8 @@ private:
 };
 
 // Cells of fixed percentages; each child sits in the cell it was placed in
-// and fills it when aligned to the client area.
+// and fills it when aligned to the client area (less its margins with
+// AlignWithMargins); otherwise it keeps its size at the cell's top left.
 // The caption is drawn centred while ShowCaption is set. PlaceControl makes
 // the control a child of the panel when it is not one yet.
 class TGridPanel : public TWinControl {

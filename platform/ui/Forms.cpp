@@ -251,6 +251,10 @@ void TApplication::Run() {
     FRunning = true;
     QApplication::exec();
     FRunning = false;
+    // Qt's own quit on the last window's close may still wait in the queue;
+    // delivered after the loop, it would make every later modal loop (a
+    // message box shown while the program shuts down) return at once.
+    QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::Quit);
 }
 
 void TApplication::ShowException(const Exception& e) { Dialogs().ShowError(e.Message()); }
@@ -271,7 +275,8 @@ void TApplication::ProcessMessages() { QCoreApplication::processEvents(); }
 
 void TApplication::Terminate() {
     FTerminated = true;
-    if (FRunning) QCoreApplication::quit();
+    // exit, not quit: quit goes through the platform and comes back later.
+    if (FRunning) QCoreApplication::exit(0);
 }
 
 void UiDetail::ShowExceptionInFlight() {
@@ -428,8 +433,10 @@ private:
         const WORD vk = VirtualKeyOf(key->key());
         if (vk == 0) return false;
         const bool press = key->type() == QEvent::KeyPress;
-        if (UiDetail::ApplicationHandlesMessage(UiDetail::WindowControlOf(widget),
-                                                press ? WM_KEYDOWN : WM_KEYUP, vk, 0))
+        // Only the program's own windows: a file dialog or message box runs
+        // its own loop, as the system's dialogs do.
+        TWinControl* hwnd = UiDetail::WindowControlOf(widget);
+        if (hwnd && UiDetail::ApplicationHandlesMessage(hwnd, press ? WM_KEYDOWN : WM_KEYUP, vk, 0))
             return Eat(key);
         if (!press) return false;
         TForm* form = UiDetail::FormOf(widget);
@@ -471,8 +478,8 @@ private:
             return false;
         }
         const LPARAM position = LPARAM((p.x() & 0xFFFF) | ((p.y() & 0xFFFF) << 16));
-        if (UiDetail::ApplicationHandlesMessage(UiDetail::WindowControlOf(target), WM_MOUSEMOVE,
-                                                0, position)) {
+        TWinControl* hwnd = UiDetail::WindowControlOf(target);
+        if (hwnd && UiDetail::ApplicationHandlesMessage(hwnd, WM_MOUSEMOVE, 0, position)) {
             mouse->accept();
             return true;
         }

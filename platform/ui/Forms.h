@@ -102,9 +102,12 @@ using TMessageEvent = std::function<void(TMsg& Msg, bool& Handled)>;
 // cleared first) and then clears the global.
 // OnMessage sees, before they are delivered, the key presses and releases
 // (WM_KEYDOWN / WM_KEYUP, wParam the virtual-key code: 'A'..'Z', '0'..'9',
-// VK_SHIFT, VK_CONTROL, VK_MENU and the usual editing and function keys) and
-// mouse moves (WM_MOUSEMOVE) of every window of the application, and every
-// posted message and WM_TIMER; Handled drops the event or message.
+// VK_SHIFT, VK_CONTROL, VK_MENU and the usual editing and function keys;
+// hwnd the window control holding the focus) and mouse moves (WM_MOUSEMOVE,
+// lParam x | y << 16 in the control under the mouse) of every form, and every
+// posted message and WM_TIMER; Handled drops the event or message. Keys and
+// mouse moves in Qt's own dialogs (file dialogs, message boxes) are not
+// passed, as the system's dialogs run their own message loops.
 class TApplication : public TComponent {
 public:
     TApplication();

@@ -206,11 +206,19 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 bool SetTimer(HWND hwnd, WPARAM id, UINT ms) {
     std::uint64_t serial = 0;
     if (!hwnd || !SerialOf(hwnd, serial) || !Pump) return false;
-    QTimer*& timer = Timers[{hwnd, id}];
+    const std::pair<TWinControl*, WPARAM> key{hwnd, id};
+    QTimer*& timer = Timers[key];
     if (!timer) {
         timer = new QTimer(Pump);
         QObject::connect(timer, &QTimer::timeout, Pump, [hwnd, id, serial] {
             Deliver(hwnd, serial, WM_TIMER, id, 0);
+        });
+        // Qt frees the timers with the application; the table must not keep
+        // them then.
+        QTimer* created = timer;
+        QObject::connect(timer, &QObject::destroyed, [key, created] {
+            auto it = Timers.find(key);
+            if (it != Timers.end() && it->second == created) Timers.erase(it);
         });
     }
     timer->start(int(std::max(ms, MinimumTimerInterval)));

@@ -4,6 +4,7 @@
 #include <map>
 
 #include <QApplication>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -28,10 +29,14 @@ QString& Active() {
     return active;
 }
 
+// Set once: while a style sheet is active, QApplication::style() is a
+// wrapper around the style set here, so it cannot be asked for its name.
+// The pointer clears itself when someone else's style replaces it.
 void UseFusion() {
-    QStyle* current = QApplication::style();
-    if (!current || current->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    static QPointer<QStyle> fusion;
+    if (fusion) return;
+    fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    QApplication::setStyle(fusion);
 }
 
 }  // namespace

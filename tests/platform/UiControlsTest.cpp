@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -204,6 +205,27 @@ TEST(ControlEvents, HandlerMayReplaceItselfWhileRunning) {
     c.Check->SetChecked(true);
     c.CheckWidget()->click();
     EXPECT_EQ(runs, 1);
+}
+
+TEST(Edit, ExitRunsWhenTheFocusMovesToAnotherControl) {
+    RecordingDialogs dialogs;
+    Controls c;
+    int exits = 0;
+    c.Edit->OnExit = Controls::Count(exits);
+    c.Form->Show();
+    QElapsedTimer timer;
+    timer.start();
+    while (!c.Form->Widget()->isActiveWindow() && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    c.Edit->SetFocus();
+    ASSERT_TRUE(c.Edit->Focused());
+    c.Check->SetFocus();
+    EXPECT_TRUE(c.Check->Focused());
+    EXPECT_EQ(exits, 1);
+    c.Edit->OnExit = [](TObject*) { throw Exception("Edit1 nie zawiera poprawnej liczby."); };
+    c.Edit->SetFocus();
+    c.Check->SetFocus();
+    EXPECT_EQ(dialogs.Errors, QStringList{"Edit1 nie zawiera poprawnej liczby."});
 }
 
 TEST(ComboBox, ItemsAndTextFollowTheClassLibrary) {
