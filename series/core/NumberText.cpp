@@ -1,0 +1,176 @@
+#include "series/core/NumberText.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <system_error>
+
+#include "platform/core/FormatFloat.h"
+
+QString DecFmt = QString::fromLatin1(DefaultDecFmt);
+
+namespace {
+
+constexpr qsizetype MaxParseLength = 62;
+
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Converts an ASCII text that already has '.' as its decimal point. The
+// grammar is checked here because from_chars alone would also take "inf",
+// "nan" and hexadecimal forms and refuses a leading '+'.
+bool ConvertAscii(const char* begin, const char* end, double& value) {
+    while (begin < end && *begin == ' ') ++begin;
+    while (end > begin && end[-1] == ' ') --end;
+    const char* p = begin;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    const char* numberStart = begin < end && *begin == '+' ? begin + 1 : begin;
+    int mantissaDigits = 0;
+    while (p < end && IsAsciiDigit(*p)) ++p, ++mantissaDigits;
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && IsAsciiDigit(*p)) ++p, ++mantissaDigits;
+    }
+    if (mantissaDigits == 0) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        int exponentDigits = 0;
+        while (p < end && IsAsciiDigit(*p)) ++p, ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    if (p != end) return false;
+    double result = 0;
+    const auto [last, error] =
+        std::from_chars(numberStart, end, result, std::chars_format::general);
+    if (error != std::errc() || last != end || !std::isfinite(result)) return false;
+    value = result;
+    return true;
+}
+
+// Copies text into an ASCII buffer with ',' read as '.'. A character outside
+// ASCII can be no part of a number, so it refuses the text at once.
+bool CopyAscii(const QString& text, char* buffer) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c == 0 || c > 0x7F) return false;
+        buffer[i] = c == u',' ? '.' : static_cast<char>(c);
+    }
+    return true;
+}
+
+bool IsBlankOrTab(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+bool IsAsciiLetter(QChar c) {
+    return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
+}
+
+}  // namespace
+
+QString TrimText(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first).unicode() <= 32) ++first;
+    while (last > first && text.at(last - 1).unicode() <= 32) --last;
+    return text.mid(first, last - first);
+}
+
+bool ParseDotDouble(const QString& text, double& value) {
+    // Called for every received line and every shot-list line on a rebuild:
+    // a fixed buffer, no allocation.
+    if (text.size() > MaxParseLength) return false;
+    char buffer[MaxParseLength + 2];
+    if (!CopyAscii(text, buffer)) return false;
+    return ConvertAscii(buffer, buffer + text.size(), value);
+}
+
+QString FormatDot2(double value) {
+    // Written with '.' directly: replacing the locale's separator afterwards
+    // would leave lines that do not read back under a separator other than
+    // ',' and '.'.
+    return FormatFloat(QStringLiteral("0.##"), value, QLatin1Char('.'));
+}
+
+QString FormatDot12(double value) {
+    return FormatFloat(QStringLiteral("0.############"), value, QLatin1Char('.'));
+}
+
+QString FormatValue(bool twoDigitIntegerPart, double value) {
+    const QString picture =
+        (twoDigitIntegerPart ? QStringLiteral("00.") : QStringLiteral("0.")) + DecFmt;
+    return FormatFloat(picture, value);
+}
+
+bool ParseNumberUnit(const QString& text, double& value, QString& unit) {
+    const QString trimmed = TrimText(text);
+    if (trimmed.isEmpty()) return false;
+    qsizetype letter = 0;
+    while (letter < trimmed.size() && !IsAsciiLetter(trimmed.at(letter))) ++letter;
+    const QString numberText = TrimText(trimmed.left(letter));
+    QString unitText;
+    for (const QChar c : TrimText(trimmed.mid(letter)))
+        if (!IsBlankOrTab(c)) unitText.append(c);
+
+    std::string buffer(static_cast<std::size_t>(numberText.size()), '\0');
+    if (!CopyAscii(numberText, buffer.data())) return false;
+    double number = 0;
+    if (!ConvertAscii(buffer.data(), buffer.data() + buffer.size(), number)) return false;
+    value = number;
+    unit = unitText.toLower();
+    return true;
+}
+
+QString SanitizeLine(const QString& line) {
+    QString clean;
+    clean.reserve(line.size());
+    for (const QChar c : line)
+        if (c == QLatin1Char('\t') || c.unicode() >= 0x20) clean.append(c);
+    return clean;
+}
+
+bool ExtractNumberToken(const QString& line, QString& token) {
+    if (line.isEmpty()) return false;
+    qsizetype end = line.size() - 1;
+    const qsizetype nr = line.indexOf(QLatin1String("nr"));
+    if (nr == 0) return false;
+    if (nr > 0) {
+        end = nr - 1;
+        while (end >= 0 && IsBlankOrTab(line.at(end))) --end;
+        if (end < 0) return false;
+    }
+    while (end >= 0 && !IsAsciiDigit(line.at(end))) --end;
+    if (end < 0) return false;
+
+    qsizetype start = end;
+    qsizetype i = end - 1;
+    bool separatorTaken = false;
+    for (; i >= 0; --i) {
+        const QChar c = line.at(i);
+        if (IsAsciiDigit(c)) {
+            start = i;
+        } else if (!separatorTaken && (c == QLatin1Char('.') || c == QLatin1Char(','))) {
+            separatorTaken = true;
+            start = i;
+        } else {
+            break;
+        }
+    }
+    if (i >= 0 && line.at(i) == QLatin1Char('-')) start = i;
+    token = line.mid(start, end - start + 1);
+    return true;
+}
+
+QString ValidDisplayFormat(const QString& text) {
+    const QString picture = TrimText(text);
+    bool valid = !picture.isEmpty() && picture.size() <= 6 && picture.at(0) == QLatin1Char('0');
+    for (const QChar c : picture)
+        if (c != QLatin1Char('0') && c != QLatin1Char('#')) valid = false;
+    return valid ? picture : QString::fromLatin1(DefaultDecFmt);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+
+// Number text of the shot series: reading values whose decimal separator may
+// be ',' or '.', writing shot-list values with '.', writing the big velocity
+// with the user's picture, and cutting the velocity out of a chronograph line.
+// All functions are pure except FormatValue, which reads DecFmt.
+
+// The decimal-part picture of the big velocity value: '0' first, then '0' or
+// '#', 1 to 6 characters. "0##" from program start until the display format
+// is read at start-up; only that start-up step writes it. Main thread only.
+extern QString DecFmt;
+
+// The picture DecFmt falls back to.
+inline constexpr const char* DefaultDecFmt = "0##";
+
+// Text without its leading and trailing characters of code 32 or less.
+QString TrimText(const QString& text);
+
+// Reads text as one number and stores it in value. ',' and '.' both stand for
+// the decimal point whatever the locale; there are no thousands separators.
+// Accepted: leading and trailing spaces, an optional sign, digits with at most
+// one point (at least one digit), an optional exponent ("1e3", "2.5E-2").
+// Refused, returning false with value unchanged: texts longer than 62
+// characters (before any other work), anything else (blanks other than
+// spaces, words, "inf", "nan", hexadecimal, a second point, values out of
+// the double range). Never throws.
+bool ParseDotDouble(const QString& text, double& value);
+
+// value with the picture "0.##" and '.' as separator, whatever the locale:
+// 812 -> "812", 812.3 -> "812.3", -3.25 -> "-3.25". Every shot-list line is
+// written with it, so ParseDotDouble always reads it back.
+QString FormatDot2(double value);
+
+// value with the picture "0.############" (twelve '#') and '.' as separator.
+QString FormatDot12(double value);
+
+// The big velocity value: picture "00." + DecFmt when twoDigitIntegerPart is
+// set (the zero placeholder), else "0." + DecFmt, with the user's decimal
+// separator (DecimalSeparator()). With DecFmt "0##": 812 -> "812.0",
+// 812.3456 -> "812.346", 0 with the flag -> "00.0".
+QString FormatValue(bool twoDigitIntegerPart, double value);
+
+// Splits a number-with-unit setting such as "16 MHz": the trimmed text is
+// cut before its first ASCII letter; the number part (',' or '.' as
+// separator, no length limit) goes to value, the rest without spaces and
+// TABs and in lower case to unit ("mhz"; empty when there is no letter).
+// Returns false, leaving both outputs unchanged, for an empty text or a
+// number part that is not one number ("kHz"). Never throws.
+bool ParseNumberUnit(const QString& text, double& value, QString& unit);
+
+// line without its control characters: only TAB and characters from U+0020
+// up are kept (CR, LF and NUL are dropped; U+007F and above stay).
+QString SanitizeLine(const QString& line);
+
+// Cuts the velocity out of a chronograph line: the last number of the line,
+// or the last one before its first "nr" (lower case) when there is one. A
+// number is a run of digits with at most one ',' or '.' inside, plus a '-'
+// directly before it. Stores the token as written (',' kept) and returns
+// true; returns false, token unchanged, when there is no such number (an
+// empty line, a line starting with "nr", no digit before the first "nr").
+// Examples: "V=812.35 m/s" -> "812.35"; "812,35 nr 17" -> "812,35";
+// "1.2.3" -> "2.3"; "3-5" -> "-5"; "a.5" -> ".5"; "12." -> "12".
+bool ExtractNumberToken(const QString& line, QString& token);
+
+// The display format as the start-up step accepts it: text trimmed; accepted
+// when it is not empty, begins with '0', has at most 6 characters and holds
+// only '0' and '#'. Returns the accepted picture, else DefaultDecFmt.
+QString ValidDisplayFormat(const QString& text);
