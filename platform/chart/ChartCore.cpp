@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 
 #include "platform/chart/ChartLabels.h"
+#include "platform/core/FormatFloat.h"
 
 namespace {
 
@@ -207,7 +208,7 @@ std::vector<ChartCore::AxisLabel> ChartCore::MakeLabels(ChartAxis* axis, const C
         if (std::abs(value) < step * 1e-9) value = 0;
         AxisLabel label;
         label.Value = value;
-        label.Text = FormatLabel(value, axis->LabelsFormat());
+        label.Text = FormatFloat(axis->LabelsFormat(), value);
         if (OnGetAxisLabel) OnGetAxisLabel(axis, label.Text);
         labels.push_back(std::move(label));
     }
@@ -251,8 +252,8 @@ ChartCore::Layout ChartCore::ComputeLayout(const QRect& bounds) const {
 
     const int left = bounds.left() + kMargin + titleSpace(*FLeftAxis) + layout.LeftLabelWidth +
                      kGap + kTick + 1;
-    const QString lastLabel = FormatLabel(x.Max, FBottomAxis->LabelsFormat());
-    const QString firstLabel = FormatLabel(x.Min, FBottomAxis->LabelsFormat());
+    const QString lastLabel = FormatFloat(FBottomAxis->LabelsFormat(), x.Max);
+    const QString firstLabel = FormatFloat(FBottomAxis->LabelsFormat(), x.Min);
     const int widestBottom = std::max(labelMetrics.horizontalAdvance(lastLabel),
                                       labelMetrics.horizontalAdvance(firstLabel));
     const int right =

@@ -55,7 +55,8 @@ public:
     // Pixels kept for the title across the axis; 0 takes the font's height.
     int TitleSize() const { return FTitleSize; }
     void SetTitleSize(int pixels);
-    // Number picture of the labels ("0.##": up to two decimals).
+    // Number picture of the labels, as FormatFloat takes it ("0.##": up to
+    // two decimals, with the user's decimal separator).
     QString LabelsFormat() const { return FLabelsFormat; }
     void SetLabelsFormat(const QString& picture);
 

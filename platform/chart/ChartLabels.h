@@ -9,8 +9,3 @@
 // least minSpacing pixels apart on an axis of `pixels` pixels over `span`.
 // 0 when span or pixels leave no room for a step.
 double LabelStep(double span, int pixels, int minSpacing, double increment);
-
-// The label text of a value under a number picture of '0' (digit always
-// shown), '#' (digit shown when needed) and '.' (the decimal point), as
-// "0.##". The point is written as '.'.
-QString FormatLabel(double value, const QString& picture);

@@ -10,6 +10,7 @@
 #include "platform/chart/ChartCore.h"
 #include "platform/chart/ChartLabels.h"
 #include "platform/core/Exception.h"
+#include "platform/core/FormatFloat.h"
 
 namespace {
 
@@ -217,25 +218,34 @@ TEST(ChartLabels, StepKeepsLabelsApartInMultiplesOfTheIncrement) {
 }
 
 TEST(ChartLabels, LabelsOfTheAxisPassThroughTheEvent) {
-    Chart c;
-    c.Core.BottomAxis()->SetMinMax(0, 25);
-    c.Core.BottomAxis()->SetIncrement(1);
-    c.Core.LeftAxis()->SetMinMax(-1, 1);
-    std::vector<QString> bottom, left;
-    c.Core.OnGetAxisLabel = [&](ChartAxis* axis, QString& text) {
-        (axis == c.Core.BottomAxis() ? bottom : left).push_back(text);
-    };
-    c.Core.PlotRect();
-    ASSERT_FALSE(bottom.empty());
-    EXPECT_EQ(bottom.front(), "0");
-    EXPECT_EQ(bottom.back(), "25");
-    for (const QString& t : bottom) EXPECT_FALSE(t.contains('.')) << t.toStdString();
-    ASSERT_FALSE(left.empty());
-    EXPECT_EQ(left.front(), "-1");
-    EXPECT_EQ(left.back(), "1");
-    EXPECT_TRUE(std::find(left.begin(), left.end(), "0") != left.end());
-    const QRegularExpression picture(QStringLiteral("^-?[1-9]?[0-9](\\.[0-9]?[1-9])?$"));
-    for (const QString& t : left) EXPECT_TRUE(picture.match(t).hasMatch()) << t.toStdString();
+    for (const QChar separator : {QLatin1Char('.'), QLatin1Char(',')}) {
+        SetDecimalSeparatorForTesting(separator);
+        Chart c;
+        c.Core.BottomAxis()->SetMinMax(0, 25);
+        c.Core.BottomAxis()->SetIncrement(1);
+        c.Core.LeftAxis()->SetMinMax(-1, 1);
+        std::vector<QString> bottom, left;
+        c.Core.OnGetAxisLabel = [&](ChartAxis* axis, QString& text) {
+            (axis == c.Core.BottomAxis() ? bottom : left).push_back(text);
+        };
+        c.Core.PlotRect();
+        ASSERT_FALSE(bottom.empty());
+        EXPECT_EQ(bottom.front(), "0");
+        EXPECT_EQ(bottom.back(), "25");
+        for (const QString& t : bottom) EXPECT_TRUE(t.toInt() > 0 || t == "0") << t.toStdString();
+        ASSERT_FALSE(left.empty());
+        EXPECT_EQ(left.front(), "-1");
+        EXPECT_EQ(left.back(), "1");
+        EXPECT_TRUE(std::find(left.begin(), left.end(), "0") != left.end());
+        // "0.##": at most two decimals, no trailing zeros, the user's separator.
+        const QRegularExpression picture(QStringLiteral("^-?[1-9]?[0-9](\\%1[0-9]?[1-9])?$")
+                                             .arg(separator));
+        for (const QString& t : left)
+            EXPECT_TRUE(picture.match(t).hasMatch()) << t.toStdString();
+        EXPECT_TRUE(std::any_of(left.begin(), left.end(),
+                                [&](const QString& t) { return t.contains(separator); }));
+    }
+    SetDecimalSeparatorForTesting(QChar());
 }
 
 TEST(ChartGeometry, AppendExtendsAndMatchesARebuild) {
