@@ -144,6 +144,10 @@ void ChartCore::SetView3D(bool on) {
 
 void ChartCore::SetViewSize(const QSize& size) { FViewSize = size; }
 
+void ChartCore::SetViewSizeSource(std::function<QSize()> source) {
+    FViewSizeSource = std::move(source);
+}
+
 void ChartCore::Changed() {
     if (OnChange) OnChange();
 }
@@ -270,12 +274,12 @@ ChartCore::Layout ChartCore::ComputeLayout(const QRect& bounds) const {
     return layout;
 }
 
-QRect ChartCore::PlotRect() const { return PlotRect(QRect(QPoint(0, 0), FViewSize)); }
+QRect ChartCore::PlotRect() const { return PlotRect(QRect(QPoint(0, 0), ViewSize())); }
 
 QRect ChartCore::PlotRect(const QRect& bounds) const { return ComputeLayout(bounds).Plot; }
 
 ChartTransform ChartCore::ViewTransform() const {
-    return ComputeLayout(QRect(QPoint(0, 0), FViewSize)).Transform;
+    return ComputeLayout(QRect(QPoint(0, 0), ViewSize())).Transform;
 }
 
 const SeriesGeometry& ChartCore::Geometry(const ChartSeries& series,
@@ -292,7 +296,7 @@ const SeriesGeometry& ChartCore::Geometry(const ChartSeries& series,
 }
 
 int ChartCore::HitTest(const ChartSeries& series, int x, int y) const {
-    if (FViewSize.isEmpty()) return -1;
+    if (ViewSize().isEmpty()) return -1;
     const ChartTransform transform = ViewTransform();
     const QRect& plot = transform.Plot;
     if (plot.width() < 2 || plot.height() < 2) return -1;

@@ -126,8 +126,11 @@ public:
     int SeriesCount() const { return int(FSeries.size()); }
     ChartSeries* Series(int index) const { return FSeries.at(size_t(index)); }
 
-    QSize ViewSize() const { return FViewSize; }
+    // The view's size: the one set, or what the source gives when one is
+    // set (the widget's current size).
+    QSize ViewSize() const { return FViewSizeSource ? FViewSizeSource() : FViewSize; }
     void SetViewSize(const QSize& size);
+    void SetViewSizeSource(std::function<QSize()> source);
     // The plot rectangle of the view, or of a drawing into `bounds`.
     QRect PlotRect() const;
     QRect PlotRect(const QRect& bounds) const;
@@ -208,6 +211,7 @@ private:
     bool FView3D = false;
     std::vector<ChartSeries*> FSeries;
     QSize FViewSize;
+    std::function<QSize()> FViewSizeSource;
     QFont FLabelFont;
     QFont FAxisTitleFont;
     QFont FTitleFont;
