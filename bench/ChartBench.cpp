@@ -127,6 +127,19 @@ int main(int argc, char** argv) {
                        s.Paint();
                    }));
         }
+        {
+            // The hover readout asks for the point under the mouse on every move.
+            Setup s(bars, 10100);
+            s.Paint();
+            const QRect plot = s.Core.PlotRect();
+            int step = 0;
+            char label[96];
+            std::snprintf(label, sizeof label, "Clicked at the mouse, 10,100 points (%s)", kind);
+            Report(label, MedianMs(201, [&] {
+                       step = (step + 37) % plot.width();
+                       s.Series().Clicked(plot.left() + step, plot.center().y());
+                   }));
+        }
     }
     return 0;
 }
