@@ -116,6 +116,10 @@ TChart::TChart(TComponent* owner)
 }
 
 TChart::~TChart() {
+    FCore->OnChange = nullptr;
+    FCore->OnGetAxisLabel = nullptr;
+    FCore->OnBeforeDrawSeries = nullptr;
+    FCore->SetViewSizeSource(nullptr);
     if (auto* widget = static_cast<ChartWidget*>(Widget())) widget->FChart = nullptr;
 }
 

@@ -133,6 +133,8 @@ ChartCore::ChartCore()
 }
 
 ChartCore::~ChartCore() {
+    // Nobody is told about the series leaving a chart that is going away.
+    OnChange = nullptr;
     for (ChartSeries* series : std::vector<ChartSeries*>(FSeries)) series->SetChart(nullptr);
 }
 

@@ -25,7 +25,7 @@ constexpr int kSpriteLimit = 512;
 
 void ChartCore::Paint(QPainter& painter, const QRect& bounds) const {
     painter.save();
-    painter.setClipRect(bounds);
+    painter.setClipRect(bounds, Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(bounds, kPanelColor);
     const Layout layout = ComputeLayout(bounds);
@@ -140,7 +140,7 @@ void ChartCore::PaintSeries(QPainter& painter, const Layout& layout,
         const double origin =
             std::clamp(layout.Transform.MapY(0), plot.top() - 1.0, plot.bottom() + 1.0);
         painter.save();
-        painter.setClipRect(plot);
+        painter.setClipRect(plot, Qt::IntersectClip);
         painter.setPen(QPen(kAxisColor, 0));
         painter.setBrush(Qt::NoBrush);
         for (size_t i = 0; i < g.Points.size(); ++i) {
@@ -162,7 +162,7 @@ void ChartCore::PaintSeries(QPainter& painter, const Layout& layout,
     const auto& line = static_cast<const LineSeries&>(series);
     if (g.WithRuns) {
         painter.save();
-        painter.setClipRect(plot);
+        painter.setClipRect(plot, Qt::IntersectClip);
         const int penWidth = line.LinePen()->Width();
         QPen pen(Qt::black, penWidth == 1 ? 0 : penWidth,
                  line.LinePen()->SmallDots() ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap);
