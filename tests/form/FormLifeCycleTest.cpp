@@ -231,7 +231,10 @@ TEST_F(FormLifeCycle, FailedSettingsWriteOnCloseStillShutsDownAndReports) {
     QFile::remove(IniFilePath());
     ASSERT_TRUE(QDir().mkpath(IniFilePath()));
     TCloseAction action = caFree;
-    EXPECT_THROW(Form().FormClose(&Form(), action), Exception);
+    Form().FormClose(&Form(), action);
+    ASSERT_EQ(FDialogs.Errors.size(), 1);
+    EXPECT_EQ(FDialogs.Errors.front(), "Unable to write to " + IniFilePath());
+    EXPECT_EQ(action, caFree);  // the window still closes
     EXPECT_FALSE(Form().ReadThreadRunning());
     EXPECT_FALSE(Form().HoldsBaseFonts());
 #if TARVEX_BLE
