@@ -179,6 +179,7 @@ public:
     void AppendVelocity(double value);
     double DisplayVelocity(double metresPerSecond);
     void RecomputeStatistics();
+    void ShowStatsLabels();
 
     // ---- Units, weight, energy, power factor (series/Units.cpp)
     bool IsCnvMode();
@@ -216,6 +217,7 @@ public:
     void SpeedButton8Click(TObject* Sender);
 
     // ---- Serial port and received lines (links/)
+    QStringList ListComPorts();
     bool OpenComPort(bool showMessages);
     void CloseComPort();
     bool SelectComPort(const QString& name);
