@@ -16,7 +16,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Threads.h"
 #include "series/core/NumberText.h"
-#include "storage/core/Settings.h"
+#include "storage/ProgramSettings.h"
 
 TComHandle ComHandle = INVALID_HANDLE_VALUE;
 
@@ -33,8 +33,6 @@ constexpr int IdleWaitMs = 10;
 // so a report still queued when its thread was stopped (by a user CLOSE or
 // the form's end) never touches a port opened later or a form that is gone.
 std::atomic<std::uint64_t> ReadThreadGeneration{0};
-
-const QString SettingsSection = QStringLiteral("Settings");
 
 // Appends lines to the queue (the caller holds its mutex) and returns whether
 // the caller must post the wake-up: only when they went into an empty queue.
@@ -68,7 +66,7 @@ QStringList TForm1::ListComPorts() {
     QString configured;
     {
         TIniFile ini(IniPath());
-        configured = ini.ReadString(SettingsSection, QStringLiteral("ComPort"), QString());
+        configured = ReadSettingString(ini, Setting::ComPort);
     }
     return ::ListComPorts(configured);
 }
@@ -102,7 +100,7 @@ bool TForm1::OpenComPort(bool showMessages) {
     StartReadThread();
     {
         TIniFile ini(IniPath());
-        ini.WriteString(SettingsSection, QStringLiteral("ComPort"), name);
+        ini.WriteString(Setting::ComPort.Section, Setting::ComPort.Key, name);
     }
     return true;
 }
@@ -127,9 +125,9 @@ void TForm1::AutoOpenComPort() {
     QString port;
     {
         TIniFile ini(IniPath());
-        openCom = TrimText(ini.ReadString(SettingsSection, QStringLiteral("OpenCom"), QString()));
+        openCom = TrimText(ReadSettingString(ini, Setting::OpenCom));
         if (openCom.isEmpty() || openCom == QStringLiteral("0")) return;
-        port = TrimText(ini.ReadString(SettingsSection, QStringLiteral("ComPort"), QString()));
+        port = TrimText(ReadSettingString(ini, Setting::ComPort));
     }
     if (SelectComPort(port)) OpenComPort(false);
 }
@@ -168,7 +166,8 @@ void TForm1::SerialReadThread() {
         const int waiting = SerialBytesWaiting(ComHandle);
         std::ptrdiff_t got = 0;
         if (waiting > 0)
-            got = SerialRead(ComHandle, buffer.data(), std::min<std::ptrdiff_t>(waiting, ReadChunk));
+            got =
+                SerialRead(ComHandle, buffer.data(), std::min<std::ptrdiff_t>(waiting, ReadChunk));
         if (got <= 0) {
             if (SerialWait(ComHandle, IdleWaitMs) == TSerialWait::Lost &&
                 state == TPortState::Open) {

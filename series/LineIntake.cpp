@@ -8,7 +8,7 @@
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
-#include "storage/core/Settings.h"
+#include "storage/ProgramSettings.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     if (CounterMode && LiveInput) {
         // A count with no velocity (count + A is 0) is no shot either: taken
         // as it stands it would show the raw count as a velocity.
-        const std::optional<double> velocity = CounterToVelocity(v, CounterA, CounterGate, CounterFreq);
+        const std::optional<double> velocity =
+            CounterToVelocity(v, CounterA, CounterGate, CounterFreq);
         if (!velocity) return;
         v = *velocity;
     }
@@ -140,11 +141,10 @@ void TForm1::LoadCounterSettings() {
     QString gate;
     QString a;
     {
-        TIniFile ini(IniPath());
-        const QString section = QStringLiteral("Settings");
-        freq = ini.ReadString(section, QStringLiteral("FREQ"), QString());
-        gate = ini.ReadString(section, QStringLiteral("GATE"), QString());
-        a = ini.ReadString(section, QStringLiteral("A"), QStringLiteral("0"));
+        const TIniFile ini(IniPath());
+        freq = ReadSettingString(ini, Setting::Freq);
+        gate = ReadSettingString(ini, Setting::Gate);
+        a = ReadSettingString(ini, Setting::A);
     }
     const TCounterSettings settings = CounterSettingsFromText(freq, gate, a);
     CounterFreq = settings.Freq;

@@ -27,9 +27,13 @@ void TForm1::Memo1Change(TObject* /*Sender*/) {
     if (!FMemoUpdating) FVelocityCacheDirty = true;
 }
 
-void TForm1::StatsReset() { ResetShotStats(); }
+void TForm1::StatsReset() {
+    ResetShotStats();
+}
 
-void TForm1::StatsAdd(double value) { ::StatsAdd(ShotStats, value); }
+void TForm1::StatsAdd(double value) {
+    ::StatsAdd(ShotStats, value);
+}
 
 int TForm1::CountNumericMemoLines() {
     int count = 0;
