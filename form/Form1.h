@@ -215,7 +215,6 @@ public:
     void SpeedButton8Click(TObject* Sender);
 
     // ---- Serial port and received lines (links/)
-    QStringList ListComPorts();
     bool OpenComPort(bool showMessages);
     void CloseComPort();
     bool SelectComPort(const QString& name);

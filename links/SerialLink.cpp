@@ -60,17 +60,6 @@ void CloseComPortHandle() {
     ComHandle = INVALID_HANDLE_VALUE;
 }
 
-QStringList TForm1::ListComPorts() {
-    // A port named in the settings (a pseudo-terminal, a symlinked adapter)
-    // is listed even where the probe would not find it.
-    QString configured;
-    {
-        TIniFile ini(IniPath());
-        configured = ReadSettingString(ini, Setting::ComPort);
-    }
-    return ::ListComPorts(configured);
-}
-
 bool TForm1::OpenComPort(bool showMessages) {
     if (ComHandle.IsValid()) {
         Button1->SetCaption(QStringLiteral("CLOSE"));

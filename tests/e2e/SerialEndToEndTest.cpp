@@ -92,6 +92,7 @@ TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings)
     EXPECT_EQ(Setting(IniFilePath(), QStringLiteral("ComPort")), FTerminal.SlavePath());
 
     std::vector<double> values;
+    values.reserve(512);
 
     // CR LF ending, the number before "nr".
     ASSERT_TRUE(FTerminal.Write("V=812.3 m/s nr 1\r\n"));

@@ -70,10 +70,10 @@ TEST_F(ReceivedLineQueue, DrainPassesLinesInOrderAndBatchesOnlySeveral) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        FSeen.clear();
         P::FMemoUpdating(Form()) = true;
         Form().Memo1->Lines()->Clear();
         P::FMemoUpdating(Form()) = false;
+        FSeen.clear();
         BatchUpdate = c.BatchBefore;
         Form().Chart1->SetAutoRepaint(c.AutoRepaintBefore);
 
