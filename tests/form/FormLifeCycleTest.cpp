@@ -112,12 +112,16 @@ TEST_F(FormLifeCycle, EraseBackgroundIsAnsweredWithoutErasing) {
 }
 
 TEST_F(FormLifeCycle, FadeInTakesTwoTicksAndThenStops) {
-    StartForm();
+    // Created without running the event loop, so no tick has come yet; the
+    // test drives the ticks itself.
+    FForm = new TForm1(Application);
+    Form1 = FForm;
+    FForm->DoCreate();
+    KillTimer(&Form(), TIMER_FADE_IN);
     // FormCreate leaves the window almost transparent with two steps to go.
     EXPECT_TRUE(Form().AlphaBlend());
     EXPECT_EQ(Form().AlphaBlendValue(), 1);
     EXPECT_EQ(P::FFadeSteps(Form()), 2);
-    KillTimer(&Form(), TIMER_FADE_IN);  // the test drives the ticks itself
 
     SendMessage(&Form(), WM_TIMER, TIMER_FADE_IN, 0);
     EXPECT_EQ(P::FFadeSteps(Form()), 1);
