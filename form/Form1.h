@@ -199,7 +199,10 @@ public:
     void FilterCommand();
     void ButtonClearClick(TObject* Sender);
     void RefreshCommand();
+    void BeginAnalysisCommand(TAnalysisCommand command);
     void RunAnalysisCommand(TMessage& message);
+    void ShowCommandProgress();
+    void ClearCommandProgress();
     void SpeedButton3Click(TObject* Sender);
     void SpeedButton5Click(TObject* Sender);
     void SpeedButton6Click(TObject* Sender);
