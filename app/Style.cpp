@@ -1,12 +1,11 @@
 #include "app/Style.h"
 
 #include <QColor>
-#include <QFileInfo>
 #include <QPalette>
 
 #include "platform/core/IniFile.h"
 #include "platform/ui/StyleManager.h"
-#include "storage/core/Settings.h"
+#include "storage/ProgramSettings.h"
 
 namespace {
 
@@ -87,15 +86,8 @@ void RegisterProgramStyles() {
 }
 
 void ApplySavedStyle() {
-    const QString path = IniPath();
-    unsigned index = 1;
-    if (QFileInfo::exists(path)) {
-        TIniFile ini(path);
-        index = static_cast<unsigned>(
-            ini.ReadInteger(QStringLiteral("Settings"), QStringLiteral("Style"), 1));
-        if (index > 4) index = 0;
-    }
-    if (!TStyleManager::TrySetStyle(StyleNames()[int(index)], true))
+    const int index = ReadStyleIndex();
+    if (!TStyleManager::TrySetStyle(StyleNames()[index], true))
         TStyleManager::TrySetStyle(StyleNames()[0], true);
 }
 

@@ -6,7 +6,7 @@
 #include "links/SerialLink.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
-#include "storage/core/Settings.h"
+#include "storage/ProgramSettings.h"
 
 TForm1* Form1 = nullptr;
 

@@ -198,8 +198,6 @@ public:
     void ScaleStoredValues(double factor);
 
     // ---- Filter, rebuild, analysis commands
-    void EnsureFilterSection();
-    TFilterConfig LoadFilterConfig();
     void FilterCommand();
     void ButtonClearClick(TObject* Sender);
     void RefreshCommand();

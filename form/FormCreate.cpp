@@ -8,13 +8,14 @@
 #include <QFileInfo>
 
 #include "app/Style.h"
+#include "series/FilterSettings.h"
 #include "links/core/PortList.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
-#include "storage/core/Settings.h"
+#include "storage/ProgramSettings.h"
 #if TARVEX_BLE
 #include "platform/ble/BluetoothLE.h"
 #endif
@@ -113,7 +114,10 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     }
     ComboBox1->SetStyle(csDropDownList);
     {
-        const QStringList ports = ListComPorts();
+        // A port named in the settings is listed too when it exists, so any
+        // terminal device can be used by naming it there.
+        const QStringList ports = ListComPorts(
+            TIniFile(IniPath()).ReadString(settings, QStringLiteral("ComPort"), QString()));
         ComboBox1->Items()->Clear();
         for (const QString& port : ports) ComboBox1->Items()->Add(port);
     }

@@ -1,10 +1,6 @@
 // Filter, clear, rebuild and the analysis commands.
 #include "form/Form1.h"
 
-void TForm1::EnsureFilterSection() {}
-
-TFilterConfig TForm1::LoadFilterConfig() { return {}; }
-
 void TForm1::FilterCommand() {}
 
 void TForm1::ButtonClearClick(TObject* /*Sender*/) {}

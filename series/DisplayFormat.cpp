@@ -4,7 +4,7 @@
 #include "platform/core/IniFile.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
-#include "storage/core/Settings.h"
+#include "storage/ProgramSettings.h"
 
 void TForm1::LoadDisplayFormat() {
     CreateDefaultIni();

@@ -1,9 +1,12 @@
 // Save format, shot files and the report image.
 #include "form/Form1.h"
 
-#include "storage/core/Settings.h"
+#include "storage/ProgramSettings.h"
 
-void TForm1::LoadTxtFormat() {}
+void TForm1::LoadTxtFormat() {
+    CreateDefaultIni();
+    FTxtFormat = ReadTxtFormat();
+}
 
 void TForm1::ButtonSaveClick(TObject* /*Sender*/) {}
 

@@ -1,0 +1,458 @@
+#include "platform/core/IniFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+EIniFileException::EIniFileException(const QString& fullPath, int error)
+    : Exception(QStringLiteral("Unable to write to %1").arg(fullPath)), FError(error) {}
+
+bool TryStrToInt(const QString& text, int& value) {
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && (text[i] == u' ' || text[i] == u'\t')) ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    int base = 10;
+    if (i < n && text[i] == u'$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+        base = 16;
+        i += 2;
+    } else if (i < n && (text[i] == u'x' || text[i] == u'X')) {
+        base = 16;
+        ++i;
+    }
+    if (i >= n) return false;
+    qint64 magnitude = 0;
+    for (; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        int digit = -1;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        if (digit < 0 || digit >= base) return false;
+        magnitude = magnitude * base + digit;
+        // Stop early so that a long run of digits cannot overflow qint64.
+        if (magnitude > qint64(INT_MAX) + 1) return false;
+    }
+    const qint64 signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > INT_MAX || signedValue < INT_MIN) return false;
+    value = int(signedValue);
+    return true;
+}
+
+namespace {
+
+// The file is kept as raw lines so that a write can give back every line it
+// does not change byte for byte, also lines that are not valid UTF-8.
+struct TLine {
+    QByteArray Text;    // without its line ending
+    QByteArray Ending;  // "\r\n", "\n", or empty for a last line without one
+};
+
+struct TIniText {
+    QByteArray Bom;
+    std::vector<TLine> Lines;
+    QByteArray Eol = "\n";
+};
+
+enum class TLineKind { Other, Section, Key };
+
+struct TLineInfo {
+    TLineKind Kind = TLineKind::Other;
+    QString Name;  // section or key name, trimmed
+    QString Value;
+};
+
+const QByteArray Utf8Bom("\xEF\xBB\xBF");
+
+TIniText ParseText(const QByteArray& bytes) {
+    TIniText text;
+    qsizetype pos = 0;
+    if (bytes.startsWith(Utf8Bom)) {
+        text.Bom = Utf8Bom;
+        pos = Utf8Bom.size();
+    }
+    bool eolKnown = false;
+    while (pos < bytes.size()) {
+        const qsizetype lf = bytes.indexOf('\n', pos);
+        TLine line;
+        if (lf < 0) {
+            line.Text = bytes.mid(pos);
+            pos = bytes.size();
+        } else {
+            qsizetype end = lf;
+            if (end > pos && bytes[end - 1] == '\r') --end;
+            line.Text = bytes.mid(pos, end - pos);
+            line.Ending = bytes.mid(end, lf + 1 - end);
+            pos = lf + 1;
+            if (!eolKnown) {
+                text.Eol = line.Ending;
+                eolKnown = true;
+            }
+        }
+        text.Lines.push_back(std::move(line));
+    }
+    return text;
+}
+
+QByteArray JoinText(const TIniText& text) {
+    QByteArray bytes = text.Bom;
+    for (const TLine& line : text.Lines) bytes += line.Text + line.Ending;
+    return bytes;
+}
+
+TLineInfo Classify(const QByteArray& raw) {
+    TLineInfo info;
+    const QString line = QString::fromUtf8(raw).trimmed();
+    if (line.startsWith(u'[')) {
+        const qsizetype close = line.indexOf(u']');
+        if (close > 0) {
+            info.Kind = TLineKind::Section;
+            info.Name = line.mid(1, close - 1).trimmed();
+            return info;
+        }
+    }
+    if (line.startsWith(u';')) return info;
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq <= 0) return info;
+    info.Name = line.left(eq).trimmed();
+    if (info.Name.isEmpty()) return info;
+    info.Kind = TLineKind::Key;
+    info.Value = line.mid(eq + 1).trimmed();
+    return info;
+}
+
+std::vector<TLineInfo> ClassifyAll(const TIniText& text) {
+    std::vector<TLineInfo> infos;
+    infos.reserve(text.Lines.size());
+    for (const TLine& line : text.Lines) infos.push_back(Classify(line.Text));
+    return infos;
+}
+
+bool SameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Header line of the first copy of the section, or -1.
+int FindSection(const std::vector<TLineInfo>& infos, const QString& section) {
+    for (size_t i = 0; i < infos.size(); ++i) {
+        if (infos[i].Kind == TLineKind::Section && SameName(infos[i].Name, section)) return int(i);
+    }
+    return -1;
+}
+
+// One past the last line that belongs to the section whose header is at header.
+int SectionEnd(const std::vector<TLineInfo>& infos, int header) {
+    int i = header + 1;
+    while (i < int(infos.size()) && infos[i].Kind != TLineKind::Section) ++i;
+    return i;
+}
+
+int FindKey(const std::vector<TLineInfo>& infos, int header, const QString& ident) {
+    const int end = SectionEnd(infos, header);
+    for (int i = header + 1; i < end; ++i) {
+        if (infos[i].Kind == TLineKind::Key && SameName(infos[i].Name, ident)) return i;
+    }
+    return -1;
+}
+
+enum class TLoad { Missing, Loaded, Unreadable };
+
+TLoad LoadText(const QString& fileName, TIniText& text) {
+    const QFileInfo info(fileName);
+    if (!info.exists()) return TLoad::Missing;
+    if (!info.isFile()) return TLoad::Unreadable;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return TLoad::Unreadable;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return TLoad::Unreadable;
+    text = ParseText(bytes);
+    return TLoad::Loaded;
+}
+
+// Reads never fail: a file that cannot be read is treated as empty.
+TIniText LoadForReading(const QString& fileName) {
+    TIniText text;
+    if (LoadText(fileName, text) != TLoad::Loaded) return TIniText{};
+    return text;
+}
+
+std::optional<QString> FindValue(const QString& fileName, const QString& section,
+                                 const QString& ident) {
+    const TIniText text = LoadForReading(fileName);
+    const std::vector<TLineInfo> infos = ClassifyAll(text);
+    const int header = FindSection(infos, section);
+    if (header < 0) return std::nullopt;
+    const int key = FindKey(infos, header, ident);
+    if (key < 0) return std::nullopt;
+    return infos[key].Value;
+}
+
+[[noreturn]] void Refuse(const QString& fileName, int error) {
+    throw EIniFileException(QFileInfo(fileName).absoluteFilePath(), error);
+}
+
+// A write needs the whole current file; one that cannot be read is refused
+// rather than replaced by a file holding only the new key.
+TIniText LoadForWriting(const QString& fileName) {
+    TIniText text;
+    if (LoadText(fileName, text) == TLoad::Unreadable) Refuse(fileName, EIO);
+    return text;
+}
+
+// A name or value must stay on its own line.
+QString OneLine(QString s) {
+    for (QChar& c : s) {
+        if (c == u'\r' || c == u'\n' || c == u'\0') c = u' ';
+    }
+    return s;
+}
+
+// The file a write has to replace: a symbolic link is followed, so the link
+// itself stays in place.
+QString WriteTarget(const QString& fileName) {
+    QFileInfo info(fileName);
+    for (int hops = 0; info.isSymLink() && hops < 40; ++hops)
+        info = QFileInfo(info.symLinkTarget());
+    return info.absoluteFilePath();
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// Writes the whole file through a temporary file in the same folder and a
+// rename, so that readers and a crash see either the old or the new file.
+void SaveText(const QString& fileName, const TIniText& text) {
+    const QString target = WriteTarget(fileName);
+    const QByteArray targetName = QFile::encodeName(target);
+
+    struct stat old {};
+    bool existed = false;
+    mode_t mode = 0;
+    if (::stat(targetName.constData(), &old) == 0) {
+        if (!S_ISREG(old.st_mode)) Refuse(fileName, EISDIR);
+        // A file without any write permission is read-only for us too, also
+        // when running as root: never replace it.
+        if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) Refuse(fileName, EACCES);
+        if (::access(targetName.constData(), W_OK) != 0) Refuse(fileName, errno);
+        existed = true;
+        mode = old.st_mode & 07777;
+    } else if (errno == ENOENT) {
+        mode = 0666 & ~CurrentUmask();
+    } else {
+        Refuse(fileName, errno);
+    }
+
+    const QFileInfo targetInfo(target);
+    const QString folder = targetInfo.absolutePath();
+    QByteArray temp = QFile::encodeName(folder + QStringLiteral("/.") + targetInfo.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) Refuse(fileName, errno);
+
+    auto fail = [&](int error, bool open) {
+        if (open) ::close(fd);
+        ::unlink(temp.constData());
+        Refuse(fileName, error);
+    };
+
+    const QByteArray bytes = JoinText(text);
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(errno, true);
+        }
+        written += n;
+    }
+    if (::fchmod(fd, mode) != 0) fail(errno, true);
+    if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Only a privileged process can give the file back to its owner; for
+        // anyone else the new file is theirs, as any editor would leave it.
+        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+    if (::fsync(fd) != 0) fail(errno, true);
+    if (::close(fd) != 0) fail(errno, false);
+    if (::rename(temp.constData(), targetName.constData()) != 0) fail(errno, false);
+
+    // The rename itself must reach the disk too. Some file systems cannot
+    // sync a folder; the data is on the disk already then.
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        [[maybe_unused]] const int ignored = ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+}  // namespace
+
+TIniFile::TIniFile(const QString& fileName) : FFileName(fileName) {}
+
+QString TIniFile::ReadString(const QString& section, const QString& ident,
+                             const QString& def) const {
+    return FindValue(FFileName, section, ident).value_or(def);
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& ident, int def) const {
+    const std::optional<QString> text = FindValue(FFileName, section, ident);
+    int value = def;
+    if (text && TryStrToInt(*text, value)) return value;
+    return def;
+}
+
+bool TIniFile::ReadBool(const QString& section, const QString& ident, bool def) const {
+    return ReadInteger(section, ident, def ? 1 : 0) != 0;
+}
+
+double TIniFile::ReadFloat(const QString& section, const QString& ident, double def) const {
+    const std::optional<QString> text = FindValue(FFileName, section, ident);
+    if (!text) return def;
+    bool ok = false;
+    double value = text->toDouble(&ok);
+    if (!ok) value = QString(*text).replace(u',', u'.').toDouble(&ok);
+    return ok ? value : def;
+}
+
+void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
+    const QString cleanSection = OneLine(section).trimmed();
+    const QString cleanIdent = OneLine(ident).trimmed();
+    const QByteArray cleanValue = OneLine(value).toUtf8();
+
+    TIniText text = LoadForWriting(FFileName);
+    const std::vector<TLineInfo> infos = ClassifyAll(text);
+    auto& lines = text.Lines;
+    const int header = FindSection(infos, cleanSection);
+    if (header >= 0) {
+        const int key = FindKey(infos, header, cleanIdent);
+        if (key >= 0) {
+            // Keep the key as the file spells it, with the blanks between "="
+            // and a value ("key = value" stays in that style). Blanks that
+            // were the whole value go.
+            QByteArray& raw = lines[key].Text;
+            const qsizetype afterEq = raw.indexOf('=') + 1;
+            qsizetype start = afterEq;
+            while (start < raw.size() && (raw[start] == ' ' || raw[start] == '\t')) ++start;
+            if (start == raw.size()) start = afterEq;
+            raw = raw.left(start) + cleanValue;
+        } else {
+            int at = header + 1;
+            const int end = SectionEnd(infos, header);
+            for (int i = header + 1; i < end; ++i) {
+                if (infos[i].Kind == TLineKind::Key) at = i + 1;
+            }
+            if (lines[at - 1].Ending.isEmpty()) lines[at - 1].Ending = text.Eol;
+            lines.insert(lines.begin() + at,
+                         TLine{cleanIdent.toUtf8() + '=' + cleanValue, text.Eol});
+        }
+    } else {
+        if (!lines.empty() && lines.back().Ending.isEmpty()) lines.back().Ending = text.Eol;
+        lines.push_back(TLine{'[' + cleanSection.toUtf8() + ']', text.Eol});
+        lines.push_back(TLine{cleanIdent.toUtf8() + '=' + cleanValue, text.Eol});
+    }
+    SaveText(FFileName, text);
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& ident, int value) {
+    WriteString(section, ident, QString::number(value));
+}
+
+void TIniFile::WriteBool(const QString& section, const QString& ident, bool value) {
+    WriteString(section, ident, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TIniFile::WriteFloat(const QString& section, const QString& ident, double value) {
+    WriteString(section, ident, QString::number(value, 'g', 15));
+}
+
+bool TIniFile::SectionExists(const QString& section) const {
+    return FindSection(ClassifyAll(LoadForReading(FFileName)), section) >= 0;
+}
+
+bool TIniFile::ValueExists(const QString& section, const QString& ident) const {
+    return FindValue(FFileName, section, ident).has_value();
+}
+
+void TIniFile::DeleteKey(const QString& section, const QString& ident) {
+    TIniText text = LoadForWriting(FFileName);
+    const std::vector<TLineInfo> infos = ClassifyAll(text);
+    std::vector<TLine> kept;
+    kept.reserve(text.Lines.size());
+    bool inSection = false;
+    bool removed = false;
+    for (size_t i = 0; i < infos.size(); ++i) {
+        if (infos[i].Kind == TLineKind::Section) inSection = SameName(infos[i].Name, section);
+        if (inSection && infos[i].Kind == TLineKind::Key && SameName(infos[i].Name, ident)) {
+            removed = true;
+            continue;
+        }
+        kept.push_back(std::move(text.Lines[i]));
+    }
+    if (!removed) return;
+    text.Lines = std::move(kept);
+    SaveText(FFileName, text);
+}
+
+void TIniFile::EraseSection(const QString& section) {
+    TIniText text = LoadForWriting(FFileName);
+    const std::vector<TLineInfo> infos = ClassifyAll(text);
+    std::vector<TLine> kept;
+    kept.reserve(text.Lines.size());
+    bool inSection = false;
+    bool removed = false;
+    for (size_t i = 0; i < infos.size(); ++i) {
+        if (infos[i].Kind == TLineKind::Section) inSection = SameName(infos[i].Name, section);
+        if (inSection) {
+            removed = true;
+            continue;
+        }
+        kept.push_back(std::move(text.Lines[i]));
+    }
+    if (!removed) return;
+    text.Lines = std::move(kept);
+    SaveText(FFileName, text);
+}
+
+QStringList TIniFile::ReadSection(const QString& section) const {
+    const std::vector<TLineInfo> infos = ClassifyAll(LoadForReading(FFileName));
+    QStringList keys;
+    const int header = FindSection(infos, section);
+    if (header < 0) return keys;
+    const int end = SectionEnd(infos, header);
+    for (int i = header + 1; i < end; ++i) {
+        if (infos[i].Kind != TLineKind::Key) continue;
+        if (!keys.contains(infos[i].Name, Qt::CaseInsensitive)) keys.append(infos[i].Name);
+    }
+    return keys;
+}
+
+QStringList TIniFile::ReadSections() const {
+    QStringList sections;
+    for (const TLineInfo& info : ClassifyAll(LoadForReading(FFileName))) {
+        if (info.Kind != TLineKind::Section) continue;
+        if (!sections.contains(info.Name, Qt::CaseInsensitive)) sections.append(info.Name);
+    }
+    return sections;
+}

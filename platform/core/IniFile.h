@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "platform/core/Exception.h"
+
+// A write to the settings file that did not reach the disk. The message is
+// "Unable to write to <full path>"; Error() holds the system error number of
+// the call that failed (0 when the refusal came from a check of our own, such
+// as a read-only file).
+class EIniFileException : public Exception {
+public:
+    EIniFileException(const QString& fullPath, int error);
+    int Error() const { return FError; }
+
+private:
+    int FError;
+};
+
+// The class library's integer syntax: leading blanks, an optional sign, then
+// decimal digits, or hexadecimal digits after "$", "x", "X", "0x" or "0X".
+// Nothing may follow the digits. Returns false (value untouched) when the
+// text is not such an integer or does not fit in a signed 32-bit value.
+bool TryStrToInt(const QString& text, int& value);
+
+// A settings file of the INI kind: "[Section]" lines, each followed by
+// "Key=Value" lines.
+//
+// Contract:
+// - Creating an object touches no file. Every call reads the file anew, so a
+//   read sees every earlier write, also one made through another object.
+// - Section and key names match without regard to letter case; blanks around
+//   names and values are ignored. A duplicated section or key: the first one
+//   counts. Lines starting with ";" are comments.
+// - Reads never fail: a missing or unreadable file, a missing key, or a line
+//   that cannot be understood (garbage, no "=", before any section) yields
+//   the caller's default. A UTF-8 byte-order mark is skipped; text is UTF-8.
+// - A write replaces the key's line in place, or adds the key after the last
+//   key of its section, or adds the section at the end of the file. Every
+//   other line stays byte for byte (comments, unknown keys, blank lines, the
+//   byte-order mark, line endings). New lines take the file's line ending;
+//   a new file uses LF. Carriage returns, line feeds and NULs in a written
+//   name or value become blanks, so a value can never add lines to the file.
+// - A write is on the disk when the call returns. The new file replaces the
+//   old one in a single step (temporary file in the same folder, then a
+//   rename), keeping the old file's permissions and owner, so a failed write
+//   leaves the old file intact. A refused write (missing or unwritable
+//   folder, read-only file, disk error) raises EIniFileException and changes
+//   nothing. A symbolic link is written through to its target.
+// - Not thread-safe; used from the main thread only.
+class TIniFile {
+public:
+    explicit TIniFile(const QString& fileName);
+
+    // The path given to the constructor.
+    const QString& FileName() const { return FFileName; }
+
+    // The value, or def when the key is absent. A key present with an empty
+    // value reads as empty.
+    QString ReadString(const QString& section, const QString& ident, const QString& def) const;
+    // The value in TryStrToInt's syntax, else def (absent, empty or no integer).
+    int ReadInteger(const QString& section, const QString& ident, int def) const;
+    // ReadInteger with def as 1 or 0; any non-zero integer is true.
+    bool ReadBool(const QString& section, const QString& ident, bool def) const;
+    // The value as a number with "." (or ",") as decimal separator, else def.
+    double ReadFloat(const QString& section, const QString& ident, double def) const;
+
+    void WriteString(const QString& section, const QString& ident, const QString& value);
+    // Decimal text, such as "35".
+    void WriteInteger(const QString& section, const QString& ident, int value);
+    // "1" for true, "0" for false.
+    void WriteBool(const QString& section, const QString& ident, bool value);
+    // General format, at most 15 significant digits, "." as decimal separator,
+    // no trailing zeros: 1.0 gives "1", 0.25 gives "0.25".
+    void WriteFloat(const QString& section, const QString& ident, double value);
+
+    // True when a "[section]" line exists, also with no keys under it.
+    bool SectionExists(const QString& section) const;
+    // True when the section holds the key, whatever its value.
+    bool ValueExists(const QString& section, const QString& ident) const;
+    // Removes every line of the key in every copy of the section. Nothing is
+    // written when the key is absent.
+    void DeleteKey(const QString& section, const QString& ident);
+    // Removes every copy of the section: its header and all lines up to the
+    // next section. Nothing is written when the section is absent.
+    void EraseSection(const QString& section);
+    // The key names of the section, as written in the file, in file order.
+    QStringList ReadSection(const QString& section) const;
+    // The section names, as written in the file, in file order.
+    QStringList ReadSections() const;
+
+private:
+    QString FFileName;
+};

@@ -1,0 +1,162 @@
+#include "storage/core/OutputNaming.h"
+
+#include <cstdlib>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "platform/core/IniFile.h"
+#include "platform/core/Paths.h"
+#include "storage/core/Settings.h"
+#include "storage/core/SettingsKeys.h"
+
+namespace {
+
+QString FolderMessage(const QString& folder) {
+    if (folder.isEmpty()) return QStringLiteral("Unable to create directory");
+    return QStringLiteral("Unable to create directory %1").arg(folder);
+}
+
+QString ExecutableFolder() {
+    QString folder = QFileInfo(ExecutablePath()).absolutePath();
+    if (!folder.endsWith(u'/')) folder += u'/';
+    return folder;
+}
+
+bool IsNameSeparator(QChar c) {
+    return c == u'_' || c == u'-';
+}
+
+}  // namespace
+
+EOutputFolderError::EOutputFolderError(const QString& folder)
+    : Exception(FolderMessage(folder)), FFolder(folder) {}
+
+TOutputDefaults OutputSectionDefaults(const QString& section) {
+    if (section == QLatin1String(SectionImg)) {
+        return {Setting::ImgFolder.FileValue, Setting::ImgFileName.FileValue,
+                Setting::ImgIndex.FileValue};
+    }
+    if (section == QLatin1String(SectionAutoSave)) {
+        return {Setting::AutoSaveFolder.FileValue, Setting::AutoSaveFileName.FileValue,
+                Setting::AutoSaveIndex.FileValue};
+    }
+    return {Setting::TxtCsvFolder.FileValue, Setting::TxtCsvFileName.FileValue,
+            Setting::TxtCsvIndex.FileValue};
+}
+
+QString ResolveFolder(const QString& folder) {
+    // Settings files written on Windows hold forms such as ".\shots"; a
+    // backslash in a folder name is far less likely than such a file.
+    QString text = folder;
+    text.replace(u'\\', u'/');
+
+    QString result;
+    if (text.isEmpty() || text == u".") {
+        result = DocumentsPath();
+    } else if (text.startsWith(QStringLiteral("./"))) {
+        result = ExecutableFolder() + text.mid(2);
+    } else if (QDir::isAbsolutePath(text)) {
+        result = text;
+    } else {
+        // Relative forms, drive letters included where the system has none,
+        // are taken from the executable's folder, never from the process's
+        // current folder.
+        result = ExecutableFolder() + text;
+    }
+    if (!result.isEmpty() && !result.endsWith(u'/')) result += u'/';
+    return result;
+}
+
+bool EnsureFolder(const QString& folder) {
+    if (folder.isEmpty()) return false;
+    if (QFileInfo(folder).isDir()) return true;
+    QDir().mkpath(folder);
+    return QFileInfo(folder).isDir();
+}
+
+QString ExpandFileNamePattern(const QString& pattern, const QString& tag, const QString& index) {
+    QString name = pattern;
+    const qsizetype percent = name.indexOf(u'%');
+    if (percent >= 0) name.replace(percent, 1, tag);
+    const qsizetype dollar = name.indexOf(u'$');
+    if (dollar < 0) return name;
+    if (!index.isEmpty()) {
+        name.replace(dollar, 1, index);
+        return name;
+    }
+    qsizetype from = dollar;
+    qsizetype to = dollar + 1;
+    if (from > 0 && IsNameSeparator(name[from - 1])) --from;
+    if (to < name.size() && IsNameSeparator(name[to])) ++to;
+    name.remove(from, to - from);
+    return name;
+}
+
+QString SafeFileName(const QString& fileName) {
+    QString name = fileName;
+    for (QChar& c : name) {
+        if (c == u'/' || c == u'\\' || c.unicode() < 32 || c.unicode() == 127) c = u'_';
+    }
+    if (name == u"." || name == u"..") name.fill(u'_');
+    return name;
+}
+
+QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag) {
+    const TOutputDefaults defaults = OutputSectionDefaults(section);
+    TIniFile ini(IniPath());
+
+    QString folder = TrimSetting(ini.ReadString(section, KeyFolder, QString()));
+    if (folder.isEmpty()) {
+        folder = defaults.Folder;
+        ini.WriteString(section, KeyFolder, folder);
+    }
+    QString pattern = TrimSetting(ini.ReadString(section, KeyFileName, QString()));
+    if (pattern.isEmpty()) {
+        pattern = defaults.FileName;
+        ini.WriteString(section, KeyFileName, pattern);
+        if (!ini.ValueExists(section, KeyIndex)) ini.WriteString(section, KeyIndex, defaults.Index);
+    }
+    const QString index =
+        pattern.contains(u'$') ? ini.ReadString(section, KeyIndex, QString()) : QString();
+
+    // A folder that cannot be made would leave the caller writing somewhere
+    // the user did not choose (or nowhere); say so here, with the folder.
+    const QString resolved = ResolveFolder(folder);
+    if (!EnsureFolder(resolved)) throw EOutputFolderError(resolved);
+
+    // The pattern, the tag and the index are free text from the settings
+    // file; SafeFileName keeps the result a plain name inside the folder.
+    return resolved + SafeFileName(ExpandFileNamePattern(pattern, tag, index) + extension);
+}
+
+bool FileNameUsesIndex(const QString& section) {
+    try {
+        const TIniFile ini(IniPath());
+        const QString pattern = TrimSetting(ini.ReadString(section, KeyFileName, QString()));
+        const QString index = TrimSetting(ini.ReadString(section, KeyIndex, QString()));
+        return pattern.contains(u'$') && !index.isEmpty();
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<QString> NextIndexText(const QString& index) {
+    int value = 0;
+    if (!TryStrToInt(index, value)) return std::nullopt;
+    const qint64 next = qint64(value) + 1;
+    QString digits = QString::number(std::llabs(next));
+    const qsizetype width = index.size() - (next < 0 ? 1 : 0);
+    if (digits.size() < width) digits.prepend(QString(width - digits.size(), u'0'));
+    return next < 0 ? u'-' + digits : digits;
+}
+
+void IncrementIndex(const QString& section) {
+    if (!FileNameUsesIndex(section)) return;
+    TIniFile ini(IniPath());
+    const QString index = ini.ReadString(section, KeyIndex, QString());
+    if (index.isEmpty()) return;
+    if (const std::optional<QString> next = NextIndexText(index)) {
+        ini.WriteString(section, KeyIndex, *next);
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+#include "platform/core/Exception.h"
+
+// Names of the program's output files. An output section ("TXTCSV" for SAVE,
+// "AUTOSAVE" for automatic saving, "IMG" for the report image) holds Folder,
+// FileName (a pattern: the first "%" stands for the tag, the first "$" for the
+// index) and INDEX (the running index as text). Main thread only; every call
+// that uses the settings file opens it anew on IniPath() and releases it
+// before it returns, also on failure.
+
+// An output folder that does not exist and could not be created. The message
+// is "Unable to create directory <folder>" ("Unable to create directory" when
+// the folder could not be determined at all).
+class EOutputFolderError : public Exception {
+public:
+    explicit EOutputFolderError(const QString& folder);
+    const QString& Folder() const { return FFolder; }
+
+private:
+    QString FFolder;
+};
+
+struct TOutputDefaults {
+    const char* Folder;
+    const char* FileName;
+    const char* Index;
+};
+// Defaults by exact, case-sensitive section name: "IMG" and "AUTOSAVE" have
+// their own, any other section those of "TXTCSV".
+TOutputDefaults OutputSectionDefaults(const QString& section);
+
+// The absolute folder for a Folder setting, ending in "/" unless empty; reads
+// no setting and creates nothing. Backslashes count as separators. The empty
+// text and "." give the Documents folder; "./rest" the executable's folder
+// followed by rest; an absolute path stays as it is; anything else is taken
+// from the executable's folder (so "..\shots" is beside it).
+QString ResolveFolder(const QString& folder);
+
+// True when the folder exists, creating it with its missing parents first
+// when needed; false for the empty text or a folder that cannot be created.
+bool EnsureFolder(const QString& folder);
+
+// The name from a pattern, without folder or extension: the first "%" is
+// replaced by the tag, then the first "$" by the index. With an empty index
+// the "$" goes together with at most one "_" or "-" on each side. Later "%"
+// and "$" stay.
+QString ExpandFileNamePattern(const QString& pattern, const QString& tag, const QString& index);
+
+// A file name that stays in its folder: "/", "\" and control characters
+// become "_", and the names "." and ".." become "_" and "__".
+QString SafeFileName(const QString& fileName);
+
+// The full path of the next output file of the section: resolved folder +
+// name from the pattern (made safe with SafeFileName) + extension (with its
+// dot). A blank Folder or FileName gets the section's default written back;
+// writing the default FileName also writes INDEX "001" when the section has no
+// INDEX key. The folder is created when missing.
+// Raises EIniFileException when a default cannot be written, and
+// EOutputFolderError when the folder does not exist and cannot be created
+// (the defaults written before stay).
+QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag);
+
+// True when the trimmed FileName holds a "$" and the trimmed INDEX is not
+// empty. Only reads; any failure gives false.
+bool FileNameUsesIndex(const QString& section);
+
+// The index after the given one at the same width: the integer (class library
+// syntax, so "$0A" is 10) plus one in decimal, padded with "0" after any sign
+// to the old length; longer numbers keep all digits. Nothing when the text is
+// no integer.
+std::optional<QString> NextIndexText(const QString& index);
+
+// When FileNameUsesIndex holds, writes NextIndexText of INDEX back as INDEX;
+// an INDEX that is no integer stays unchanged without a report. A refused
+// write raises EIniFileException.
+void IncrementIndex(const QString& section);

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/core/IniFile.h"
+#include "storage/core/SettingsKeys.h"
+
+// The program's settings file: its path, the default file, the start-up
+// repair of older layouts and the readers of the key table.
+//
+// Every function opens its own TIniFile on IniPath() and releases it before
+// it returns, also when a read or write raises. Nothing is cached: every call
+// reads the file anew. Main thread only. A refused write raises
+// EIniFileException ("Unable to write to <path>"), which passes on to the
+// caller; the values written before it stay in the file.
+
+// Which deliverable writes the file: Tarvex Serial leaves out the keys that
+// belong to the Bluetooth LE link ([Settings] CheckBoxBTAuto and [BLE]).
+enum class TIniVariant { Tarvex, TarvexSerial };
+
+// The executable's path with its extension (from the last "." of the file
+// name part) replaced by ".ini", or ".ini" appended when the name has no ".".
+// Touches no file and cannot fail.
+QString IniPath();
+
+// Removes the characters whose code is 32 or less from both ends.
+QString TrimSetting(const QString& text);
+
+// The value of a key-table entry with the entry's read default.
+QString ReadSettingString(const TIniFile& ini, const TSettingKey& key);
+int ReadSettingInteger(const TIniFile& ini, const TSettingKey& key);
+bool ReadSettingBool(const TIniFile& ini, const TSettingKey& key);
+// Writes the entry's default-file value with its write kind. NotWritten
+// entries are not written.
+void WriteSettingDefault(TIniFile& ini, const TSettingKey& key);
+
+// Writes the whole default file, key by key in DefaultFileKeys order, when no
+// file exists at IniPath() (a link counts by its target); does nothing when
+// one exists.
+void CreateDefaultIni(TIniVariant variant);
+
+// Completes the sections TXTCSV, IMG and AUTOSAVE of an existing file and
+// migrates the automatic-save count of older versions:
+// - TXTCSV and IMG without Folder (or with Folder "__MISSING__") get all three
+//   defaults; otherwise a FileName that is blank gets its default and INDEX
+//   "001" when the key is absent. A present Folder, also an empty one, stays.
+// - A missing [AUTOSAVE] AUT takes the integer of the first of [AUTOSHOT],
+//   [TXTCSV] and [Settings] that holds AUT (0 when its text is no integer, 0
+//   when none holds it), unclamped; the older keys stay.
+// - A missing [AUTOSAVE] Folder becomes "./AUTOSAVE"; a blank FileName becomes
+//   "Chrono_$", with INDEX "001" when absent.
+// - With [AUTOSAVE] AUT above 0 the automatic-save folder is resolved and
+//   created with its parents; a folder that cannot be created is not reported
+//   here (the automatic save reports it when it writes).
+// Keys it does not name are left as they are.
+void RepairOutputSections();
+
+// [Settings] TXT read as an integer (default 0) is not 0: true TXT, false CSV.
+bool ReadTxtFormat();
+
+// [Settings] Style: 1 when there is no settings file; otherwise the integer
+// (default 1), and 0 for a value outside 0..4.
+int ReadStyleIndex();
+
+struct TChartSettings {
+    int ChartType = 0;        // 0..2, else 0
+    int ChartColor = 1;       // 0..2, else 1
+    int ChartLineWidth = 1;   // below 1 gives 1, above 6 gives 6
+    int ChartMarkerSize = 5;  // below 1 gives 5, above 12 gives 12
+    int ChartBarWidth = 35;   // below 1 gives 35, above 95 gives 95
+};
+// The five chart keys of [Settings] with their defaults and clamps.
+TChartSettings ReadChartSettings();
+
+// [Settings] CNV is not 0; false when there is no settings file.
+bool ReadCnvMode();
+
+// The automatic-save count: AUT of the first of AUTOSAVE, AUTOSHOT and TXTCSV
+// that holds the key (also empty), else [Settings] AUT; an integer with the
+// default 0, clamped to 0..100000. Never raises: any failure gives 0.
+int ReadAutoSaveCount();
+
+// [Settings] MU: the Units box (metric) is ticked when (MU / 10) mod 10 is 1,
+// the Mix box when MU mod 10 is 1 (division and remainder toward zero).
+struct TUnitsSetting {
+    bool Metric = true;
+    bool Mix = false;
+};
+TUnitsSetting DecodeUnits(int mu);
+// 10 when metric, plus 1 with Mix.
+int EncodeUnits(bool metric, bool mix);

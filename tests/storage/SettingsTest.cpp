@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include "platform/core/IniFile.h"
+#include "platform/core/Paths.h"
+#include "storage/ProgramFolder.h"
+#include "storage/core/Settings.h"
+
+namespace {
+
+// The first-start file, key by key as the settings documentation lists it.
+const QByteArray TarvexDefaultFile =
+    "[Settings]\n"
+    "Style=1\n"
+    "TXT=0\n"
+    "Multiplier=1\n"
+    "MultiplierG=1.0\n"
+    "CheckBoxScroll=1\n"
+    "ComPort=\n"
+    "OpenCom=\n"
+    "CheckBoxAuto=0\n"
+    "CheckBoxAuto50=0\n"
+    "CNV=0\n"
+    "Label2DisplayFormat=0##\n"
+    "ChartType=0\n"
+    "ChartColor=1\n"
+    "ChartLineWidth=1\n"
+    "ChartMarkerSize=5\n"
+    "ChartBarWidth=35\n"
+    "CheckBoxBTAuto=0\n"
+    "MU=10\n"
+    "FREQ=0\n"
+    "GATE=0\n"
+    "A=0\n"
+    "[BLE]\n"
+    "Last=\n"
+    "[FILTER]\n"
+    "Filter=0\n"
+    "Shots=S(~)\n"
+    "Velocity=V(~)\n"
+    "[TXTCSV]\n"
+    "Folder=./MYSHOTS\n"
+    "FileName=Chrono_$\n"
+    "INDEX=001\n"
+    "[IMG]\n"
+    "Folder=./IMG\n"
+    "FileName=Stat%_$\n"
+    "INDEX=001\n"
+    "[AUTOSAVE]\n"
+    "AUT=0\n"
+    "Folder=./AUTOSAVE\n"
+    "FileName=Chrono_$\n"
+    "INDEX=001\n";
+
+QByteArray SerialDefaultFile() {
+    QByteArray text = TarvexDefaultFile;
+    text.replace("CheckBoxBTAuto=0\n", "");
+    text.replace("[BLE]\nLast=\n", "");
+    return text;
+}
+
+QByteArray Crlf(QByteArray text) {
+    return text.replace("\n", "\r\n");
+}
+
+TEST(IniPath, ReplacesTheExtensionOfTheExecutable) {
+    struct Case {
+        const char* Executable;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"/a/b/tarvex", "/a/b/tarvex.ini"},     {"/a/b/tarvex-serial", "/a/b/tarvex-serial.ini"},
+        {"/a/b/tarvex.exe", "/a/b/tarvex.ini"}, {"/a/b.c/tarvex", "/a/b.c/tarvex.ini"},
+        {"/a/tarvex.x.y", "/a/tarvex.x.ini"},   {"C:\\Prog\\Chrono.exe", "C:\\Prog\\Chrono.ini"},
+    };
+    for (const Case& c : cases) {
+        SetExecutablePathForTesting(c.Executable);
+        EXPECT_EQ(IniPath(), c.Expected);
+    }
+    SetExecutablePathForTesting({});
+}
+
+TEST(CreateDefaultIni, WritesTheFullDefaultFileOnceAndNothingMore) {
+    struct Case {
+        TIniVariant Variant;
+        QByteArray Expected;
+    };
+    const Case cases[] = {{TIniVariant::Tarvex, TarvexDefaultFile},
+                          {TIniVariant::TarvexSerial, SerialDefaultFile()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Variant == TIniVariant::Tarvex ? "Tarvex" : "Tarvex Serial");
+        const TProgramFolder program;
+        CreateDefaultIni(c.Variant);
+        ASSERT_EQ(program.ReadIni(), c.Expected);
+
+        // The start-up steps that follow find every key and write nothing.
+        CreateDefaultIni(c.Variant);
+        RepairOutputSections();
+        EXPECT_EQ(program.ReadIni(), c.Expected);
+        EXPECT_TRUE(program.ProgFolders().isEmpty()) << "AUT 0 creates no folder";
+        EXPECT_FALSE(QFileInfo::exists(program.Docs()));
+    }
+}
+
+TEST(CreateDefaultIni, LeavesAnExistingFileAlone) {
+    const TProgramFolder program;
+    program.WriteIni("; mine\n[Settings]\nStyle=3\n");
+    CreateDefaultIni(TIniVariant::Tarvex);
+    EXPECT_EQ(program.ReadIni(), "; mine\n[Settings]\nStyle=3\n");
+}
+
+TEST(CreateDefaultIni, RefusedWriteRaises) {
+    const TProgramFolder program;
+    SetExecutablePathForTesting(program.Root() + "missing/tarvex");
+    try {
+        CreateDefaultIni(TIniVariant::Tarvex);
+        ADD_FAILURE() << "no exception";
+    } catch (const EIniFileException& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + program.Root() + "missing/tarvex.ini");
+    }
+}
+
+TEST(RepairOutputSections, CompletesAndMigratesOlderFiles) {
+    const QByteArray txtOk = "[TXTCSV]\nFolder=./MYSHOTS\nFileName=Chrono_$\nINDEX=001\n";
+    const QByteArray imgOk = "[IMG]\nFolder=./IMG\nFileName=Stat%_$\nINDEX=001\n";
+    const QByteArray autoOk =
+        "[AUTOSAVE]\nAUT=0\nFolder=./AUTOSAVE\nFileName=Chrono_$\nINDEX=001\n";
+    const QByteArray autoNoAut = "[AUTOSAVE]\nFolder=./AUTOSAVE\nFileName=Chrono_$\nINDEX=001\n";
+    struct Case {
+        const char* Name;
+        QByteArray Before;
+        QByteArray After;
+        QStringList ProgFolders;  // folders beside the executable afterwards
+        bool DocumentsCreated = false;
+    };
+    const Case cases[] = {
+        {"TXTCSV with the user's FileName and INDEX but no Folder",
+         "[Settings]\nStyle=2\n[TXTCSV]\nFileName=Mine_$\nINDEX=042\nextra=keep\n" + imgOk + autoOk,
+         "[Settings]\nStyle=2\n[TXTCSV]\nFileName=Chrono_$\nINDEX=001\nextra=keep\n"
+         "Folder=./MYSHOTS\n" +
+             imgOk + autoOk,
+         {}},
+        {"an empty Folder is left for the naming to fill",
+         "[TXTCSV]\nFolder=\nFileName=X_$\nINDEX=\n" + imgOk + autoOk,
+         "[TXTCSV]\nFolder=\nFileName=X_$\nINDEX=\n" + imgOk + autoOk,
+         {}},
+        {"IMG Folder __MISSING__ counts as absent",
+         txtOk + "[IMG]\nFolder=__MISSING__\nFileName=Mine%\n; keep me\n" + autoOk,
+         txtOk + "[IMG]\nFolder=./IMG\nFileName=Stat%_$\nINDEX=001\n; keep me\n" + autoOk,
+         {}},
+        {"a blank FileName gets its default and INDEX when absent",
+         "[TXTCSV]\nFolder=x\nFileName=   \n" + imgOk + autoOk,
+         "[TXTCSV]\nFolder=x\nFileName=Chrono_$\nINDEX=001\n" + imgOk + autoOk,
+         {}},
+        {"a blank FileName leaves an empty INDEX empty",
+         "[TXTCSV]\nFolder=x\nFileName=\nINDEX=\n" + imgOk + autoOk,
+         "[TXTCSV]\nFolder=x\nFileName=Chrono_$\nINDEX=\n" + imgOk + autoOk,
+         {}},
+        {"AUT comes from AUTOSHOT before Settings; both stay",
+         "[Settings]\nAUT=7\n" + txtOk + imgOk + "[AUTOSHOT]\nAUT=5\n" + autoNoAut,
+         "[Settings]\nAUT=7\n" + txtOk + imgOk + "[AUTOSHOT]\nAUT=5\n" + autoNoAut + "AUT=5\n",
+         {"AUTOSAVE"}},
+        {"an AUT of TXTCSV that is no number gives 0",
+         "[Settings]\nAUT=7\n[TXTCSV]\nFolder=./MYSHOTS\nFileName=Chrono_$\nINDEX=001\nAUT=abc\n" +
+             imgOk + autoNoAut,
+         "[Settings]\nAUT=7\n[TXTCSV]\nFolder=./MYSHOTS\nFileName=Chrono_$\nINDEX=001\nAUT=abc\n" +
+             imgOk + autoNoAut + "AUT=0\n",
+         {}},
+        {"AUT from Settings when only there, whole AUTOSAVE section added",
+         "[Settings]\nAUT=7\n" + txtOk + imgOk,
+         "[Settings]\nAUT=7\n" + txtOk + imgOk +
+             "[AUTOSAVE]\nAUT=7\nFolder=./AUTOSAVE\nFileName=Chrono_$\nINDEX=001\n",
+         {"AUTOSAVE"}},
+        {"AUT 3 without Folder: the default folder is written and created",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=3\nFileName=Chrono_$\n",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=3\nFileName=Chrono_$\nFolder=./AUTOSAVE\n",
+         {"AUTOSAVE"}},
+        {"AUT above 100000 is kept and its nested folder created",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=200000\nFolder=out/auto\nFileName=A\n",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=200000\nFolder=out/auto\nFileName=A\n",
+         {"out"}},
+        {"an empty automatic-save Folder means the Documents folder",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=2\nFolder=\nFileName=A\n",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=2\nFolder=\nFileName=A\n",
+         {},
+         true},
+        {"a negative AUT creates no folder",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=-4\nFolder=./AUTOSAVE\nFileName=Chrono_$\n",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=-4\nFolder=./AUTOSAVE\nFileName=Chrono_$\n",
+         {}},
+        {"a blank automatic-save FileName gets its default and INDEX",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=0\nFolder=./AUTOSAVE\nFileName= \n",
+         txtOk + imgOk + "[AUTOSAVE]\nAUT=0\nFolder=./AUTOSAVE\nFileName=Chrono_$\nINDEX=001\n",
+         {}},
+        {"no output sections at all, CRLF kept",
+         "; my file\r\n[Settings]\r\nStyle=0\r\n",
+         "; my file\r\n[Settings]\r\nStyle=0\r\n" + Crlf(txtOk + imgOk + autoOk),
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TProgramFolder program;
+        program.WriteIni(c.Before);
+        RepairOutputSections();
+        EXPECT_EQ(program.ReadIni(), c.After);
+        EXPECT_EQ(program.ProgFolders(), c.ProgFolders);
+        EXPECT_EQ(QFileInfo(program.Docs()).isDir(), c.DocumentsCreated);
+    }
+}
+
+TEST(RepairOutputSections, CreatesNestedAutoSaveFolder) {
+    const TProgramFolder program;
+    program.WriteIni("[AUTOSAVE]\nAUT=1\nFolder=./a/b/c\nFileName=A\n");
+    RepairOutputSections();
+    EXPECT_TRUE(QFileInfo(program.Prog() + "a/b/c").isDir());
+}
+
+TEST(RepairOutputSections, FolderThatCannotBeCreatedIsNotReported) {
+    const TProgramFolder program;
+    program.WriteIni("[AUTOSAVE]\nAUT=1\nFolder=./tarvex.ini/sub\nFileName=A\n");
+    EXPECT_NO_THROW(RepairOutputSections());
+}
+
+struct TReaderCase {
+    const char* Ini;  // nullptr: no settings file
+    int Expected;
+};
+
+void CheckReader(const char* name, const std::vector<TReaderCase>& cases, int (*read)()) {
+    for (const TReaderCase& c : cases) {
+        SCOPED_TRACE(std::string(name) + ": " + (c.Ini ? c.Ini : "no file"));
+        const TProgramFolder program;
+        if (c.Ini) program.WriteIni(c.Ini);
+        EXPECT_EQ(read(), c.Expected);
+        EXPECT_EQ(QFileInfo::exists(program.Ini()), c.Ini != nullptr) << "readers create no file";
+    }
+}
+
+TEST(SettingsReaders, ApplyDefaultsAndClamps) {
+    CheckReader("TXT",
+                {{nullptr, 0},
+                 {"[Settings]\nTXT=2\n", 1},
+                 {"[settings]\ntxt=1\n", 1},
+                 {"[Settings]\nTXT=0\n", 0},
+                 {"[Settings]\nTXT=x\n", 0}},
+                [] { return int(ReadTxtFormat()); });
+    CheckReader("Style",
+                {{nullptr, 1},
+                 {"[Settings]\n", 1},
+                 {"[Settings]\nStyle=3\n", 3},
+                 {"[Settings]\nStyle=4\n", 4},
+                 {"[Settings]\nStyle=5\n", 0},
+                 {"[Settings]\nStyle=-1\n", 0},
+                 {"[Settings]\nStyle=abc\n", 1},
+                 {"[Settings]\nStyle=$2\n", 2}},
+                ReadStyleIndex);
+    CheckReader("CNV",
+                {{nullptr, 0},
+                 {"[Settings]\n", 0},
+                 {"[Settings]\nCNV=1\n", 1},
+                 {"[Settings]\nCNV=-3\n", 1},
+                 {"[Settings]\nCNV=0\n", 0}},
+                [] { return int(ReadCnvMode()); });
+    CheckReader("AUT",
+                {{nullptr, 0},
+                 {"[AUTOSAVE]\nAUT=3\n[AUTOSHOT]\nAUT=5\n", 3},
+                 {"[AUTOSAVE]\nAUT=\n[AUTOSHOT]\nAUT=5\n", 0},
+                 {"[AUTOSHOT]\nAUT=5\n[TXTCSV]\nAUT=6\n", 5},
+                 {"[TXTCSV]\nAUT=6\n[Settings]\nAUT=7\n", 6},
+                 {"[Settings]\nAUT=7\n", 7},
+                 {"[AUTOSAVE]\nAUT=100000\n", 100000},
+                 {"[AUTOSAVE]\nAUT=200000\n", 100000},
+                 {"[AUTOSAVE]\nAUT=-5\n", 0}},
+                ReadAutoSaveCount);
+}
+
+TEST(SettingsReaders, ChartSettingsAreClamped) {
+    struct Case {
+        const char* Ini;
+        TChartSettings Expected;  // type, color, line width, marker size, bar width
+    };
+    const Case cases[] = {
+        {"[Settings]\n", {0, 1, 1, 5, 35}},
+        {"[Settings]\nChartType=-1\nChartColor=7\nChartLineWidth=0\nChartMarkerSize=0\n"
+         "ChartBarWidth=0\n",
+         {0, 1, 1, 5, 35}},
+        {"[Settings]\nChartType=3\nChartColor=-1\nChartLineWidth=9\nChartMarkerSize=20\n"
+         "ChartBarWidth=200\n",
+         {0, 1, 6, 12, 95}},
+        {"[Settings]\nChartType=2\nChartColor=2\nChartLineWidth=6\nChartMarkerSize=12\n"
+         "ChartBarWidth=95\n",
+         {2, 2, 6, 12, 95}},
+        {"[Settings]\nChartType=1\nChartColor=0\nChartLineWidth=3\nChartMarkerSize=1\n"
+         "ChartBarWidth=1\n",
+         {1, 0, 3, 1, 1}},
+        {"[Settings]\nChartType=x\nChartColor=\nChartBarWidth=abc\n", {0, 1, 1, 5, 35}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Ini);
+        const TProgramFolder program;
+        program.WriteIni(c.Ini);
+        const TChartSettings chart = ReadChartSettings();
+        EXPECT_EQ(chart.ChartType, c.Expected.ChartType);
+        EXPECT_EQ(chart.ChartColor, c.Expected.ChartColor);
+        EXPECT_EQ(chart.ChartLineWidth, c.Expected.ChartLineWidth);
+        EXPECT_EQ(chart.ChartMarkerSize, c.Expected.ChartMarkerSize);
+        EXPECT_EQ(chart.ChartBarWidth, c.Expected.ChartBarWidth);
+    }
+}
+
+TEST(SettingsReaders, UnitsFromMu) {
+    struct Case {
+        int Mu;
+        bool Metric;
+        bool Mix;
+    };
+    const Case cases[] = {{10, true, false}, {11, true, true},   {1, false, true},
+                          {0, false, false}, {110, true, false}, {-11, false, false},
+                          {21, false, true}};
+    for (const Case& c : cases) {
+        const TUnitsSetting units = DecodeUnits(c.Mu);
+        EXPECT_EQ(units.Metric, c.Metric) << c.Mu;
+        EXPECT_EQ(units.Mix, c.Mix) << c.Mu;
+    }
+    for (const bool metric : {false, true}) {
+        for (const bool mix : {false, true}) {
+            const TUnitsSetting units = DecodeUnits(EncodeUnits(metric, mix));
+            EXPECT_EQ(units.Metric, metric);
+            EXPECT_EQ(units.Mix, mix);
+        }
+    }
+}
+
+TEST(SettingsReaders, TrimRemovesControlCharactersAndBlanks) {
+    EXPECT_EQ(TrimSetting(QString(" \t\x01 a b \r\n")), "a b");
+    EXPECT_EQ(TrimSetting(QString("   ")), "");
+    EXPECT_EQ(TrimSetting(QString::fromUtf8("\xC2\xA0x")), QString::fromUtf8("\xC2\xA0x"));
+}
+
+}  // namespace
