@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include <QColor>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,7 @@
 
 class QWidget;
 class QFont;
+class QEvent;
 class TWinControl;
 class TBalloonHint;
 
@@ -29,6 +31,16 @@ public:
     int ComponentCount() const { return int(FComponents.size()); }
     TComponent* Components(int index) const { return FComponents.at(size_t(index)); }
     QString Name;
+    // True from the start of the destructor of a form, window control or
+    // control: events of it and of what it owns or holds are not raised.
+    bool Destroying() const { return FDestroying; }
+
+protected:
+    // Frees the owned components now, newest first. Derived destructors
+    // call it while their own parts still exist.
+    void DestroyComponents();
+
+    bool FDestroying = false;
 
 private:
     void Remove(TComponent* child);
@@ -37,8 +49,12 @@ private:
 };
 
 // A font as the class library has it. Height is in pixels (negative: the
-// character height without internal leading); Size in points at 96 dpi.
-// Names of Windows fonts map to installed fonts of the same kind.
+// character height without internal leading); Size in points at 96 dpi:
+// Size = round(-Height * 72 / 96), SetSize sets Height = -round(Size * 96 / 72).
+// Names of Windows fonts map to installed fonts of the same kind: "Segoe UI"
+// to Liberation Sans ("Segoe UI Semibold" drawn bold), "Tahoma" to DejaVu
+// Sans; a name that is not installed gives the default sans-serif font.
+// Setters and Assign call OnChange only when something changed.
 class TFont {
 public:
     TFont();
@@ -79,10 +95,20 @@ private:
     TFont* FFont;
 };
 
-// Base of every visual control: a thin object over one Qt widget. A change
-// made through a setter fires the control's change or click event, as one
-// made by the user does; events raised from a user action that throw are
-// shown by the application's default handler.
+// A colour as Qt draws it. System colours come from the application's
+// palette (clBtnFace Window, clWindowText WindowText, clWindow Base); clNone
+// is transparent and clDefault invalid.
+QColor ColorToQColor(TColor color);
+
+// Base of every visual control: a thin object over one Qt widget, which it
+// owns and places with SetBounds (no Qt layouts). A change made through a
+// setter fires the control's change or click event, as one made by the
+// user does, and an exception from that handler reaches the setter's
+// caller; events raised from a user action that throw are shown by the
+// application's default handler. Main thread only.
+// The widget's accessible name is the caption, or Name where the control
+// has no caption; it is refreshed when the caption changes, on SetParent,
+// SetBounds and when the form is shown.
 class TControl : public TComponent {
 public:
     TControl(TComponent* owner, QWidget* widget);
@@ -109,7 +135,11 @@ public:
     bool Visible() const;
     void SetVisible(bool visible);
 
+    // Changing the font through this pointer ends ParentFont, as in the
+    // class library.
     TFont* Font() { return &FFont; }
+    // With ParentFont the control takes its parent's font now, on SetParent
+    // and whenever the parent's font changes.
     bool ParentFont() const { return FParentFont; }
     void SetParentFont(bool value);
     TColor Color() const { return FColor; }
@@ -136,21 +166,40 @@ public:
     TNotifyEvent OnMouseLeave;
 
     // The Qt widget behind the control: for the platform layer and its tests.
-    QWidget* Widget() const { return FWidget; }
+    // Null once the widget has been destroyed with a parent widget.
+    QWidget* Widget() const;
+    // Sets the widget's accessible name (caption, else Name) and object name.
+    void UpdateAccessibleName();
 
 protected:
     // Runs an event handler raised by the user's action: exceptions go to
     // the application's default handler instead of into Qt.
     void FireUserEvent(const TNotifyEvent& event);
+    // Runs an event handler for a change the program made: exceptions go on
+    // to the caller. The handler may replace itself or free the control.
+    void FireEvent(const TNotifyEvent& event);
     virtual void ApplyFont();
     virtual void ApplyColor();
+    // The text that names the control to assistive technology; empty when
+    // the control has no caption.
+    virtual QString AccessibleCaption() const { return {}; }
+    // Events of the widget (enter, leave, focus, resize); true eats the event.
+    virtual bool HandleWidgetEvent(QEvent* event);
+    // Context object for connections to the widget's signals: it goes before
+    // the widget does, so no signal reaches a control being freed.
+    QObject* EventContext() const { return FEventBridge; }
     friend class TWinControl;
+    friend class ControlEventBridge;
 
 private:
+    void FontChanged();
+    void AdoptParentFont();
     QPointer<QWidget> FWidget;
     TWinControl* FParent = nullptr;
     TFont FFont;
     bool FParentFont = false;
+    bool FAdoptingParentFont = false;
+    bool FVisible = true;
     TColor FColor = clDefault;
     QString FHint;
     bool FShowHint = false;
@@ -160,10 +209,13 @@ private:
 };
 
 // A control that can hold other controls and take the focus.
+// Every window control can receive posted messages and window timers
+// (Messages.h) until it is freed; pending ones are dropped then.
 class TWinControl : public TControl {
 public:
     TWinControl(TComponent* owner, QWidget* widget);
     ~TWinControl() override;
+    void SetBounds(int left, int top, int width, int height) override;
 
     int ControlCount() const { return int(FControls.size()); }
     TControl* Controls(int index) const { return FControls.at(size_t(index)); }
@@ -174,6 +226,8 @@ public:
 
     void SetFocus();
     bool Focused() const;
+    // Alignment of the children is suspended until the matching EnableAlign,
+    // which then lays them out once.
     void DisableAlign();
     void EnableAlign();
     // The class library's message path: the control's own handling, then
@@ -184,17 +238,25 @@ public:
 protected:
     // Lays out the children aligned to an edge or the client area.
     virtual void AlignControls();
+    // Runs AlignControls unless alignment is suspended or already running.
+    void Realign();
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
+    // Called after a child left this control (reparented or freed).
+    virtual void ControlRemoved(TControl* /*control*/) {}
+    bool HandleWidgetEvent(QEvent* event) override;
     friend class TControl;
 
 private:
     std::vector<TControl*> FControls;
     int FAlignLevel = 0;
+    bool FAligning = false;
 };
 
 // A list of strings with the class library's calls. IndexOf compares the
-// whole text without letter case.
+// whole text without letter case. SetText splits at CR LF, LF or CR; a line
+// break at the very end adds no empty line. Values finds "name=value" by the
+// name without letter case; SetValues with an empty value deletes the entry.
 class TStrings {
 public:
     virtual ~TStrings() = default;
@@ -218,19 +280,36 @@ public:
     QChar NameValueSeparator = QLatin1Char('=');
     QString Values(const QString& name) const;
     void SetValues(const QString& name, const QString& value);
+
+protected:
+    // An index outside 0 .. limit-1 raises Exception "List index out of
+    // bounds (index)", as the class library's lists do.
+    static void CheckIndex(int index, int limit);
 };
 
 class TStringList : public TStrings {
 public:
     int Count() const override { return int(FItems.size()); }
-    QString Strings(int index) const override { return FItems.at(index); }
-    void Put(int index, const QString& text) override { FItems[index] = text; }
+    QString Strings(int index) const override {
+        CheckIndex(index, Count());
+        return FItems.at(index);
+    }
+    void Put(int index, const QString& text) override {
+        CheckIndex(index, Count());
+        FItems[index] = text;
+    }
     int Add(const QString& text) override {
         FItems.append(text);
         return int(FItems.size()) - 1;
     }
-    void Insert(int index, const QString& text) override { FItems.insert(index, text); }
-    void Delete(int index) override { FItems.removeAt(index); }
+    void Insert(int index, const QString& text) override {
+        CheckIndex(index, Count() + 1);
+        FItems.insert(index, text);
+    }
+    void Delete(int index) override {
+        CheckIndex(index, Count());
+        FItems.removeAt(index);
+    }
     void Clear() override { FItems.clear(); }
     QStringList ToStringList() const override { return FItems; }
     void Assign(const QStringList& lines) override { FItems = lines; }
@@ -239,6 +318,7 @@ private:
     QStringList FItems;
 };
 
+// Plain text (no markup); Transparent off fills the background with Color.
 class TLabel : public TControl {
 public:
     explicit TLabel(TComponent* owner);
@@ -252,6 +332,9 @@ public:
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool t);
     TCanvas* Canvas() { return &FCanvas; }
+
+protected:
+    QString AccessibleCaption() const override { return FCaption; }
 
 private:
     void ApplyText();
@@ -267,7 +350,14 @@ class TMemoLines;
 
 // A multi-line text box. Lines changed by the program fire OnChange once
 // per call (once per BeginUpdate/EndUpdate bracket); an edit by the user
-// fires it too.
+// fires it too. Lines are kept in a list beside the widget, so Count and
+// Strings cost nothing at 10,000 lines; Add, Delete(0) and a Text that
+// only appends change the widget incrementally. Text is the lines joined
+// with CR LF (no line break after the last); SelStart and SelLength count
+// every line break as the two characters CR LF. A line break typed at the
+// very end adds no line, as in the class library. Adding a line at the end
+// puts the caret after it and scrolls it into view. Lines are the text's
+// own lines (a wrapped line stays one line for the EM_ messages).
 class TMemo : public TWinControl {
 public:
     explicit TMemo(TComponent* owner);
@@ -290,17 +380,25 @@ public:
     QString SelText() const;
     void SetSelText(const QString& text);
     TNotifyEvent OnChange;
-    // EM_LINESCROLL, EM_GETFIRSTVISIBLELINE, EM_LINEINDEX, EM_SCROLLCARET.
+    // EM_LINESCROLL (wParam characters across, lParam lines down),
+    // EM_GETFIRSTVISIBLELINE, EM_LINEINDEX (wParam line or -1 for the
+    // caret's; -1 past the end), EM_SCROLLCARET; others as TWinControl.
     void WndProc(TMessage& message) override;
 
 private:
     friend class TMemoLines;
     void Changed(bool byUser);
+    void UserEdited();
+    int ToWidgetPosition(int position) const;
+    int FromWidgetPosition(int position) const;
     std::unique_ptr<TMemoLines> FLines;
     TAlignment FAlignment = taLeftJustify;
     bool FWordWrap = true;
+    bool FSetting = false;
 };
 
+// OnChange runs for typing and for SetText with another text; OnExit when
+// the focus moves to another control (not when the window loses it).
 class TEdit : public TWinControl {
 public:
     explicit TEdit(TComponent* owner);
@@ -313,6 +411,9 @@ public:
     TNotifyEvent OnChange;
     TNotifyEvent OnExit;
 
+protected:
+    bool HandleWidgetEvent(QEvent* event) override;
+
 private:
     TAlignment FAlignment = taLeftJustify;
     bool FSetting = false;
@@ -320,6 +421,11 @@ private:
 
 class TComboItems;
 
+// OnChange runs when the user picks an item or types (csDropDown) and when
+// SetText changes the text; SetItemIndex and changes of Items run nothing,
+// as in the class library. Adding items never selects one by itself.
+// With csDropDownList, SetText selects the item of that text (IndexOf) or,
+// for "", none.
 class TComboBox : public TWinControl {
 public:
     explicit TComboBox(TComponent* owner);
@@ -336,9 +442,9 @@ public:
 
 private:
     friend class TComboItems;
+    void ConnectEditor();
     std::unique_ptr<TComboItems> FItems;
     TComboBoxStyle FStyle = csDropDown;
-    QString FText;
     bool FSetting = false;
 };
 
@@ -351,6 +457,9 @@ public:
     // Fires OnClick when the state changes.
     void SetChecked(bool checked);
     TNotifyEvent OnClick;
+
+protected:
+    QString AccessibleCaption() const override { return Caption(); }
 };
 
 class TButton : public TWinControl {
@@ -361,6 +470,9 @@ public:
     // Runs OnClick as a press of the button does.
     void Click();
     TNotifyEvent OnClick;
+
+protected:
+    QString AccessibleCaption() const override { return Caption(); }
 };
 
 // A flat button that never takes the focus.
@@ -371,8 +483,12 @@ public:
     void SetCaption(const QString& caption);
     void Click();
     TNotifyEvent OnClick;
+
+protected:
+    QString AccessibleCaption() const override { return Caption(); }
 };
 
+// A rectangle filled with the brush colour and outlined with the pen.
 class TShape : public TControl {
 public:
     explicit TShape(TComponent* owner);
@@ -393,19 +509,25 @@ private:
 };
 
 // Cells of fixed percentages; each child sits in the cell it was placed in
-// and fills it when aligned to the client area.
+// and fills it when aligned to the client area (less its margins with
+// AlignWithMargins); otherwise it keeps its size at the cell's top left.
+// The caption is drawn centred while ShowCaption is set. PlaceControl makes
+// the control a child of the panel when it is not one yet.
 class TGridPanel : public TWinControl {
 public:
     explicit TGridPanel(TComponent* owner);
+    ~TGridPanel() override;
     void SetGrid(std::vector<double> columnPercents, std::vector<double> rowPercents);
     void PlaceControl(TControl* control, int column, int row);
     bool ShowCaption = true;
     QString Caption() const { return FCaption; }
-    void SetCaption(const QString& caption) { FCaption = caption; }
+    void SetCaption(const QString& caption);
     TRect CellRect(int column, int row) const;
 
 protected:
     void AlignControls() override;
+    void ControlRemoved(TControl* control) override;
+    QString AccessibleCaption() const override { return ShowCaption ? FCaption : QString(); }
 
 private:
     struct Placement {
@@ -425,6 +547,8 @@ public:
     explicit TBalloonHint(TComponent* owner) : TComponent(owner) {}
 };
 
+// Runs OnTimer every Interval ms while enabled (and OnTimer is set); an
+// exception from it is shown by the application's default handler.
 class TTimer : public TComponent {
 public:
     explicit TTimer(TComponent* owner);
@@ -443,7 +567,8 @@ private:
     QObject* FTimer;
 };
 
-// The screen: work area and the application-wide cursor.
+// The screen: work area (the primary screen without panels) and the
+// application-wide cursor (crHourGlass shows the wait cursor until crDefault).
 class TScreen {
 public:
     TRect WorkAreaRect() const;

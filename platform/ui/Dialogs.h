@@ -3,7 +3,10 @@
 #include <QString>
 
 // Message boxes and file dialogs behind one interface, so that tests answer
-// them without a person. The default shows real modal Qt dialogs.
+// them without a person. The default shows real modal Qt dialogs (Qt's own
+// file dialog, not the desktop's): the filter's pairs become Qt name
+// filters ("*.*" matching every file), DefaultExt is added to a name typed
+// without one, and a save dialog replaces an existing file without asking.
 
 struct TFileDialogRequest {
     QString Title;

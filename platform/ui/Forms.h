@@ -25,7 +25,14 @@ using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shi
 
 // A top-level window. Messages posted or sent to it reach Dispatch; window
 // timers deliver WM_TIMER there. Width and Height are the outer size; the
-// client size excludes the frame.
+// client size excludes the frame. Resizing runs the alignment of the
+// children, then OnResize. Closing (Close or the window's close button)
+// runs OnClose with caHide; caNone keeps the window open, caMinimize
+// minimises it, caFree also frees the form after the current event. An
+// exception from OnClose keeps the window open. Closing the application's
+// main form ends Run. With KeyPreview, OnKeyDown sees every key press of
+// the form's controls first; Key set to 0 consumes it.
+// Destroying a form drops its pending posted messages and window timers.
 class TForm : public TWinControl {
 public:
     explicit TForm(TComponent* owner);
@@ -70,8 +77,12 @@ public:
     // Draws the form with all its children into an image (tests, reports).
     QImage Grab();
 
-    // Runs OnCreate (CreateForm calls it after construction).
+    // Runs OnCreate (CreateForm calls it after construction); an exception
+    // from it is shown and ends OnCreate only.
     void DoCreate();
+
+protected:
+    QString AccessibleCaption() const override { return Caption(); }
 
 private:
     friend class FormWidget;
@@ -86,6 +97,17 @@ using TMessageEvent = std::function<void(TMsg& Msg, bool& Handled)>;
 
 // The application object. Exceptions that escape an event handler raised by
 // the user or a message reach HandleException, which shows them.
+// Create it after the QApplication and before any form; it sets the global
+// Application, and its destructor frees the forms it owns (OnMessage is
+// cleared first) and then clears the global.
+// OnMessage sees, before they are delivered, the key presses and releases
+// (WM_KEYDOWN / WM_KEYUP, wParam the virtual-key code: 'A'..'Z', '0'..'9',
+// VK_SHIFT, VK_CONTROL, VK_MENU and the usual editing and function keys;
+// hwnd the window control holding the focus) and mouse moves (WM_MOUSEMOVE,
+// lParam x | y << 16 in the control under the mouse) of every form, and every
+// posted message and WM_TIMER; Handled drops the event or message. Keys and
+// mouse moves in Qt's own dialogs (file dialogs, message boxes) are not
+// passed, as the system's dialogs run their own message loops.
 class TApplication : public TComponent {
 public:
     TApplication();
@@ -103,19 +125,25 @@ public:
         reference->Show();
     }
     TForm* MainForm() const { return FMainForm; }
-    // The message loop; returns when the main form has closed.
+    // The message loop; returns when the main form has closed (at once when
+    // there is none or it has closed already, or after Terminate).
     void Run();
+    // Dialogs().ShowError with the exception's message.
     void ShowException(const Exception& e);
-    // Shows the exception in flight (call inside a catch block).
+    // Shows the exception in flight (call inside a catch block): one of the
+    // Exception family with its message, any other with an empty message.
     void HandleException();
     void ProcessMessages();
+    // Ends Run (now or, before Run, as soon as it starts).
     void Terminate();
     TMessageEvent OnMessage;
 
 private:
+    friend class TForm;
     void Adopt(TForm* form);
     TForm* FMainForm = nullptr;
-    QObject* FHook = nullptr;
+    bool FRunning = false;
+    bool FTerminated = false;
 };
 
 // The one application object; exists from its creation to program exit.

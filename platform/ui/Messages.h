@@ -43,25 +43,40 @@ struct TMsg {
     LPARAM lParam = 0;
 };
 
-// Queues the message for the control's Dispatch on the main thread.
-// Safe from any thread; never blocks. Returns false when hwnd is null.
+// Queues the message for the control's WndProc (a form's Dispatch) on the
+// main thread, after the application's OnMessage hook. Safe from any
+// thread; never blocks. Messages run in the order posted, also in order
+// with TThread::Queue steps. Returns false when hwnd is null or no longer
+// a live window control; a message still queued when its window is freed
+// is dropped. An exception from the handler is shown, not thrown.
 bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-// Dispatches the message at once (main thread only) and returns its result.
+// Dispatches the message at once through the control's WndProc (main thread
+// only) and returns its result; exceptions reach the caller.
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Window timers: WM_TIMER with wParam = id reaches hwnd's Dispatch every
-// `ms` milliseconds until KillTimer. Setting an id again restarts it.
+// `ms` milliseconds (10 at least, as in the system) until KillTimer, which
+// may be called from the timer's own tick. Setting an id again restarts it
+// with the new interval. Main thread only; freeing the window kills its
+// timers. KillTimer returns false for a timer that does not run.
 bool SetTimer(HWND hwnd, WPARAM id, UINT ms);
 bool KillTimer(HWND hwnd, WPARAM id);
 
 // Key state as the class library reports it: negative while the key is down.
+// Knows VK_SHIFT, VK_CONTROL, VK_MENU and the mouse buttons (1 left, 2 right,
+// 4 middle), as the last key or mouse event the application saw left them
+// (the system's state before any was seen or after the application was
+// inactive); 0 for other keys.
 short GetKeyState(int virtualKey);
 
-// Locks drawing of one window (null releases), as LockWindowUpdate does.
+// Locks drawing of one window (null releases), as LockWindowUpdate does:
+// one window at a time, so locking a second one fails. Drawing resumes when
+// neither this lock nor WM_SETREDRAW 0 holds it off.
 bool LockWindowUpdate(HWND hwnd);
 constexpr UINT RDW_INVALIDATE = 0x0001;
 constexpr UINT RDW_ERASE = 0x0004;
 constexpr UINT RDW_ALLCHILDREN = 0x0080;
 constexpr UINT RDW_UPDATENOW = 0x0100;
-// Invalidates (and with RDW_UPDATENOW repaints at once) the window.
+// Invalidates (and with RDW_UPDATENOW repaints at once) the window and its
+// children. False for a null window.
 bool RedrawWindow(HWND hwnd, UINT flags);

@@ -5,9 +5,11 @@
 // The run time's thread helpers.
 class TThread {
 public:
-    // On the main thread runs `step` at once; from any other thread queues it
-    // to the main thread, where queued steps run in the order queued. The
-    // first argument is the class library's and is ignored.
+    // On the main thread runs `step` at once (an exception reaches the
+    // caller); from any other thread queues it to the main thread, where
+    // queued steps run in the order queued, in order with posted messages,
+    // and an exception from one is shown by the application's default
+    // handler. The first argument is the class library's and is ignored.
     static void Queue(TThread* ignored, std::function<void()> step);
     // A short-lived detached worker, started by Start() and never waited for.
     class TAnonymousThread {
@@ -19,7 +21,8 @@ public:
         std::function<void()> FWork;
     };
     // The caller owns nothing: Start() hands the work to a detached thread
-    // and frees the object.
+    // and frees the object. An exception escaping the work is shown on the
+    // main thread instead of ending the program.
     static TAnonymousThread* CreateAnonymousThread(std::function<void()> work);
     static bool IsMainThread();
 };
