@@ -3,6 +3,9 @@
 #include "form/Form1.h"
 
 #include "app/Style.h"
+#if TARVEX_BLE
+#include "platform/ble/BluetoothLE.h"
+#endif
 #include "links/SerialLink.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"

@@ -17,10 +17,12 @@
 #endif
 
 class TChart;
-class TChartSeries;
+class ChartSeries;
+class ChartAxis;
 class TLineSeries;
 class TBarSeries;
-class TChartAxis;
+using TChartSeries = ChartSeries;
+using TChartAxis = ChartAxis;
 #if TARVEX_BLE
 class TBluetoothLE;
 class TBluetoothLEDevice;
@@ -109,10 +111,6 @@ public:
     TMemo* Memo2;
     TButton* SCAN;
     TBluetoothLE* BluetoothLE1;
-#else
-    // The serial-only form has no Bluetooth LE row; the auto-connect box
-    // does not exist there.
-    static constexpr TCheckBox* CheckBox3 = nullptr;
 #endif
     TBalloonHint* BalloonHint1;
 
@@ -132,7 +130,6 @@ public:
     void FitLabelFont(TLabel* label, const QString& text);
 
     // ---- Chart view (form/ChartView.cpp)
-    void LoadChartResource();
     void LoadChartSettings();
     void AddChartPoint(double x, double y, bool hasPrevious, double previous);
     void UpdateXAxis();
@@ -242,6 +239,7 @@ private:
     // Tests inspect the state through TForm1Probe (tests/support).
     friend class TForm1Probe;
     void LoadResource();
+    void LoadChartResource();
 
     // ---- Private state, grouped by owner.
     // Chart settings and series.

@@ -284,3 +284,32 @@ void TForm1::LoadResource() {
     SCAN->OnClick = Handler(this, &TForm1::SCANClick);
 #endif
 }
+
+void TForm1::LoadChartResource() {
+    Chart1->Legend()->SetVisible(false);
+    Chart1->Title()->SetText(QStringLiteral("Velocity"));
+    Chart1->Title()->SetVisible(false);
+    Chart1->SetView3D(false);
+
+    TChartAxis* bottom = Chart1->BottomAxis();
+    bottom->SetAutomatic(false);
+    bottom->SetIncrement(1);
+    bottom->SetTitle(QStringLiteral("SHOTS"));
+
+    TChartAxis* left = Chart1->LeftAxis();
+    left->SetAutomatic(false);
+    left->SetLabelsFormat(QStringLiteral("0.##"));
+    left->SetTitle(QStringLiteral("VELOCITY"));
+    left->SetTitleSize(17);
+
+    Series1 = new TLineSeries(this);
+    Series1->Name = QStringLiteral("Series1");
+    Series1->SetParentChart(Chart1);
+    Series1->SetColorEachPoint(true);
+    Series1->LinePen()->SetSmallDots(true);
+    Series1->Pointer()->SetVisible(true);
+    Series1->Pointer()->SetStyle(psCircle);
+    Series1->Pointer()->SetHorizSize(5);
+    Series1->Pointer()->SetVertSize(5);
+    Series1->SetXValuesOrder(loAscending);
+}

@@ -73,7 +73,6 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     };
     Chart1->OnMouseDown = [this](TObject* sender, TMouseButton button, TShiftState shift, int x,
                                  int y) { Chart1MouseDown(sender, button, shift, x, y); };
-    Chart1->OnAfterDraw = nullptr;
     Chart1->OnBeforeDrawSeries = Handler(this, &TForm1::Chart1BeforeDrawSeries);
     Chart1->SetView3D(false);
     Chart1->Legend()->SetVisible(false);
@@ -124,7 +123,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
 
     // 28-29.
     FActiveSeries->Clear();
-    FActiveSeries->SetXValuesOrderNone();
+    FActiveSeries->SetXValuesOrder(loNone);
     ResetShotStats();
 
     // 30. The resource's big fonts, from which resizing scales.
@@ -164,8 +163,9 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         CheckBoxAuto->SetChecked(ini.ReadBool(settings, QStringLiteral("CheckBoxAuto"), false));
         CheckBoxAuto50->SetChecked(
             ini.ReadBool(settings, QStringLiteral("CheckBoxAuto50"), false));
-        if (CheckBox3)
-            CheckBox3->SetChecked(ini.ReadBool(settings, QStringLiteral("CheckBoxBTAuto"), false));
+#if TARVEX_BLE
+        CheckBox3->SetChecked(ini.ReadBool(settings, QStringLiteral("CheckBoxBTAuto"), false));
+#endif
 
         const QString port = ini.ReadString(settings, QStringLiteral("ComPort"), QString());
         const int found = ComboBox1->Items()->IndexOf(port);
@@ -228,6 +228,8 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
 
         // 52-53. The one-shot timers.
         SetTimer(this, TIMER_COM_AUTOOPEN, 700);
-        if (CheckBox3 && CheckBox3->Checked()) SetTimer(this, TIMER_BLE_AUTOCONNECT, 1500);
+#if TARVEX_BLE
+        if (CheckBox3->Checked()) SetTimer(this, TIMER_BLE_AUTOCONNECT, 1500);
+#endif
     }
 }

@@ -1,6 +1,8 @@
 // The visual style: read at start with its fallbacks, saved on close.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 #include "app/Style.h"
 #include "platform/core/IniFile.h"
 #include "platform/ui/StyleManager.h"
@@ -26,9 +28,11 @@ TEST_F(StyleTest, SavedIndexChoosesTheStyle) {
         TStyleManager::TrySetStyle("Windows", false);
         ApplySavedStyle();
         EXPECT_EQ(TStyleManager::ActiveStyleName(), c.applied);
-        if (!c.saved) EXPECT_FALSE(QFile::exists(IniFilePath()));  // reading writes nothing
+        if (!c.saved) {
+            EXPECT_FALSE(QFile::exists(IniFilePath()));  // reading writes nothing
+        }
     }
-    EXPECT_TRUE(FDialogs.Errors().isEmpty());
+    EXPECT_TRUE(FDialogs.Errors.isEmpty());
 }
 
 TEST_F(StyleTest, ActiveStyleIsSavedOnClose) {
@@ -63,13 +67,15 @@ TEST_F(StyleTest, DarkStylesAreDarkAndDistinct) {
         ASSERT_TRUE(TStyleManager::TrySetStyle(StyleNames()[i], false));
         const QColor window = QApplication::palette().color(QPalette::Window);
         windows.insert(window.rgb());
-        if (i < 3) EXPECT_LT(window.lightness(), 80) << StyleNames()[i].toStdString();
+        if (i < 3) {
+            EXPECT_LT(window.lightness(), 80) << StyleNames()[i].toStdString();
+        }
     }
     EXPECT_EQ(windows.size(), 4);
 }
 
 TEST_F(StyleTest, UnknownStyleIsReportedByName) {
     EXPECT_FALSE(TStyleManager::TrySetStyle("Aqua Graphite", true));
-    ASSERT_EQ(FDialogs.Errors().size(), 1);
-    EXPECT_TRUE(FDialogs.Errors().front().contains("Aqua Graphite"));
+    ASSERT_EQ(FDialogs.Errors.size(), 1);
+    EXPECT_TRUE(FDialogs.Errors.front().contains("Aqua Graphite"));
 }
