@@ -19,7 +19,9 @@ void ToggleTxtFormat(bool& txtFormat, TLabel* status) {
 }
 
 // The caption as the hints compare it: trimmed and in lower case.
-QString HintKey(const TLabel* label) { return TrimText(label->Caption()).toLower(); }
+QString HintKey(const TLabel* label) {
+    return TrimText(label->Caption()).toLower();
+}
 
 // "<value> <unit>", fixed with the given decimals and the user's separator.
 QString HintText(double value, int decimals, const char* unit) {
@@ -105,7 +107,9 @@ TAnalysisCommand CommandOf(const TForm1& form, const TObject* sender) {
 
 }  // namespace
 
-void TForm1::AnalysisButtonEnter(TObject* Sender) { FHoveredCommand = CommandOf(*this, Sender); }
+void TForm1::AnalysisButtonEnter(TObject* Sender) {
+    FHoveredCommand = CommandOf(*this, Sender);
+}
 
 void TForm1::AnalysisButtonLeave(TObject* Sender) {
     if (CommandOf(*this, Sender) == FHoveredCommand) FHoveredCommand = 0;

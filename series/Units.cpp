@@ -104,7 +104,9 @@ QString TForm1::PowerFactorText(double velocity) {
     return ::PowerFactorText(factor, FPowerFactorIpsc);
 }
 
-QString TForm1::ZeroEnergyText() { return ::ZeroEnergyText(FPowerFactorMode, FPowerFactorIpsc); }
+QString TForm1::ZeroEnergyText() {
+    return ::ZeroEnergyText(FPowerFactorMode, FPowerFactorIpsc);
+}
 
 QString TForm1::ZeroAverageEnergyText() {
     return ::ZeroAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc);

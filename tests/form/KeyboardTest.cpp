@@ -60,8 +60,8 @@ QString Hint(double value, int decimals, const char* unit) {
 class Keyboard : public FormFixture {
 protected:
     void SetCnv(bool on) {
-        TIniFile(IniFilePath()).WriteInteger(QStringLiteral("Settings"), QStringLiteral("CNV"),
-                                             on ? 1 : 0);
+        TIniFile(IniFilePath())
+            .WriteInteger(QStringLiteral("Settings"), QStringLiteral("CNV"), on ? 1 : 0);
     }
 };
 
@@ -151,8 +151,9 @@ TEST_F(Keyboard, CtrlTTogglesTheSaveFormatForThisRunOnly) {
     PressKey(memo, Qt::Key_T, Qt::ControlModifier, QString(QChar(20)));
     EXPECT_EQ(Form().Label20->Caption(), "Format: TXT");
     EXPECT_TRUE(P::FTxtFormat(Form()));
-    EXPECT_EQ(TIniFile(IniFilePath()).ReadInteger(QStringLiteral("Settings"), QStringLiteral("TXT"), -1),
-              1);
+    EXPECT_EQ(
+        TIniFile(IniFilePath()).ReadInteger(QStringLiteral("Settings"), QStringLiteral("TXT"), -1),
+        1);
 }
 
 TEST_F(Keyboard, FormKeyDownConsumesOnlyItsShortcuts) {
@@ -204,10 +205,10 @@ TEST_F(Keyboard, HoverFollowsTheCommandButtonUnderThePointer) {
         TAnalysisCommand hovered;
     };
     const Step steps[] = {
-        {true, f.SpeedButton3, 1},  {false, f.SpeedButton3, 0}, {true, f.SpeedButton5, 2},
-        {true, f.SpeedButton6, 3},  {false, f.SpeedButton5, 3}, {false, f.SpeedButton6, 0},
-        {true, f.SpeedButton7, 4},  {true, f.Label20, 0},       {true, f.SpeedButton7, 4},
-        {false, f.Label20, 4},      {false, f.SpeedButton7, 0},
+        {true, f.SpeedButton3, 1}, {false, f.SpeedButton3, 0}, {true, f.SpeedButton5, 2},
+        {true, f.SpeedButton6, 3}, {false, f.SpeedButton5, 3}, {false, f.SpeedButton6, 0},
+        {true, f.SpeedButton7, 4}, {true, f.Label20, 0},       {true, f.SpeedButton7, 4},
+        {false, f.Label20, 4},     {false, f.SpeedButton7, 0},
     };
     for (const Step& s : steps) {
         if (s.enter)
@@ -285,9 +286,8 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
              f.Label15->SetCaption(QStringLiteral("1.00"));
          },
          energy, label17, Hint(300.0 * 300 * 8 / 2000 * FootPoundsPerJoule, 3, "ft-lb")},
-        {"weight not a number",
-         [](TForm1& f) { f.Edit1->SetText(QStringLiteral("abc")); }, weight, label18,
-         QStringLiteral("Edit1 nie zawiera poprawnej liczby.")},
+        {"weight not a number", [](TForm1& f) { f.Edit1->SetText(QStringLiteral("abc")); }, weight,
+         label18, QStringLiteral("Edit1 nie zawiera poprawnej liczby.")},
         {"weight grams", [](TForm1& f) { f.Edit1->SetText(QStringLiteral("8")); }, weight, label18,
          Hint(8 / Grain, 6, "gr")},
         {"weight grains",

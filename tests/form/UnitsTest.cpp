@@ -9,6 +9,7 @@
 
 #include <QStringList>
 
+#include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "series/core/NumberText.h"
@@ -27,7 +28,9 @@ struct Setting {
     const char* Value;
 };
 
-QString Fixed(double value, int decimals) { return QString::number(value, 'f', decimals); }
+QString Fixed(double value, int decimals) {
+    return QString::number(value, 'f', decimals);
+}
 
 // The energy divisor as the physics gives it: grams and m/s make 2000 per
 // joule, grains and ft/s 450436.68 per foot-pound; Mix swaps the weight unit.
@@ -75,6 +78,10 @@ protected:
             P::FVelocityCache(form).push_back(metric ? v : v * Foot);
             ::StatsAdd(ShotStats, v);
             ShotStats.SumSquares += v * v;
+            const int before = P::FActiveSeries(form)->Count();
+            form.AddChartPoint(NextChartX, v, before > 0,
+                               before > 0 ? P::FActiveSeries(form)->YValue(before - 1) : 0);
+            ++NextChartX;
             LastVelocity = v;
             LastVelocityValid = true;
             form.Label2->SetCaption(FormatValue(false, v));
@@ -168,9 +175,8 @@ TEST_F(Units, EveryUnitStateShowsEnergiesPowerFactorsAndCaptions) {
         SetDisplay(true, false);
         EXPECT_EQ(Form().Label17->Caption(), "PF");
         EXPECT_EQ(Form().Label21->Caption(), "PAVG");
-        EXPECT_EQ(Form().Label15->Caption(),
-                  QString::number(std::floor(
-                      ExpectedPowerFactor(shots.back(), weight, c.metric, c.mix))));
+        EXPECT_EQ(Form().Label15->Caption(), QString::number(std::floor(ExpectedPowerFactor(
+                                                 shots.back(), weight, c.metric, c.mix))));
         EXPECT_EQ(Form().Label19->Caption(),
                   QString::number(std::floor(ExpectedPowerFactor(mean, weight, c.metric, c.mix))));
         SetDisplay(true, true);
@@ -218,9 +224,9 @@ TEST_F(Units, WeightBoxInputIsClampedOrRefusedWithoutLosingShots) {
         bool mix;
         bool powerFactor;
         const char* typed;
-        double grams;           // the stored weight afterwards
-        const char* box;        // the box afterwards
-        const char* multiplier; // [Settings] Multiplier afterwards
+        double grams;            // the stored weight afterwards
+        const char* box;         // the box afterwards
+        const char* multiplier;  // [Settings] Multiplier afterwards
     };
     // The form starts metric with the box at 2 g.
     const Case cases[] = {
@@ -269,8 +275,8 @@ TEST_F(Units, AcceptedWeightWritesBothKeys) {
         double grams;
     };
     const Case cases[] = {
-        {"10", "8", 8}, {"10", "7.25", 7.25}, {"0", "123.5", 123.5 * Grain}, {"1", "8", 8},
-        {"11", "55", 55 * Grain},
+        {"10", "8", 8}, {"10", "7.25", 7.25},     {"0", "123.5", 123.5 * Grain},
+        {"1", "8", 8},  {"11", "55", 55 * Grain},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -295,7 +301,9 @@ TEST_F(Units, PlainModeUnitChangeRelabelsAndKeepsEveryNumber) {
         const char* weightUnit;
     };
     const Step steps[] = {
-        {false, false, "0", "gr"}, {false, true, "1", "g "}, {true, true, "11", "gr"},
+        {false, false, "0", "gr"},
+        {false, true, "1", "g "},
+        {true, true, "11", "gr"},
         {true, false, "10", "g "},
     };
     for (const Step& s : steps) {
@@ -314,7 +322,7 @@ TEST_F(Units, PlainModeUnitChangeRelabelsAndKeepsEveryNumber) {
     }
 }
 
-TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
+TEST_F(Units, CnvModeConvertsSnapshotWeightAndEnergiesThereAndBack) {
     WriteSettings({{"MU", "10"}, {"MultiplierG", "8"}, {"CNV", "1"}});
     StartForm();
     ASSERT_TRUE(Form().IsCnvMode());
@@ -324,14 +332,9 @@ TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
     P::FMemoSnapshot(Form()) = {QStringLiteral("1000"), QStringLiteral("note")};
 
     Form().CheckBox1->SetChecked(false);
-    QStringList feet;
-    for (const double v : metres) feet << FormatDot2(v / Foot);
-    EXPECT_EQ(MemoLines(), feet);
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"3280.84", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), FormatDot12(8 / Grain));
     EXPECT_DOUBLE_EQ(P::FWeightGrams(Form()), 8);
-    EXPECT_EQ(ShotStats.Count, 3);
-    EXPECT_NEAR(ShotStats.Mean, (300 + 310.5 + 295.25) / 3 / Foot, 1e-6);
     EXPECT_EQ(Form().Label16->Caption(), "ft/s");
     EXPECT_EQ(Form().Label15->Caption(), Fixed(295.25 * 295.25 * 8 / 2000 * 0.737562149, 2));
     EXPECT_EQ(Ini("MU"), "0");
@@ -339,11 +342,31 @@ TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
     EXPECT_EQ(Ini("Multiplier"), FormatDot12(8 / Grain));
 
     Form().CheckBox1->SetChecked(true);
-    EXPECT_EQ(MemoLines(), QStringList({"300", "310.5", "295.25"}));
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"1000", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), "8");
     EXPECT_EQ(Form().Label15->Caption(), Fixed(295.25 * 295.25 * 8 / 2000, 2));
     EXPECT_EQ(Ini("MU"), "10");
+}
+
+TEST_F(Units, CnvModeKeepsTheScrollingWindowTheUserSet) {
+    WriteSettings({{"MU", "10"}, {"MultiplierG", "8"}, {"CNV", "1"}, {"CheckBoxScroll", "1"}});
+    StartForm();
+    Feed({300, 310, 320, 330, 340});
+    TChartAxis* axis = Form().Chart1->BottomAxis();
+    axis->SetAutomatic(false);
+    axis->SetMinMax(1.5, 3.5);
+    P::FZoomActive(Form()) = true;
+    P::FZoomAnchor(Form()) = 2;
+    P::FZoomSteps(Form()) = 1;
+
+    Form().CheckBox1->SetChecked(false);
+    EXPECT_FALSE(axis->Automatic());
+    EXPECT_DOUBLE_EQ(axis->Minimum(), 1.5);
+    EXPECT_DOUBLE_EQ(axis->Maximum(), 3.5);
+    EXPECT_TRUE(P::FZoomActive(Form()));
+    EXPECT_EQ(P::FZoomAnchor(Form()), 2);
+    EXPECT_EQ(P::FZoomSteps(Form()), 1);
+    EXPECT_EQ(P::FActiveSeries(Form())->Count(), 5);
 }
 
 TEST_F(Units, CnvModeMixAloneRewritesOnlyTheWeight) {
@@ -434,9 +457,9 @@ TEST_F(Units, PowerFactorKeysCycleTheDisplay) {
         const char* caption;
     };
     const Step steps[] = {
-        {'P', true, false, "PF", "PAVG"},  {'P', false, false, "J", "EAVG"},
-        {'O', true, true, "PF", "PAVG"},   {'P', true, false, "PF", "PAVG"},
-        {'O', true, true, "PF", "PAVG"},   {'O', false, false, "J", "EAVG"},
+        {'P', true, false, "PF", "PAVG"}, {'P', false, false, "J", "EAVG"},
+        {'O', true, true, "PF", "PAVG"},  {'P', true, false, "PF", "PAVG"},
+        {'O', true, true, "PF", "PAVG"},  {'O', false, false, "J", "EAVG"},
     };
     StartForm();
     for (const Step& s : steps) {
