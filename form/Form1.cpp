@@ -96,7 +96,8 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
 
     // A settings write that fails must not leave the read thread running or
     // the port open: the links are shut down on every path and the error
-    // is reported afterwards.
+    // is reported afterwards. The window still closes, or a settings file
+    // that cannot be written would keep the program from ever ending.
     std::exception_ptr failure;
     try {
         SaveStyleIndex(static_cast<unsigned>(ActiveStyleIndex()));
@@ -142,5 +143,11 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     KillTimer(this, TIMER_COM_AUTOOPEN);
     KillTimer(this, TIMER_BLE_AUTOCONNECT);
 
-    if (failure) std::rethrow_exception(failure);
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (...) {
+            Application->HandleException();
+        }
+    }
 }

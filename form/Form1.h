@@ -176,6 +176,7 @@ public:
     void AppendVelocity(double value);
     double DisplayVelocity(double metresPerSecond);
     void RecomputeStatistics();
+    void ShowStatsLabels();
 
     // ---- Units, weight, energy, power factor (series/Units.cpp)
     bool IsCnvMode();

@@ -28,12 +28,25 @@ T* Make(TForm1* form, TWinControl* parent, const char* name, int left, int top, 
 }
 
 // A label of the statistics grid: fills its cell, text centred vertically.
+// Labels size themselves to their caption unless fixed.
+TLabel* MakeLabel(TForm1* form, const char* name, int left, int top, int width, int height,
+                  bool fixedSize) {
+    auto* label = new TLabel(form);
+    label->AutoSize = !fixedSize;
+    label->Name = QString::fromLatin1(name);
+    label->SetParent(form);
+    label->SetBounds(left, top, width, height);
+    return label;
+}
+
 TLabel* GridLabel(TForm1* form, TGridPanel* grid, const char* name, const QString& caption,
                   int column, int row) {
-    TLabel* label = Make<TLabel>(form, grid, name, 0, 0, 10, 10);
+    auto* label = new TLabel(form);
+    label->AutoSize = false;
+    label->Name = QString::fromLatin1(name);
+    label->SetParent(grid);
     label->SetCaption(caption);
     label->SetAlign(alClient);
-    label->AutoSize = false;
     label->SetLayout(tlCenter);
     if (column == 0) {
         label->SetAlignment(taRightJustify);
@@ -68,7 +81,7 @@ void TForm1::LoadResource() {
     SetClientHeight(554);
     SetBounds(0, 0, Width(), Height());
 
-    Label1 = Make<TLabel>(this, this, "Label1", 11, 10, 42, 20);
+    Label1 = MakeLabel(this, "Label1", 11, 10, 42, 20, false);
     Label1->SetCaption(QStringLiteral("Label1"));
     Label1->SetParentFont(true);
 
@@ -121,27 +134,25 @@ void TForm1::LoadResource() {
     CheckBoxAuto50->SetCaption(QStringLiteral("Auto50"));
     CheckBoxAuto50->SetParentFont(true);
 
-    Label2 = Make<TLabel>(this, this, "Label2", 210, 34, 236, 117);
+    Label2 = MakeLabel(this, "Label2", 210, 34, 236, 117, true);
     Label2->SetCaption(QStringLiteral("Label2"));
     SetFont(Label2, QStringLiteral("Segoe UI"), -87, false, clBlue);
     Label2->SetColor(clBlack);
     Label2->SetTransparent(false);
     Label2->SetAlignment(taCenter);
     Label2->SetLayout(tlCenter);
-    Label2->AutoSize = false;
     Label2->AlignWithMargins = true;
     Label2->MarginLeft = Label2->MarginTop = Label2->MarginRight = Label2->MarginBottom = 6;
 
-    Label15 = Make<TLabel>(this, this, "Label15", 210, 151, 239, 76);
+    Label15 = MakeLabel(this, "Label15", 210, 151, 239, 76, true);
     Label15->SetCaption(QStringLiteral("Label15"));
     SetFont(Label15, QStringLiteral("Segoe UI"), -57, false, clTeal);
     Label15->SetAlignment(taCenter);
     Label15->SetLayout(tlCenter);
-    Label15->AutoSize = false;
     Label15->AlignWithMargins = true;
     Label15->MarginLeft = Label15->MarginTop = Label15->MarginRight = Label15->MarginBottom = 6;
 
-    Label16 = Make<TLabel>(this, this, "Label16", 536, 73, 81, 49);
+    Label16 = MakeLabel(this, "Label16", 536, 73, 81, 49, false);
     Label16->SetCaption(QStringLiteral(" fps "));
     SetFont(Label16, QStringLiteral("Segoe UI"), -34, false, clBlue);
     Label16->SetAlignment(taCenter);
@@ -149,14 +160,14 @@ void TForm1::LoadResource() {
     Label16->SetHint(QStringLiteral("True"));
     Label16->SetShowHint(true);
 
-    Label17 = Make<TLabel>(this, this, "Label17", 536, 158, 81, 46);
+    Label17 = MakeLabel(this, "Label17", 536, 158, 81, 46, false);
     Label17->SetCaption(QStringLiteral(" fpe "));
     SetFont(Label17, QStringLiteral("Segoe UI"), -34, false, clGreen);
     Label17->SetAlignment(taCenter);
     Label17->SetHint(QStringLiteral("True"));
     Label17->SetShowHint(true);
 
-    Label18 = Make<TLabel>(this, this, "Label18", 699, 240, 32, 29);
+    Label18 = MakeLabel(this, "Label18", 699, 240, 32, 29, false);
     Label18->SetCaption(QStringLiteral("gr"));
     SetFont(Label18, QStringLiteral("Segoe UI"), -19, false, clNavy);
     Label18->SetHint(QStringLiteral("True"));
@@ -194,11 +205,10 @@ void TForm1::LoadResource() {
     SpeedButton1 = ToolButton(this, "SpeedButton1", QStringLiteral("X0"), 109, 273, 60, 23, -15);
     SpeedButton2 = ToolButton(this, "SpeedButton2", QStringLiteral("XN"), 795, 273, 60, 23, -15);
 
-    Label20 = Make<TLabel>(this, this, "Label20", 181, 273, 547, 25);
+    Label20 = MakeLabel(this, "Label20", 181, 273, 547, 25, true);
     Label20->SetCaption(QStringLiteral("Label20"));
     SetFont(Label20, QStringLiteral("Segoe UI"), -18, false, clWindowText);
     Label20->SetAlignment(taCenter);
-    Label20->AutoSize = false;
     Label20->AlignWithMargins = true;
     Label20->MarginLeft = Label20->MarginTop = Label20->MarginRight = Label20->MarginBottom = 6;
 

@@ -328,13 +328,19 @@ public:
     void SetAlignment(TAlignment a);
     TTextLayout Layout() const { return FLayout; }
     void SetLayout(TTextLayout l);
-    bool AutoSize = false;
+    // Sizes the label to its caption whenever caption, font or bounds
+    // change (the class library's default); set false for a fixed size.
+    bool AutoSize = true;
+    void SetBounds(int left, int top, int width, int height) override;
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool t);
     TCanvas* Canvas() { return &FCanvas; }
 
 protected:
     QString AccessibleCaption() const override { return FCaption; }
+
+protected:
+    void ApplyFont() override;
 
 private:
     void ApplyText();

@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -67,6 +68,22 @@ void TLabel::SetCaption(const QString& caption) {
     FCaption = caption;
     if (auto* label = static_cast<QLabel*>(Widget())) label->setText(caption);
     UpdateAccessibleName();
+    if (AutoSize) SetBounds(Left(), Top(), Width(), Height());
+}
+
+void TLabel::SetBounds(int left, int top, int width, int height) {
+    // An aligned label takes the size its alignment gives it.
+    if (AutoSize && Align() == alNone) {
+        const QFontMetrics metrics(Font()->ToQFont());
+        width = metrics.horizontalAdvance(FCaption);
+        height = metrics.height();
+    }
+    TControl::SetBounds(left, top, width, height);
+}
+
+void TLabel::ApplyFont() {
+    TControl::ApplyFont();
+    if (AutoSize) SetBounds(Left(), Top(), Width(), Height());
 }
 
 void TLabel::SetAlignment(TAlignment a) {

@@ -61,6 +61,9 @@ bool TStyleManager::TrySetStyle(const QString& name, bool showErrorDialog) {
             Dialogs().ShowError(QStringLiteral("Style '%1' not found").arg(name));
         return false;
     }
+    // Applying the active style again would re-polish every widget and drop
+    // the fonts the controls set on them.
+    if (name == Active()) return true;
     UseFusion();
     if (it != Styles().end()) {
         qApp->setPalette(it->second.Palette);

@@ -401,6 +401,7 @@ TEST(Layout, AlignedChildrenShareTheClientArea) {
     form.SetClientWidth(400);
     form.SetClientHeight(300);
     auto* top = new TLabel(&form);
+    top->AutoSize = false;
     top->SetParent(&form);
     top->SetHeight(20);
     top->SetAlign(alTop);

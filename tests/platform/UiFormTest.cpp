@@ -167,6 +167,7 @@ TEST(Form, ResizeAlignsChildrenThenRunsOnResize) {
     form.SetClientWidth(400);
     form.SetClientHeight(300);
     auto* status = new TLabel(&form);
+    status->AutoSize = false;
     status->SetParent(&form);
     status->SetHeight(25);
     status->SetAlign(alBottom);

@@ -1,0 +1,198 @@
+// Main-thread cost of received lines on a real main form under the offscreen
+// platform: one line at a time with a short and with a full shot list, a
+// burst drained as one batch, and the peak memory of a full series.
+//
+// Prints figures; checks nothing. Run: build/bench/bench_IntakeBench
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/Style.h"
+#include "form/Form1.h"
+#include "platform/chart/Chart.h"
+#include "platform/core/FormatFloat.h"
+#include "platform/core/Paths.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Forms.h"
+#include "series/core/Statistics.h"
+#include "support/FormProbe.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using P = TForm1Probe;
+
+// No box may wait for a person during a run.
+class TSilentDialogs : public IDialogs {
+public:
+    void ShowMessage(const QString& text) override {
+        std::printf("message: %s\n", qPrintable(text));
+    }
+    void ShowError(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
+    bool ExecuteOpen(TFileDialogRequest&) override { return false; }
+    bool ExecuteSave(TFileDialogRequest&) override { return false; }
+};
+
+// A chronograph line as a serial device sends it (without its line end).
+QString ShotLine(int i) {
+    return QStringLiteral("V=%1 m/s nr %2").arg(780 + (i % 61) * 0.5).arg(i);
+}
+
+void Queue(TForm1& form, int first, int count) {
+    std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(form));
+    for (int i = first; i < first + count; ++i) P::FReceivedLines(form).push_back(ShotLine(i));
+}
+
+// One drain of whatever is queued plus the event processing it causes (the
+// chart's and the list's repaints), as the main thread spends it.
+double DrainMicroseconds(TForm1& form) {
+    const auto start = Clock::now();
+    form.DrainReceivedLines();
+    QCoreApplication::processEvents();
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+// Empties the shot list, the cache, the chart and the statistics.
+void EmptySeries(TForm1& form) {
+    P::FMemoUpdating(form) = true;
+    form.Memo1->Lines()->Clear();
+    P::FMemoUpdating(form) = false;
+    P::FVelocityCache(form).clear();
+    P::FVelocityCacheDirty(form) = false;
+    P::FActiveSeries(form)->Clear();
+    ResetShotStats();
+    QCoreApplication::processEvents();
+}
+
+void Fill(TForm1& form, int count) {
+    Queue(form, 0, count);
+    form.DrainReceivedLines();
+    QCoreApplication::processEvents();
+}
+
+struct TFigures {
+    double Mean = 0;
+    double Median = 0;
+    double Max = 0;
+};
+
+TFigures Summarise(std::vector<double> samples) {
+    TFigures f;
+    if (samples.empty()) return f;
+    for (double s : samples) f.Mean += s;
+    f.Mean /= double(samples.size());
+    std::sort(samples.begin(), samples.end());
+    f.Median = samples[samples.size() / 2];
+    f.Max = samples.back();
+    return f;
+}
+
+long StatusKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key)) return line.mid(key.size()).trimmed().split(' ').front().toLong();
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TApplication application;
+    RegisterProgramStyles();
+    TSilentDialogs dialogs;
+    SetDialogs(&dialogs);
+    QTemporaryDir dir;
+    SetExecutablePathForTesting(dir.filePath(QStringLiteral("tarvex")));
+    SetDocumentsPathForTesting(dir.filePath(QStringLiteral("Documents")));
+    SetDecimalSeparatorForTesting(QLatin1Char('.'));
+
+    auto* form = new TForm1(Application);
+    Form1 = form;
+    form->DoCreate();
+    form->Show();
+    KillTimer(form, TIMER_COM_AUTOOPEN);
+    QCoreApplication::processEvents();
+
+    std::printf("Line intake on the main thread (offscreen, chart %s)\n",
+                form->CheckBoxScroll->Checked() ? "scrolling" : "fitted");
+
+    // Peak memory of a full series: 10,100 shots, one line at a time.
+    const long rssBefore = StatusKb("VmRSS");
+    for (int i = 0; i < 10100; ++i) {
+        Queue(*form, i, 1);
+        form->DrainReceivedLines();
+        if (i % 100 == 0) QCoreApplication::processEvents();
+    }
+    QCoreApplication::processEvents();
+    std::printf(
+        "10,100 shots: list %d lines, chart %d points, VmRSS %ld kB (before %ld kB), "
+        "VmHWM %ld kB\n",
+        form->Memo1->Lines()->Count(), P::FActiveSeries(*form)->Count(), StatusKb("VmRSS"),
+        rssBefore, StatusKb("VmHWM"));
+
+    // One line with the list at 100 to 199 lines.
+    {
+        std::vector<double> samples;
+        for (int round = 0; round < 10; ++round) {
+            EmptySeries(*form);
+            Fill(*form, 100);
+            for (int i = 0; i < 100; ++i) {
+                Queue(*form, i, 1);
+                samples.push_back(DrainMicroseconds(*form));
+            }
+        }
+        const TFigures f = Summarise(samples);
+        std::printf(
+            "one line, list at 100: mean %.1f us, median %.1f us, max %.1f us (%zu lines)\n",
+            f.Mean, f.Median, f.Max, samples.size());
+    }
+
+    // One line with the list full: 10,000 to 10,100 lines, cut back every 101
+    // shots; the cut-back lines show in the maximum.
+    {
+        EmptySeries(*form);
+        Fill(*form, 10000);
+        std::vector<double> samples;
+        for (int i = 0; i < 2020; ++i) {
+            Queue(*form, i, 1);
+            samples.push_back(DrainMicroseconds(*form));
+        }
+        const TFigures f = Summarise(samples);
+        std::printf(
+            "one line, list at 10,000 (steady state with cut-back): mean %.1f us, "
+            "median %.1f us, max %.1f us (%zu lines, list now %d)\n",
+            f.Mean, f.Median, f.Max, samples.size(), form->Memo1->Lines()->Count());
+    }
+
+    // A burst of 10,000 lines queued before the main thread gets to them.
+    {
+        EmptySeries(*form);
+        Queue(*form, 0, 10000);
+        const double us = DrainMicroseconds(*form);
+        std::printf("burst of 10,000 queued lines, one drain: %.1f ms (%.1f us per line)\n",
+                    us / 1000.0, us / 10000.0);
+        Queue(*form, 0, 10000);
+        const double full = DrainMicroseconds(*form);
+        std::printf("burst of 10,000 more onto a full list: %.1f ms (%.1f us per line)\n",
+                    full / 1000.0, full / 10000.0);
+    }
+
+    std::printf("peak memory: VmHWM %ld kB\n", StatusKb("VmHWM"));
+
+    TCloseAction action = caFree;
+    form->FormClose(form, action);
+    delete form;
+    Form1 = nullptr;
+    SetDialogs(nullptr);
+    return 0;
+}

@@ -1,0 +1,339 @@
+// A chronograph on a pseudo-terminal feeding a real main form: the port is
+// opened by the start-up timer, the read thread cuts the bytes into lines,
+// the window message hands them to the main thread, and the shots end in the
+// shot list, the big value, the statistics, the chart and the settings file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "links/PseudoTerminal.h"
+#include "links/SerialLink.h"
+#include "platform/chart/Chart.h"
+#include "platform/core/FormatFloat.h"
+#include "platform/core/IniFile.h"
+#include "series/core/NumberText.h"
+#include "series/core/Statistics.h"
+#include "support/FormFixture.h"
+
+namespace {
+
+using P = TForm1Probe;
+
+// Generous: a loaded machine may take seconds where an idle one takes
+// milliseconds. No test waits this long when it passes.
+constexpr int DeadlineSeconds = 30;
+
+QString Setting(const QString& path, const QString& key) {
+    return TIniFile(path).ReadString(QStringLiteral("Settings"), key, QStringLiteral("<none>"));
+}
+
+}  // namespace
+
+class SerialEndToEnd : public FormFixture {
+protected:
+    void SetUp() override {
+        FormFixture::SetUp();
+        ASSERT_TRUE(FTerminal.IsValid()) << "no pseudo-terminal";
+    }
+
+    void TearDown() override {
+        FormFixture::TearDown();
+        // No test may leave the port to the next one.
+        EXPECT_FALSE(ComHandle.IsValid());
+        CloseComPortHandle();
+    }
+
+    // The settings file the user prepared: the pseudo-terminal as the port,
+    // opened at start, plus extra [Settings] lines.
+    void WriteSettings(const QByteArray& extra = {}, const QByteArray& openCom = "1") {
+        WriteTextFile(IniFilePath(), "[Settings]\nComPort=" + FTerminal.SlavePath().toUtf8() +
+                                         "\nOpenCom=" + openCom + "\n" + extra);
+    }
+
+    // Starts the form and lets the start-up timer open the port.
+    void StartAndOpen() {
+        StartForm();
+        ASSERT_TRUE(WaitFor([&] { return ComHandle.IsValid(); }, DeadlineSeconds))
+            << "the start-up timer did not open " << FTerminal.SlavePath().toStdString();
+        EXPECT_EQ(Form().Button1->Caption(), "CLOSE");
+        EXPECT_TRUE(Form().ReadThreadRunning());
+    }
+
+    QStringList Shots() { return Form().Memo1->Lines()->ToStringList(); }
+
+    bool WaitForShots(int count) {
+        return WaitFor([&] { return Form().Memo1->Lines()->Count() >= count; }, DeadlineSeconds);
+    }
+
+    // Waits until the list ends with `last`.
+    bool WaitForLast(const QString& last) {
+        return WaitFor(
+            [&] {
+                const int n = Form().Memo1->Lines()->Count();
+                return n > 0 && Form().Memo1->Lines()->Strings(n - 1) == last;
+            },
+            DeadlineSeconds);
+    }
+
+    int ChartPoints() { return P::FActiveSeries(Form())->Count(); }
+
+    TPseudoTerminal FTerminal;
+};
+
+TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings) {
+    WriteSettings();
+    StartAndOpen();
+    EXPECT_EQ(Setting(IniFilePath(), QStringLiteral("ComPort")), FTerminal.SlavePath());
+
+    std::vector<double> values;
+    values.reserve(512);
+
+    // CR LF ending, the number before "nr".
+    ASSERT_TRUE(FTerminal.Write("V=812.3 m/s nr 1\r\n"));
+    ASSERT_TRUE(WaitForShots(1));
+    values.push_back(812.3);
+    EXPECT_EQ(Shots(), QStringList{"812.3"});
+    EXPECT_EQ(Form().Label2->Caption(), "812.3");
+
+    // A line split over two writes, the reader woken in between.
+    ASSERT_TRUE(FTerminal.Write("79"));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(FTerminal.Write("9.5\n"));
+    ASSERT_TRUE(WaitForLast(QStringLiteral("799.5")));
+    values.push_back(799.5);
+
+    // LF endings, a CR inside a number, empty lines, garbage, a comma.
+    ASSERT_TRUE(FTerminal.Write("8\r10\n\n\r\nERR no value\n\x01\x02\xff\n805,25\r\n"));
+    ASSERT_TRUE(WaitForLast(QStringLiteral("805.25")));
+    values.insert(values.end(), {810, 805.25});
+    EXPECT_EQ(Shots(), (QStringList{"812.3", "799.5", "810", "805.25"}));
+
+    // A burst of 500 lines in one write.
+    QByteArray burst;
+    for (int i = 0; i < 500; ++i) {
+        const double v = 780 + (i % 41) * 0.5;
+        values.push_back(v);
+        burst += "V=" + FormatDot2(v).toLatin1() + (i % 2 ? "\r\n" : "\n");
+    }
+    ASSERT_TRUE(FTerminal.Write(burst));
+    ASSERT_TRUE(WaitForShots(int(values.size())));
+    ASSERT_EQ(Form().Memo1->Lines()->Count(), int(values.size()));
+
+    QStringList expectedLines;
+    TShotStats expected;
+    for (double v : values) {
+        expectedLines.append(FormatDot2(v));
+        StatsAdd(expected, v);
+    }
+    EXPECT_EQ(Shots(), expectedLines);
+    EXPECT_EQ(Form().Label2->Caption(), FormatValue(false, values.back()));
+    const TStatsTexts texts = StatsTexts(expected);
+    EXPECT_EQ(Form().Label3->Caption(), texts.Average);
+    EXPECT_EQ(Form().Label4->Caption(), "812.3");
+    EXPECT_EQ(Form().Label5->Caption(), "780.0");
+    EXPECT_EQ(Form().Label6->Caption(), "32.3");
+    EXPECT_EQ(Form().Label7->Caption(), texts.Deviation);
+    EXPECT_EQ(Form().Label8->Caption(), QString::number(values.size()));
+    EXPECT_EQ(ChartPoints(), int(values.size()));
+    EXPECT_EQ(P::FVelocityCache(Form()).size(), values.size());
+    EXPECT_EQ(P::FNextShotNumber(Form()), int(values.size()) + 1);
+    // The scrolling window follows the last shot.
+    EXPECT_DOUBLE_EQ(Form().Chart1->BottomAxis()->Maximum(), double(values.size()));
+
+    // CLOSE while the device has sent half a line: the thread hands it over
+    // as it stops.
+    ASSERT_TRUE(FTerminal.Write("801\n45.6"));
+    ASSERT_TRUE(WaitForLast(QStringLiteral("801")));
+    Form().Button1->Click();
+    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_FALSE(Form().ReadThreadRunning());
+    EXPECT_EQ(Form().Button1->Caption(), "OPEN");
+    ASSERT_TRUE(WaitForLast(QStringLiteral("45.6")));
+    EXPECT_EQ(Form().Memo1->Lines()->Count(), int(values.size()) + 2);
+    EXPECT_TRUE(FDialogs.Messages.isEmpty());
+
+    CloseForm();
+    EXPECT_EQ(Setting(IniFilePath(), QStringLiteral("ComPort")), FTerminal.SlavePath());
+    EXPECT_EQ(Setting(IniFilePath(), QStringLiteral("OpenCom")), "1");
+}
+
+TEST_F(SerialEndToEnd, CounterModeConvertsLiveCounts) {
+    struct Case {
+        const char* Name;
+        QByteArray Settings;
+        QByteArray Sent;  // ends with a line that gives the shot `Last`
+        QStringList Shots;
+        int NextShotNumber;
+    };
+    const Case cases[] = {
+        // 0.1 m x 16 MHz / 4000 counts.
+        {"Converted", "FREQ=16 MHz\nGATE=10 cm\nA=0\n", "count 4000\n", {"400"}, 2},
+        // count + A = 0 has no velocity: no shot and no shot number used.
+        {"ZeroDivisorGivesNoShot", "FREQ=16MHz\nGATE=0.1\nA=-4000\n", "4000\n12000\n", {"200"}, 2},
+        // An unknown unit leaves counter mode off.
+        {"UnknownUnitNoConversion", "FREQ=16 GHz\nGATE=0.1\nA=0\n", "4000\n", {"4000"}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteSettings(c.Settings);
+        StartAndOpen();
+        ASSERT_TRUE(FTerminal.Write(c.Sent));
+        ASSERT_TRUE(WaitForLast(c.Shots.back()));
+        EXPECT_EQ(Shots(), c.Shots);
+        EXPECT_EQ(P::FNextShotNumber(Form()), c.NextShotNumber);
+        CloseForm();
+        QFile::remove(IniFilePath());
+    }
+}
+
+TEST_F(SerialEndToEnd, NoiseAndEndlessLinesLeaveTheFormResponsive) {
+    WriteSettings();
+    StartAndOpen();
+
+    // A megabyte without a line feed: dropped whole, with the bytes up to the
+    // line feed that ends it; the next line is a shot again.
+    ASSERT_TRUE(FTerminal.Write(QByteArray(1 << 20, '7') + "\n812.3\n"));
+    ASSERT_TRUE(WaitForShots(1));
+    EXPECT_EQ(Shots(), QStringList{"812.3"});
+
+    // Binary noise without digits, cut into lines of garbage, none a shot.
+    std::mt19937 random(20240611);
+    QByteArray noise;
+    while (noise.size() < 256 * 1024) {
+        const char byte = char(random() & 0xFF);
+        if (byte < '0' || byte > '9') noise += byte;
+    }
+    ASSERT_TRUE(FTerminal.Write(noise + "\n799.5\n"));
+    ASSERT_TRUE(WaitForLast(QStringLiteral("799.5")));
+    EXPECT_EQ(Shots(), (QStringList{"812.3", "799.5"}));
+    EXPECT_EQ(Form().Label8->Caption(), "2");
+    {
+        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
+        EXPECT_TRUE(P::FReceivedLines(Form()).empty());
+    }
+
+    // The port still closes promptly.
+    Form().Button1->Click();
+    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_EQ(Form().Button1->Caption(), "OPEN");
+}
+
+TEST_F(SerialEndToEnd, UnpluggedDeviceClosesThePortOnceAndKeepsEveryShot) {
+    WriteSettings();
+    StartAndOpen();
+    ASSERT_TRUE(FTerminal.Write("805\n802.5"));
+    ASSERT_TRUE(WaitForLast(QStringLiteral("805")));
+
+    FTerminal.CloseMaster();
+
+    // Closed on the main thread as CLOSE does, with the unfinished line kept
+    // and no box: nobody pressed a button.
+    ASSERT_TRUE(WaitFor([&] { return !ComHandle.IsValid(); }, DeadlineSeconds));
+    EXPECT_EQ(Form().Button1->Caption(), "OPEN");
+    EXPECT_FALSE(Form().ReadThreadRunning());
+    ASSERT_TRUE(WaitForLast(QStringLiteral("802.5")));
+    EXPECT_EQ(Shots(), (QStringList{"805", "802.5"}));
+    EXPECT_EQ(Form().Label8->Caption(), "2");
+    EXPECT_TRUE(FDialogs.Messages.isEmpty());
+
+    // The form answers: OPEN on the vanished device says why it failed.
+    Form().Button1->Click();
+    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_EQ(Form().Button1->Caption(), "OPEN");
+    ASSERT_EQ(FDialogs.Messages.size(), 1);
+    EXPECT_TRUE(FDialogs.Messages.front().startsWith("CreateFile error: "))
+        << FDialogs.Messages.front().toStdString();
+}
+
+TEST_F(SerialEndToEnd, StartUpOpensOnlyANamedListedPortAndShowsNothing) {
+    struct Case {
+        const char* Name;
+        QByteArray OpenCom;
+        QByteArray ComPort;  // "@" stands for the pseudo-terminal's path
+        bool Opens;
+    };
+    const Case cases[] = {
+        {"On", "1", "@", true},
+        {"AnyTextSwitchesOn", "yes", "@", true},
+        {"NameTrimmed", " 1 ", "  @  ", true},
+        {"OffWithZero", "0", "@", false},
+        {"OffWhenEmpty", "", "@", false},
+        {"PortNotListed", "1", "/dev/pts/tarvex-none", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QByteArray port = c.ComPort;
+        port.replace('@', FTerminal.SlavePath().toUtf8());
+        WriteTextFile(IniFilePath(),
+                      "[Settings]\nComPort=" + port + "\nOpenCom=" + c.OpenCom + "\n");
+        StartForm();
+        // The timer's tick, delivered now instead of after 700 ms.
+        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        SendMessage(&Form(), WM_TIMER, TIMER_COM_AUTOOPEN, 0);
+        EXPECT_EQ(ComHandle.IsValid(), c.Opens);
+        EXPECT_EQ(Form().Button1->Caption(), c.Opens ? "CLOSE" : "OPEN");
+        EXPECT_TRUE(FDialogs.Messages.isEmpty());
+        CloseForm();
+        QFile::remove(IniFilePath());
+    }
+}
+
+TEST_F(SerialEndToEnd, UserOpenReportsFailuresInABox) {
+    WriteSettings({}, "0");
+    StartForm();
+    KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+    ASSERT_EQ(Form().ComboBox1->Text(), FTerminal.SlavePath());
+
+    // Another program holds the port.
+    const int held = ::open(FTerminal.SlavePath().toLocal8Bit().constData(),
+                            O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    Form().Button1->Click();
+    ::close(held);
+    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_EQ(Form().Button1->Caption(), "OPEN");
+    ASSERT_EQ(FDialogs.Messages.size(), 1);
+    EXPECT_TRUE(FDialogs.Messages.front().startsWith("CreateFile error: "));
+
+    // Free again: OPEN opens, a second OPEN only confirms the caption.
+    Form().Button1->Click();
+    EXPECT_TRUE(ComHandle.IsValid());
+    EXPECT_TRUE(Form().OpenComPort(true));
+    EXPECT_EQ(Form().Button1->Caption(), "CLOSE");
+    EXPECT_TRUE(Form().ReadThreadRunning());
+    Form().Button1->Click();
+    EXPECT_FALSE(ComHandle.IsValid());
+
+    // No port selected.
+    Form().ComboBox1->Items()->Clear();
+    Form().Button1->Click();
+    EXPECT_EQ(Form().Button1->Caption(), "OPEN");
+    ASSERT_EQ(FDialogs.Messages.size(), 2);
+    EXPECT_EQ(FDialogs.Messages.back(), "Select port COM.");
+}
+
+TEST_F(SerialEndToEnd, ReceiveResetWithoutDiscardKeepsTheLineInProgress) {
+    WriteSettings();
+    StartAndOpen();
+
+    // The bytes before and after the reset form one line, whether or not the
+    // thread had read the first ones when the reset came.
+    ASSERT_TRUE(FTerminal.Write("12"));
+    Form().ResetReceive(false, false);
+    ASSERT_TRUE(FTerminal.Write("3.4\n"));
+    ASSERT_TRUE(WaitForShots(1));
+    EXPECT_EQ(Shots(), QStringList{"123.4"});
+
+    // A purge with the flag clear keeps the port usable.
+    Form().ResetReceive(false, true);
+    EXPECT_FALSE(P::FDiscardInput(Form()).load());
+    ASSERT_TRUE(FTerminal.Write("777\n"));
+    ASSERT_TRUE(WaitForLast(QStringLiteral("777")));
+}

@@ -1,0 +1,161 @@
+// The received-line queue and its drain on a real main form: order, the
+// batch flags around the chart, the drop flag, and a line whose intake fails.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "links/SerialLink.h"
+#include "platform/chart/Chart.h"
+#include "series/core/Statistics.h"
+#include "support/FormFixture.h"
+
+namespace {
+
+using P = TForm1Probe;
+
+// What the intake saw at each change of the shot list.
+struct TSeen {
+    QString Line;
+    bool Live;
+    bool Batch;
+    bool AutoRepaint;
+};
+
+}  // namespace
+
+class ReceivedLineQueue : public FormFixture {
+protected:
+    void SetUp() override {
+        FormFixture::SetUp();
+        StartForm();
+        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        // Records each change of the list and passes it on to the form.
+        Form().Memo1->OnChange = [this](TObject* sender) {
+            TStrings* lines = Form().Memo1->Lines();
+            const QString last = lines->Count() ? lines->Strings(lines->Count() - 1) : QString();
+            FSeen.push_back({last, LiveInput, BatchUpdate, Form().Chart1->AutoRepaint()});
+            if (FRefused.contains(last)) throw Exception("list refused " + last);
+            Form().Memo1Change(sender);
+        };
+    }
+
+    void Queue(const QStringList& lines) {
+        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
+        for (const QString& line : lines) P::FReceivedLines(Form()).push_back(line);
+    }
+
+    bool QueueEmpty() {
+        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
+        return P::FReceivedLines(Form()).empty();
+    }
+
+    std::vector<TSeen> FSeen;
+    QStringList FRefused;
+};
+
+TEST_F(ReceivedLineQueue, DrainPassesLinesInOrderAndBatchesOnlySeveral) {
+    struct Case {
+        const char* Name;
+        QStringList Lines;
+        bool BatchBefore;
+        bool AutoRepaintBefore;
+        QStringList Shots;
+        bool BatchDuring;
+    };
+    const Case cases[] = {
+        {"EmptyQueueDoesNothing", {}, false, true, {}, false},
+        {"OneLineNoBatch", {"812.3"}, false, true, {"812.3"}, false},
+        {"ThreeLinesOneBatch", {"1", "", "2 nr 9", "3"}, false, true, {"1", "2", "3"}, true},
+        {"FlagsRestoredNotForced", {"4", "5"}, true, false, {"4", "5"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        P::FMemoUpdating(Form()) = true;
+        Form().Memo1->Lines()->Clear();
+        P::FMemoUpdating(Form()) = false;
+        FSeen.clear();
+        BatchUpdate = c.BatchBefore;
+        Form().Chart1->SetAutoRepaint(c.AutoRepaintBefore);
+
+        Queue(c.Lines);
+        PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0);
+        PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0);  // finds the queue empty
+        ASSERT_TRUE(
+            WaitFor([&] { return QueueEmpty() && FSeen.size() >= size_t(c.Shots.size()); }));
+        QCoreApplication::processEvents();
+
+        EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), c.Shots);
+        ASSERT_EQ(FSeen.size(), size_t(c.Shots.size()));
+        for (const TSeen& seen : FSeen) {
+            SCOPED_TRACE(seen.Line.toStdString());
+            EXPECT_TRUE(seen.Live);
+            EXPECT_EQ(seen.Batch, c.BatchDuring || c.BatchBefore);
+            EXPECT_EQ(seen.AutoRepaint, !c.BatchDuring && c.AutoRepaintBefore);
+        }
+        EXPECT_FALSE(LiveInput);
+        EXPECT_EQ(BatchUpdate, c.BatchBefore);
+        EXPECT_EQ(Form().Chart1->AutoRepaint(), c.AutoRepaintBefore);
+    }
+    BatchUpdate = false;
+    Form().Chart1->SetAutoRepaint(true);
+}
+
+TEST_F(ReceivedLineQueue, AFailingLineCostsNoOtherLineAndIsShownOnce) {
+    FRefused = {"666", "667"};
+    Queue({"1", "666", "3", "667", "5"});
+    Form().DrainReceivedLines();
+
+    // Every line was offered to the list, in order; the refused ones made no
+    // shot, the others did.
+    ASSERT_EQ(FSeen.size(), 5u);
+    EXPECT_EQ(FSeen[2].Line, "3");
+    EXPECT_EQ(FSeen[4].Line, "5");
+    EXPECT_EQ(ShotStats.Count, 3);
+    EXPECT_EQ(Form().Label8->Caption(), "3");
+    EXPECT_EQ(Form().Label2->Caption(), "5.0");
+
+    // One box, for the first failure, after the batch.
+    ASSERT_EQ(FDialogs.Errors.size(), 1);
+    EXPECT_EQ(FDialogs.Errors.front(), "list refused 666");
+
+    // Flags and chart as they were; the list is writable again and the cache
+    // agrees with it once rebuilt.
+    EXPECT_FALSE(LiveInput);
+    EXPECT_FALSE(BatchUpdate);
+    EXPECT_TRUE(Form().Chart1->AutoRepaint());
+    EXPECT_FALSE(P::FMemoUpdating(Form()));
+    EXPECT_EQ(int(P::FVelocityCache(Form()).size()), Form().CountNumericMemoLines());
+}
+
+TEST_F(ReceivedLineQueue, DropFlagLosesWhatTheDrainTakes) {
+    Queue({"812.3", "799.5"});
+    P::FDiscardInput(Form()).store(true);
+    Form().DrainReceivedLines();
+    EXPECT_TRUE(QueueEmpty());
+    EXPECT_TRUE(FSeen.empty());
+    EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
+    EXPECT_EQ(P::FNextShotNumber(Form()), 1);
+
+    Form().ResetReceive(false, false);
+    Queue({"801"});
+    Form().DrainReceivedLines();
+    EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), QStringList{"801"});
+}
+
+TEST_F(ReceivedLineQueue, ResetReceiveStoresTheFlagAndEmptiesTheQueue) {
+    struct Case {
+        bool Discard;
+        bool Purge;
+    };
+    const Case cases[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+    ASSERT_FALSE(ComHandle.IsValid());  // the purge is skipped with the port closed
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "discard " << c.Discard << " purge " << c.Purge);
+        Queue({"1", "2"});
+        Form().ResetReceive(c.Discard, c.Purge);
+        EXPECT_EQ(P::FDiscardInput(Form()).load(), c.Discard);
+        EXPECT_TRUE(QueueEmpty());
+    }
+    Form().DrainReceivedLines();
+    EXPECT_TRUE(FSeen.empty());
+}
