@@ -66,27 +66,11 @@ protected:
                         QStringLiteral("<none>"));
     }
 
-    // Shots as the line intake leaves them: a shot-list line in the unit
-    // shown, the cache in m/s, the statistics and the last velocity.
+    // Shots through the line intake, one chronograph line each, in the unit shown.
     void Feed(const std::vector<double>& shown) {
-        TForm1& form = Form();
-        const bool metric = form.CheckBox1->Checked();
-        for (const double v : shown) {
-            P::FMemoUpdating(form) = true;
-            form.Memo1->Lines()->Add(FormatDot2(v));
-            P::FMemoUpdating(form) = false;
-            P::FVelocityCache(form).push_back(metric ? v : v * Foot);
-            ::StatsAdd(ShotStats, v);
-            ShotStats.SumSquares += v * v;
-            const int before = P::FActiveSeries(form)->Count();
-            form.AddChartPoint(NextChartX, v, before > 0,
-                               before > 0 ? P::FActiveSeries(form)->YValue(before - 1) : 0);
-            ++NextChartX;
-            LastVelocity = v;
-            LastVelocityValid = true;
-            form.Label2->SetCaption(FormatValue(false, v));
-        }
-        form.RefreshEnergyLabels();
+        for (const double v : shown)
+            Form().ProcessIncomingLine(QStringLiteral("V=") + FormatDot2(v) +
+                                       QStringLiteral(" nr 1"));
     }
 
     void SetDisplay(bool powerFactor, bool ipsc) {
@@ -322,7 +306,7 @@ TEST_F(Units, PlainModeUnitChangeRelabelsAndKeepsEveryNumber) {
     }
 }
 
-TEST_F(Units, CnvModeConvertsSnapshotWeightAndEnergiesThereAndBack) {
+TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
     WriteSettings({{"MU", "10"}, {"MultiplierG", "8"}, {"CNV", "1"}});
     StartForm();
     ASSERT_TRUE(Form().IsCnvMode());
@@ -332,6 +316,11 @@ TEST_F(Units, CnvModeConvertsSnapshotWeightAndEnergiesThereAndBack) {
     P::FMemoSnapshot(Form()) = {QStringLiteral("1000"), QStringLiteral("note")};
 
     Form().CheckBox1->SetChecked(false);
+    QStringList feet;
+    for (const double v : metres) feet << FormatDot2(v / Foot);
+    EXPECT_EQ(MemoLines(), feet);
+    EXPECT_EQ(ShotStats.Count, 3);
+    EXPECT_NEAR(ShotStats.Mean, (300 + 310.5 + 295.25) / 3 / Foot, 1e-6);
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"3280.84", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), FormatDot12(8 / Grain));
     EXPECT_DOUBLE_EQ(P::FWeightGrams(Form()), 8);
@@ -342,6 +331,9 @@ TEST_F(Units, CnvModeConvertsSnapshotWeightAndEnergiesThereAndBack) {
     EXPECT_EQ(Ini("Multiplier"), FormatDot12(8 / Grain));
 
     Form().CheckBox1->SetChecked(true);
+    EXPECT_EQ(MemoLines(), QStringList({"300", "310.5", "295.25"}));
+    EXPECT_EQ(ShotStats.Count, 3);
+    EXPECT_NEAR(ShotStats.Mean, (300 + 310.5 + 295.25) / 3, 1e-9);
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"1000", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), "8");
     EXPECT_EQ(Form().Label15->Caption(), Fixed(295.25 * 295.25 * 8 / 2000, 2));
