@@ -301,6 +301,7 @@ private:
     bool FMemoUpdating = false;
     bool FVelocityCacheDirty = false;
     double FWeightGrams = 1.0;
+    bool FWeightLoaded = false;  // a weight was read from the box or the settings
     std::vector<double> FVelocityCache;
     // Power-factor display.
     bool FPowerFactorMode = false;
