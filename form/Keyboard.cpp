@@ -84,7 +84,7 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, WORD& Key, TShiftState Shift) {
         case 'R':
             if (Shift.Shift) return;
             // Through the command frame, as the "R" button does.
-            SpeedButton3Click(SpeedButton3);
+            BeginAnalysisCommand(1);
             break;
         case 'T':
             ToggleTxtFormat(FTxtFormat, Label20);
@@ -109,10 +109,12 @@ TAnalysisCommand CommandOf(const TForm1& form, const TObject* sender) {
 
 void TForm1::AnalysisButtonEnter(TObject* Sender) {
     FHoveredCommand = CommandOf(*this, Sender);
+    ShowCommandProgress();
 }
 
 void TForm1::AnalysisButtonLeave(TObject* Sender) {
     if (CommandOf(*this, Sender) == FHoveredCommand) FHoveredCommand = 0;
+    ClearCommandProgress();
 }
 
 void TForm1::CheckBox1Click(TObject* /*Sender*/) {

@@ -170,6 +170,14 @@ TEST_F(FormLifeCycle, AnalysisMessageRunsTheCommandAndClosesItsFrame) {
     EXPECT_EQ(Screen()->Cursor(), crHourGlass);
     Form().SpeedButton6->Click();  // ignored while a command runs
     EXPECT_EQ(P::FRunningCommand(Form()), 2);
+    // The progress text shows while the pointer rests on the running button.
+    Form().AnalysisButtonEnter(Form().SpeedButton6);
+    EXPECT_EQ(Form().Label20->Caption(), "");
+    Form().AnalysisButtonEnter(Form().SpeedButton5);
+    EXPECT_EQ(Form().Label20->Caption(), "SYM: processing...");
+    Form().AnalysisButtonLeave(Form().SpeedButton5);
+    EXPECT_EQ(Form().Label20->Caption(), "");
+    Form().AnalysisButtonEnter(Form().SpeedButton5);
 
     ASSERT_TRUE(WaitFor([&] { return !P::FCommandBusy(Form()); }));
     EXPECT_EQ(P::FRunningCommand(Form()), 0);
