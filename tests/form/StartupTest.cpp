@@ -338,9 +338,10 @@ TEST_F(Startup, ControlsAndMembersHoldWhatTheSettingsSay) {
         {"MU=metric", true, false, true, false, false, false, false, "00.0"},
         {"CheckBoxScroll=abc\nCheckBoxAuto=yes\nCheckBoxAuto50=on\nCheckBoxBTAuto=true\nTXT=x",
          true, false, true, false, false, false, false, "00.0"},
-        {"CheckBoxScroll=2\nCheckBoxAuto=1\nCheckBoxAuto50=-1\nCheckBoxBTAuto=1\nTXT=2", true,
-         false, true, true, true, true, true, "00.0"},
-        {"CheckBoxScroll=0", true, false, false, false, false, false, false, "00.0"},
+        {"CheckBoxScroll=2\nCheckBoxAuto=1\nCheckBoxBTAuto=1\nTXT=2", true, false, true, true,
+         false, true, true, "00.0"},
+        {"CheckBoxScroll=0\nCheckBoxAuto=0\nCheckBoxAuto50=-1", true, false, false, false, true,
+         false, false, "00.0"},
         {"Label2DisplayFormat=000", true, false, true, false, false, false, false, "00.000"},
         {"Label2DisplayFormat=0.00", true, false, true, false, false, false, false, "00.0"},
     };
