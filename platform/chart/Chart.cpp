@@ -9,16 +9,6 @@
 
 namespace {
 
-TShiftState ShiftOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
-    TShiftState shift;
-    shift.Shift = modifiers.testFlag(Qt::ShiftModifier);
-    shift.Ctrl = modifiers.testFlag(Qt::ControlModifier);
-    shift.Alt = modifiers.testFlag(Qt::AltModifier);
-    shift.Left = buttons.testFlag(Qt::LeftButton);
-    shift.Right = buttons.testFlag(Qt::RightButton);
-    shift.Middle = buttons.testFlag(Qt::MiddleButton);
-    return shift;
-}
 
 std::optional<TMouseButton> ButtonOf(Qt::MouseButton button) {
     switch (button) {
@@ -55,12 +45,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         const auto button = ButtonOf(event->button());
         if (FChart && button)
-            FChart->MouseDown(*button, ShiftOf(event->modifiers(), event->buttons()),
+            FChart->MouseDown(*button, ShiftStateOf(event->modifiers(), event->buttons()),
                               event->position().toPoint());
     }
     void mouseMoveEvent(QMouseEvent* event) override {
         if (FChart)
-            FChart->MouseMove(ShiftOf(event->modifiers(), event->buttons()),
+            FChart->MouseMove(ShiftStateOf(event->modifiers(), event->buttons()),
                               event->position().toPoint());
     }
     void mouseReleaseEvent(QMouseEvent* event) override {

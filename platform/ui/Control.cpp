@@ -167,6 +167,17 @@ void TControl::SetColor(TColor color) {
     ApplyColor();
 }
 
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+    TShiftState shift;
+    shift.Shift = modifiers.testFlag(Qt::ShiftModifier);
+    shift.Ctrl = modifiers.testFlag(Qt::ControlModifier);
+    shift.Alt = modifiers.testFlag(Qt::AltModifier);
+    shift.Left = buttons.testFlag(Qt::LeftButton);
+    shift.Right = buttons.testFlag(Qt::RightButton);
+    shift.Middle = buttons.testFlag(Qt::MiddleButton);
+    return shift;
+}
+
 void TControl::ApplyFont() {
     if (FWidget) FWidget->setFont(FFont.ToQFont());
     ApplyColor();

@@ -14,6 +14,9 @@
 
 class QWidget;
 class QFont;
+
+// The shift state of an input event.
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 class QEvent;
 class TWinControl;
 class TBalloonHint;

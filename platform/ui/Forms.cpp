@@ -401,16 +401,7 @@ private:
         Valid = true;
     }
 
-    TShiftState ShiftState() const {
-        TShiftState shift;
-        shift.Shift = Modifiers.testFlag(Qt::ShiftModifier);
-        shift.Ctrl = Modifiers.testFlag(Qt::ControlModifier);
-        shift.Alt = Modifiers.testFlag(Qt::AltModifier);
-        shift.Left = Buttons.testFlag(Qt::LeftButton);
-        shift.Right = Buttons.testFlag(Qt::RightButton);
-        shift.Middle = Buttons.testFlag(Qt::MiddleButton);
-        return shift;
-    }
+    TShiftState ShiftState() const { return ShiftStateOf(Modifiers, Buttons); }
 
     bool KeyEvent(QObject* watched, QKeyEvent* key) {
         TrackKey(key);
