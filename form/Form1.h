@@ -199,7 +199,10 @@ public:
     void FilterCommand();
     void ButtonClearClick(TObject* Sender);
     void RefreshCommand();
+    void BeginAnalysisCommand(TAnalysisCommand command);
     void RunAnalysisCommand(TMessage& message);
+    void ShowCommandProgress();
+    void ClearCommandProgress();
     void SpeedButton3Click(TObject* Sender);
     void SpeedButton5Click(TObject* Sender);
     void SpeedButton6Click(TObject* Sender);
@@ -298,6 +301,7 @@ private:
     bool FMemoUpdating = false;
     bool FVelocityCacheDirty = false;
     double FWeightGrams = 1.0;
+    bool FWeightLoaded = false;  // a weight was read from the box or the settings
     std::vector<double> FVelocityCache;
     // Power-factor display.
     bool FPowerFactorMode = false;

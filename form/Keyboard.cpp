@@ -1,20 +1,250 @@
-// Application-wide shortcuts, the units switch and the unit hints.
+// Application-wide shortcuts, the hover state of the command buttons, the
+// units switch, the weight box and the unit hints.
 #include "form/Form1.h"
 
-void TForm1::AppMessage(TMsg& /*Msg*/, bool& /*Handled*/) {}
+#include "platform/chart/Chart.h"
+#include "platform/core/FormatFloat.h"
+#include "platform/core/IniFile.h"
+#include "series/core/Energy.h"
+#include "series/core/NumberText.h"
+#include "series/core/Statistics.h"
+#include "storage/core/Settings.h"
 
-void TForm1::FormKeyDown(TObject* /*Sender*/, WORD& /*Key*/, TShiftState /*Shift*/) {}
+namespace {
 
-void TForm1::AnalysisButtonEnter(TObject* /*Sender*/) {}
+// Ctrl+T: the save format flips for this run only; it is never saved.
+void ToggleTxtFormat(bool& txtFormat, TLabel* status) {
+    txtFormat = !txtFormat;
+    status->SetCaption(txtFormat ? QStringLiteral("Format: TXT") : QStringLiteral("Format: CSV"));
+}
 
-void TForm1::AnalysisButtonLeave(TObject* /*Sender*/) {}
+// The caption as the hints compare it: trimmed and in lower case.
+QString HintKey(const TLabel* label) {
+    return TrimText(label->Caption()).toLower();
+}
 
-void TForm1::CheckBox1Click(TObject* /*Sender*/) {}
+// "<value> <unit>", fixed with the given decimals and the user's separator.
+QString HintText(double value, int decimals, const char* unit) {
+    return FloatToStrFixed(value, decimals, DecimalSeparator()) + QLatin1Char(' ') +
+           QLatin1String(unit);
+}
 
-void TForm1::Edit1Change(TObject* /*Sender*/) {}
+void ShowLabelHint(TLabel* label, const QString& hint) {
+    label->SetHint(hint);
+    label->SetShowHint(true);
+}
 
-void TForm1::Label16MouseEnter(TObject* /*Sender*/) {}
+}  // namespace
 
-void TForm1::Label17MouseEnter(TObject* /*Sender*/) {}
+void TForm1::AppMessage(TMsg& Msg, bool& Handled) {
+    if (Msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return;
+    // The hook runs on the main thread, so each action runs here and now,
+    // before the key press would reach the focused control.
+    switch (static_cast<WORD>(Msg.wParam & 0xFFFF)) {
+        case 'F':
+            Handled = true;
+            FilterCommand();
+            break;
+        case 'O':
+            Handled = true;
+            TogglePowerFactorIpsc();
+            break;
+        case 'P':
+            Handled = true;
+            TogglePowerFactor();
+            break;
+        case 'R':
+            // Straight to REFRESH: no busy guard, cursor or progress text, so
+            // Ctrl+R works even while a command button's command runs.
+            Handled = true;
+            RefreshCommand();
+            break;
+        case 'T':
+            Handled = true;
+            ToggleTxtFormat(FTxtFormat, Label20);
+            break;
+        default:
+            break;
+    }
+}
 
-void TForm1::Label18MouseEnter(TObject* /*Sender*/) {}
+void TForm1::FormKeyDown(TObject* /*Sender*/, WORD& Key, TShiftState Shift) {
+    // Only key presses that bypass the application hook get here.
+    if (!Shift.Ctrl) return;
+    switch (Key) {
+        case 'F':
+            FilterCommand();
+            break;
+        case 'O':
+            TogglePowerFactorIpsc();
+            break;
+        case 'P':
+            TogglePowerFactor();
+            break;
+        case 'R':
+            if (Shift.Shift) return;
+            // Through the command frame, as the "R" button does.
+            BeginAnalysisCommand(1);
+            break;
+        case 'T':
+            ToggleTxtFormat(FTxtFormat, Label20);
+            break;
+        default:
+            return;
+    }
+    Key = 0;
+}
+
+namespace {
+
+TAnalysisCommand CommandOf(const TForm1& form, const TObject* sender) {
+    if (sender == form.SpeedButton3) return 1;
+    if (sender == form.SpeedButton5) return 2;
+    if (sender == form.SpeedButton6) return 3;
+    if (sender == form.SpeedButton7) return 4;
+    return 0;
+}
+
+}  // namespace
+
+void TForm1::AnalysisButtonEnter(TObject* Sender) {
+    FHoveredCommand = CommandOf(*this, Sender);
+    ShowCommandProgress();
+}
+
+void TForm1::AnalysisButtonLeave(TObject* Sender) {
+    if (CommandOf(*this, Sender) == FHoveredCommand) FHoveredCommand = 0;
+    ClearCommandProgress();
+}
+
+void TForm1::CheckBox1Click(TObject* /*Sender*/) {
+    const bool unitsBefore = FLastUnitsMetric;
+    const bool mixBefore = FLastWeightMix;
+    const bool units = CheckBox1->Checked();
+    const bool mix = CheckBox2->Checked();
+    const bool changed = unitsBefore != units || mixBefore != mix;
+    const bool cnv = IsCnvMode();
+    // Start-up restores the boxes from MU before it reads the weight; a click
+    // then must not write the placeholder weight or a half-restored MU over
+    // the settings it is about to read.
+    const bool restoring = !FWeightLoaded;
+    const auto cacheStale = [this] {
+        return FVelocityCacheDirty || int(FVelocityCache.size()) != CountNumericMemoLines();
+    };
+
+    // The scrolling window the user looks at survives the refill.
+    bool keptWindow = false;
+    double windowMin = 0;
+    double windowMax = 0;
+    const bool zoomActive = FZoomActive;
+    const std::int32_t zoomAnchor = FZoomAnchor;
+    const std::int32_t zoomSteps = FZoomSteps;
+    if (changed && cnv && CheckBoxScroll->Checked() && FActiveSeries &&
+        FActiveSeries->Count() > 0) {
+        keptWindow = true;
+        windowMin = Chart1->BottomAxis()->Minimum();
+        windowMax = Chart1->BottomAxis()->Maximum();
+    }
+
+    // The list still holds values in the old unit.
+    if (changed && cacheStale()) RebuildVelocityCache(unitsBefore);
+
+    if (!cnv) ParseWeightEdit(unitsBefore, mixBefore, !restoring);
+
+    if (changed && cnv) {
+        if (cacheStale()) RebuildVelocityCache(unitsBefore);
+        if (unitsBefore != units) ScaleStoredValues(UnitRescaleFactor(units));
+        UpdateUnitLabels();
+        ShowWeight(!restoring);
+        if (cacheStale()) RebuildVelocityCache(units);
+        RecomputeStatistics();
+        if (keptWindow && windowMax > windowMin) {
+            Chart1->BottomAxis()->SetAutomatic(false);
+            Chart1->BottomAxis()->SetMinMax(windowMin, windowMax);
+            FZoomActive = zoomActive;
+            FZoomAnchor = zoomAnchor;
+            FZoomSteps = zoomSteps;
+            FAppliedBarWidth = -1;
+            UpdateBarWidth(true);
+            Chart1->Invalidate();
+        }
+    } else {
+        // Outside CNV mode the numbers are the chronograph's: only their
+        // captions and the energies change.
+        UpdateUnitLabels();
+        ShowLastEnergy();
+        ShowAverageEnergy();
+    }
+
+    FLastUnitsMetric = units;
+    FLastWeightMix = mix;
+    RefreshEnergyLabels();
+
+    if (!restoring) {
+        TIniFile ini(IniPath());
+        ini.WriteInteger(QStringLiteral("Settings"), QStringLiteral("MU"),
+                         (units ? 10 : 0) + (mix ? 1 : 0));
+    }
+}
+
+void TForm1::Edit1Change(TObject* /*Sender*/) {
+    if (FUpdatingWeight) return;
+    ParseWeightEdit(CheckBox1->Checked(), CheckBox2->Checked(), true);
+    RefreshEnergyLabels();
+}
+
+void TForm1::Label16MouseEnter(TObject* /*Sender*/) {
+    const bool metricCaption = HintKey(Label16) == QLatin1String("m/s");
+    double velocity = 0;
+    if (IsCnvMode() && !FVelocityCache.empty()) {
+        velocity = FVelocityCache.back();
+        ShowLabelHint(Label16, metricCaption ? HintText(velocity / MetresPerFoot, 3, "ft/s")
+                                             : HintText(velocity, 3, "m/s"));
+        return;
+    }
+    if (LastVelocityValid)
+        velocity = LastVelocity;
+    else if (!ParseDotDouble(Label2->Caption(), velocity))
+        return;
+    ShowLabelHint(Label16, metricCaption ? HintText(velocity / MetresPerFoot, 3, "ft/s")
+                                         : HintText(velocity * MetresPerFoot, 3, "m/s"));
+}
+
+void TForm1::Label17MouseEnter(TObject* /*Sender*/) {
+    if (FPowerFactorMode) {
+        // Names the variant the O key switches to.
+        ShowLabelHint(Label17, FPowerFactorIpsc ? QStringLiteral("Power Factor")
+                                                : QStringLiteral("Power Factor IPSC"));
+        return;
+    }
+    const bool jouleCaption = HintKey(Label17) == QLatin1String("j");
+    if (IsCnvMode() && !FVelocityCache.empty()) {
+        const double joules = CnvShotEnergy(FVelocityCache.back(), FWeightGrams, true);
+        ShowLabelHint(Label17, jouleCaption ? HintText(joules * FootPoundsPerJoule, 3, "ft-lb")
+                                            : HintText(joules, 3, "J"));
+        return;
+    }
+    double energy = 0;
+    if (!ParseDotDouble(Label15->Caption(), energy)) return;
+    ShowLabelHint(Label17, jouleCaption ? HintText(energy * FootPoundsPerJoule, 3, "ft-lb")
+                                        : HintText(energy / FootPoundsPerJoule, 3, "J"));
+}
+
+void TForm1::Label18MouseEnter(TObject* /*Sender*/) {
+    const QString key = HintKey(Label18);
+    const bool gramsCaption = key == QLatin1String("g");
+    const bool grainsCaption = key == QLatin1String("gr");
+    double weight = 0;
+    if (IsCnvMode()) {
+        weight = FWeightGrams;
+        if (gramsCaption) ShowLabelHint(Label18, HintText(weight / GramsPerGrain, 6, "gr"));
+        if (grainsCaption) ShowLabelHint(Label18, HintText(weight, 6, "g"));
+        return;
+    }
+    if (!ParseDotDouble(Edit1->Text(), weight)) {
+        ShowLabelHint(Label18, QStringLiteral("Edit1 nie zawiera poprawnej liczby."));
+        return;
+    }
+    if (gramsCaption) ShowLabelHint(Label18, HintText(weight / GramsPerGrain, 6, "gr"));
+    if (grainsCaption) ShowLabelHint(Label18, HintText(weight * GramsPerGrain, 6, "g"));
+}

@@ -1,34 +1,201 @@
-// Units, weight, energy and power factor on the form.
+// Units, weight, energy and power factor on the form. The arithmetic lives
+// in series/core/Energy; these members read the boxes, the labels, the cache
+// and the settings file and write the results into the labels.
 #include "form/Form1.h"
 
+#include <QFileInfo>
+
 #include "platform/core/FormatFloat.h"
+#include "platform/core/IniFile.h"
+#include "series/core/Energy.h"
+#include "series/core/NumberText.h"
+#include "series/core/Statistics.h"
+#include "storage/core/Settings.h"
 
-bool TForm1::IsCnvMode() { return false; }
+namespace {
 
-void TForm1::ParseWeightEdit(bool /*units*/, bool /*mix*/, bool /*save*/) {}
+const QString SettingsSection = QStringLiteral("Settings");
 
-void TForm1::ShowWeight(bool /*save*/) {}
+TUnitState BoxUnits(const TForm1& form) {
+    return {form.CheckBox1->Checked(), form.CheckBox2->Checked()};
+}
 
-void TForm1::SaveMultiplier() {}
+// The weight box read as a number; 0 when it holds none. No limits.
+double BoxWeightOrZero(const TForm1& form) {
+    double weight = 0;
+    if (!ParseDotDouble(form.Edit1->Text(), weight)) return 0;
+    return weight;
+}
 
-void TForm1::LoadMultiplier() {}
+// The velocity of the last shot in the display unit: LastVelocity while it
+// holds a shot, else the number the big label shows. False when neither has one.
+bool LastShotVelocity(const TForm1& form, double& velocity) {
+    if (LastVelocityValid) {
+        velocity = LastVelocity;
+        return true;
+    }
+    return ParseDotDouble(form.Label2->Caption(), velocity);
+}
 
-QString TForm1::PowerFactorText(double /*velocity*/) { return QString(); }
+}  // namespace
 
-QString TForm1::ZeroEnergyText() { return FormatFloat(QStringLiteral("0.00"), 0.0); }
+bool TForm1::IsCnvMode() {
+    // Read at every use so that a hand edit of the file counts at once.
+    const QString path = IniPath();
+    if (!QFileInfo::exists(path)) return false;
+    const TIniFile ini(path);
+    return ini.ReadInteger(SettingsSection, QStringLiteral("CNV"), 0) != 0;
+}
 
-QString TForm1::ZeroAverageEnergyText() { return FormatFloat(QStringLiteral("00.0"), 0.0); }
+void TForm1::ParseWeightEdit(bool units, bool mix, bool save) {
+    if (FUpdatingWeight) return;
+    FWeightLoaded = true;
+    double value = 0;
+    if (!ParseDotDouble(Edit1->Text(), value)) return;
+    // The box keeps the text as typed; only the stored weight is limited.
+    FWeightGrams = BoxWeightToGrams(ClampWeight(value), TUnitState{units, mix});
+    if (save) SaveMultiplier();
+}
 
-void TForm1::UpdateUnitLabels() {}
+void TForm1::ShowWeight(bool save) {
+    FUpdatingWeight = true;
+    try {
+        Edit1->SetText(FormatDot12(GramsToBoxWeight(FWeightGrams, BoxUnits(*this))));
+    } catch (...) {
+        FUpdatingWeight = false;
+        throw;
+    }
+    FUpdatingWeight = false;
+    if (save) SaveMultiplier();
+}
 
-void TForm1::ShowLastEnergy() {}
+void TForm1::SaveMultiplier() {
+    TIniFile ini(IniPath());
+    ini.WriteString(SettingsSection, QStringLiteral("Multiplier"), Edit1->Text());
+    ini.WriteString(SettingsSection, QStringLiteral("MultiplierG"), WeightGramsText(FWeightGrams));
+}
 
-void TForm1::ShowAverageEnergy() {}
+void TForm1::LoadMultiplier() {
+    double grams = 0;
+    {
+        const TIniFile ini(IniPath());
+        const QString stored = ini.ReadString(SettingsSection, QStringLiteral("MultiplierG"), {});
+        double value = 0;
+        if (!stored.isEmpty() && ParseDotDouble(stored, value) && value >= 0) {
+            grams = value;
+        } else {
+            double typed = 1.0;
+            if (!ParseDotDouble(ini.ReadString(SettingsSection, QStringLiteral("Multiplier"),
+                                               QStringLiteral("1.0")),
+                                typed))
+                typed = 1.0;
+            grams = BoxWeightToGrams(typed, BoxUnits(*this));
+        }
+    }
+    FWeightGrams = grams;
+    FWeightLoaded = true;
+    ShowWeight(true);
+}
 
-void TForm1::RefreshEnergyLabels() {}
+QString TForm1::PowerFactorText(double velocity) {
+    // The box text is read at every call: outside CNV mode it is the weight
+    // the user sees, whatever FWeightGrams holds.
+    const double factor = ::PowerFactor(velocity, BoxWeightOrZero(*this), BoxUnits(*this));
+    return ::PowerFactorText(factor, FPowerFactorIpsc);
+}
 
-void TForm1::TogglePowerFactor() {}
+QString TForm1::ZeroEnergyText() {
+    return ::ZeroEnergyText(FPowerFactorMode, FPowerFactorIpsc);
+}
 
-void TForm1::TogglePowerFactorIpsc() {}
+QString TForm1::ZeroAverageEnergyText() {
+    return ::ZeroAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc);
+}
 
-void TForm1::ScaleStoredValues(double /*factor*/) {}
+void TForm1::UpdateUnitLabels() {
+    const TUnitTexts texts = UnitTexts(BoxUnits(*this), FPowerFactorMode);
+    Label16->SetCaption(texts.Velocity);
+    Label17->SetCaption(texts.Energy);
+    Label18->SetCaption(texts.Weight);
+    Label21->SetCaption(texts.AverageCaption);
+}
+
+void TForm1::ShowLastEnergy() {
+    const TUnitState units = BoxUnits(*this);
+    double velocity = 0;
+    if (FPowerFactorMode) {
+        Label15->SetCaption(LastShotVelocity(*this, velocity) ? PowerFactorText(velocity)
+                                                              : ZeroEnergyText());
+    } else if (IsCnvMode()) {
+        double metres = 0;
+        bool known = true;
+        if (!FVelocityCache.empty())
+            metres = FVelocityCache.back();
+        else if ((known = LastShotVelocity(*this, velocity)))
+            metres = VelocityToMetres(velocity, units.Metric);
+        Label15->SetCaption(known ? EnergyText(CnvShotEnergy(metres, FWeightGrams, units.Metric))
+                                  : ZeroEnergyText());
+    } else {
+        double weight = BoxWeightOrZero(*this);
+        if (weight < 0 || weight > MaxWeight) {
+            // An ordinary change of the box: its handler stores the limited
+            // weight and refreshes the labels before this goes on.
+            weight = ClampWeight(weight);
+            Edit1->SetText(ClampedWeightText(weight));
+        }
+        Label15->SetCaption(LastShotVelocity(*this, velocity)
+                                ? EnergyText(ShotEnergy(velocity, weight, units))
+                                : ZeroEnergyText());
+    }
+    FitLabelFont(Label15, Label15->Caption());
+}
+
+void TForm1::ShowAverageEnergy() {
+    const TUnitState units = BoxUnits(*this);
+    if (FPowerFactorMode) {
+        Label19->SetCaption(ShotStats.Count > 0 ? PowerFactorText(ShotStats.Mean)
+                                                : ZeroAverageEnergyText());
+    } else if (ShotStats.Count <= 0) {
+        Label19->SetCaption(ZeroAverageEnergyText());
+    } else if (!FVelocityCache.empty() && IsCnvMode()) {
+        Label19->SetCaption(
+            EnergyText(CnvAverageEnergy(FVelocityCache, FWeightGrams, units.Metric)));
+    } else {
+        Label19->SetCaption(EnergyText(
+            AverageEnergy(ShotStats.SumSquares, ShotStats.Count, BoxWeightOrZero(*this), units)));
+    }
+}
+
+void TForm1::RefreshEnergyLabels() {
+    if (FPowerFactorMode &&
+        (FVelocityCacheDirty || int(FVelocityCache.size()) != CountNumericMemoLines()))
+        RebuildVelocityCache(CheckBox1->Checked());
+    ShowLastEnergy();
+    ShowAverageEnergy();
+    FitLabelFont(Label15, Label15->Caption());
+}
+
+void TForm1::TogglePowerFactor() {
+    FPowerFactorMode = FPowerFactorMode ? FPowerFactorIpsc : true;
+    FPowerFactorIpsc = false;
+    UpdateUnitLabels();
+    RefreshEnergyLabels();
+    Label20->SetCaption(QString());
+}
+
+void TForm1::TogglePowerFactorIpsc() {
+    const bool on = FPowerFactorMode ? !FPowerFactorIpsc : true;
+    FPowerFactorMode = on;
+    FPowerFactorIpsc = on;
+    UpdateUnitLabels();
+    RefreshEnergyLabels();
+    Label20->SetCaption(QString());
+}
+
+void TForm1::ScaleStoredValues(double factor) {
+    if (factor == 1.0) return;
+    for (QString& line : FMemoSnapshot) {
+        double value = 0;
+        if (ParseDotDouble(line, value)) line = FormatDot2(factor * value);
+    }
+}

@@ -77,9 +77,9 @@ void TChartCanvas::TextRect(const TRect& rect, const QString& text, TTextFormat 
     if (!FPainter) return;
     const QRect box(rect.Left, rect.Top, rect.Width(), rect.Height());
     FPainter->save();
-    if (FBrushStyle == bsSolid) FPainter->fillRect(box, ChartColorToQColor(FBrushColor));
+    if (FBrushStyle == bsSolid) FPainter->fillRect(box, ColorToQColor(FBrushColor));
     FPainter->setFont(FFont.ToQFont());
-    FPainter->setPen(ChartColorToQColor(FFont.Color()));
+    FPainter->setPen(ColorToQColor(FFont.Color()));
     int flags = (format & tfCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
                 (format & tfVerticalCenter ? Qt::AlignVCenter : Qt::AlignTop);
     if (format & tfSingleLine) flags |= Qt::TextSingleLine;
@@ -150,14 +150,16 @@ void TChart::PaintWidget(QPainter& painter) {
     });
 }
 
+// The core lays the chart out for the mouse, which runs OnGetAxisLabel: its
+// exceptions, too, go to the default handler rather than into Qt.
 void TChart::MouseDown(TMouseButton button, TShiftState shift, const QPoint& pos) {
     if (OnMouseDown)
         FireUserEvent([&](TObject*) { OnMouseDown(this, button, shift, pos.x(), pos.y()); });
-    FCore->MousePress(button, pos);
+    FireUserEvent([&](TObject*) { FCore->MousePress(button, pos); });
 }
 
 void TChart::MouseMove(TShiftState shift, const QPoint& pos) {
-    FCore->MouseMove(pos);
+    FireUserEvent([&](TObject*) { FCore->MouseMove(pos); });
     // The band follows the mouse whatever AutoRepaint says.
     if (FCore->ZoomBand()) Widget()->update();
     if (OnMouseMove)
@@ -166,11 +168,13 @@ void TChart::MouseMove(TShiftState shift, const QPoint& pos) {
 
 void TChart::MouseUp(TMouseButton button, const QPoint& pos) {
     const bool hadBand = FCore->ZoomBand().has_value();
-    FCore->MouseRelease(button, pos);
+    FireUserEvent([&](TObject*) { FCore->MouseRelease(button, pos); });
     if (hadBand) Widget()->update();
 }
 
-void TChart::Wheel(int angleDelta, const QPoint& pos) { FCore->MouseWheel(angleDelta, pos); }
+void TChart::Wheel(int angleDelta, const QPoint& pos) {
+    FireUserEvent([&](TObject*) { FCore->MouseWheel(angleDelta, pos); });
+}
 
 void TLineSeries::SetParentChart(TChart* chart) {
     FParentChart = chart;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QColor>
 #include <QFontMetrics>
 
 #include "platform/chart/ChartLabels.h"
@@ -19,20 +18,6 @@ constexpr int kZoomMinimum = 4;
 constexpr double kWheelZoom = 0.9;
 
 }  // namespace
-
-QColor ChartColorToQColor(TColor color) {
-    if (color & clSystemColor) {
-        switch (color) {
-            case clWindow:
-                return QColor(255, 255, 255);
-            case clBtnFace:
-                return QColor(240, 240, 240);
-            default:
-                return QColor(0, 0, 0);
-        }
-    }
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
-}
 
 // ---- ChartAxis
 

@@ -17,13 +17,8 @@
 #include "platform/chart/ChartSeries.h"
 #include "platform/ui/Types.h"
 
-class QColor;
 class QPainter;
 class ChartCore;
-
-// The colour a TColor stands for; system colours as the light style has
-// them.
-QColor ChartColorToQColor(TColor color);
 
 // One axis of the chart: the bottom (X) or the left (Y) one.
 //

@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPen>
 
+#include "platform/ui/Controls.h"
+
 namespace {
 
 const QColor kPanelColor(240, 240, 240);
@@ -152,7 +154,7 @@ void ChartCore::PaintSeries(QPainter& painter, const Layout& layout,
             const int y0 = int(std::floor(std::min(top, origin) + 0.5));
             const int y1 = int(std::floor(std::max(top, origin) + 0.5));
             const QRect bar(left, y0, width, std::max(y1 - y0 + 1, 1));
-            painter.fillRect(bar, ChartColorToQColor(series.DrawColor(g.First + int(i))));
+            painter.fillRect(bar, ColorToQColor(series.DrawColor(g.First + int(i))));
             if (width >= 4 && bar.height() >= 3) painter.drawRect(bar.adjusted(0, 0, -1, -1));
         }
         painter.restore();
@@ -173,7 +175,7 @@ void ChartCore::PaintSeries(QPainter& painter, const Layout& layout,
         TColor batchColor = clNone;
         auto flush = [&] {
             if (batch.isEmpty()) return;
-            pen.setColor(ChartColorToQColor(batchColor));
+            pen.setColor(ColorToQColor(batchColor));
             painter.setPen(pen);
             painter.drawLines(batch);
             batch.clear();
@@ -226,7 +228,7 @@ const QImage& ChartCore::Sprite(TSeriesPointerStyle style, int width, int height
 
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    const QColor fill = ChartColorToQColor(color);
+    const QColor fill = ColorToQColor(color);
     QPainter p(&image);
     if (style == psDiagCross) {
         p.setPen(QPen(fill, 0));
@@ -252,7 +254,7 @@ void ChartCore::PaintLegend(QPainter& painter, const Layout& layout) const {
     for (const ChartSeries* series : FSeries) {
         if (!series->Active()) continue;
         const QRect swatch(left + kMargin, top + (metrics.height() - 10) / 2, 10, 10);
-        painter.fillRect(swatch, ChartColorToQColor(series->SeriesColor()));
+        painter.fillRect(swatch, ColorToQColor(series->SeriesColor()));
         painter.setPen(kAxisColor);
         painter.drawRect(swatch.adjusted(0, 0, -1, -1));
         painter.setPen(kTextColor);

@@ -159,6 +159,34 @@ TEST_F(FormLifeCycle, ReceivedLinesMessageDrainsTheQueue) {
     }));
 }
 
+TEST_F(FormLifeCycle, AnalysisMessageRunsTheCommandAndClosesItsFrame) {
+    StartForm();
+    Form().Memo1->Lines()->Add(QStringLiteral("812.5"));
+    P::FMemoLocked(Form()) = true;
+    Form().SpeedButton5->Click();  // SYM: the click only opens the frame
+    EXPECT_TRUE(P::FCommandBusy(Form()));
+    EXPECT_EQ(P::FRunningCommand(Form()), 2);
+    EXPECT_FALSE(Form().SpeedButton3->Enabled());
+    EXPECT_EQ(Screen()->Cursor(), crHourGlass);
+    Form().SpeedButton6->Click();  // ignored while a command runs
+    EXPECT_EQ(P::FRunningCommand(Form()), 2);
+    // The progress text shows while the pointer rests on the running button.
+    Form().AnalysisButtonEnter(Form().SpeedButton6);
+    EXPECT_EQ(Form().Label20->Caption(), "");
+    Form().AnalysisButtonEnter(Form().SpeedButton5);
+    EXPECT_EQ(Form().Label20->Caption(), "SYM: processing...");
+    Form().AnalysisButtonLeave(Form().SpeedButton5);
+    EXPECT_EQ(Form().Label20->Caption(), "");
+    Form().AnalysisButtonEnter(Form().SpeedButton5);
+
+    ASSERT_TRUE(WaitFor([&] { return !P::FCommandBusy(Form()); }));
+    EXPECT_EQ(P::FRunningCommand(Form()), 0);
+    EXPECT_TRUE(Form().SpeedButton3->Enabled());
+    EXPECT_TRUE(Form().SpeedButton7->Enabled());
+    EXPECT_EQ(Screen()->Cursor(), crDefault);
+    EXPECT_EQ(Form().Label20->Caption(), "SYM: Use refresh to unlock");
+}
+
 TEST_F(FormLifeCycle, SystemCommandsMaximiseAndRestore) {
     StartForm();
     SendMessage(&Form(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);

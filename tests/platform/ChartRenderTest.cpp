@@ -8,6 +8,7 @@
 #include <QPainter>
 
 #include "platform/chart/ChartCore.h"
+#include "platform/ui/Controls.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ QColor At(const QImage& image, double x, double y) {
     return image.pixelColor(int(std::lround(x)), int(std::lround(y)));
 }
 
-QColor Q(TColor color) { return ChartColorToQColor(color); }
+QColor Q(TColor color) { return ColorToQColor(color); }
 
 int Dark(const QImage& image, const QRect& region) {
     int count = 0;
