@@ -21,22 +21,20 @@
 #endif
 
 void TForm1::FormCreate(TObject* /*Sender*/) {
-    const QString settings = QStringLiteral("Settings");
-
     // 1. The application-wide hook for the Ctrl shortcuts.
     Application->OnMessage = [this](TMsg& msg, bool& handled) { AppMessage(msg, handled); };
 
-    // 2-4. Defaults, then the keys older files lack.
+    // 2-4. Defaults, then the keys older files lack. A key that is present
+    // keeps its value, also an empty or odd one; nothing else is touched.
     CreateDefaultIni();
     if (QFileInfo::exists(IniPath())) {
         TIniFile ini(IniPath());
-        if (!ini.ValueExists(settings, QStringLiteral("CNV")))
-            ini.WriteInteger(settings, QStringLiteral("CNV"), 0);
+        if (!ini.ValueExists(SectionSettings, KeyCnv)) WriteSettingDefault(ini, Setting::Cnv);
     }
     if (QFileInfo::exists(IniPath())) {
         TIniFile ini(IniPath());
-        if (!ini.ValueExists(settings, QStringLiteral("OpenCom")))
-            ini.WriteString(settings, QStringLiteral("OpenCom"), QString());
+        if (!ini.ValueExists(SectionSettings, KeyOpenCom))
+            WriteSettingDefault(ini, Setting::OpenCom);
     }
 
     // 5-11.
@@ -115,8 +113,8 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     {
         // A port named in the settings is listed too when it exists, so any
         // terminal device can be used by naming it there.
-        const QStringList ports = ListComPorts(
-            TIniFile(IniPath()).ReadString(settings, QStringLiteral("ComPort"), QString()));
+        const QStringList ports =
+            ListComPorts(ReadSettingString(TIniFile(IniPath()), Setting::ComPort));
         ComboBox1->Items()->Clear();
         for (const QString& port : ports) ComboBox1->Items()->Add(port);
     }
@@ -146,29 +144,26 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     CreateDefaultIni();
     {
         TIniFile ini(IniPath());
-        const int mu = ini.ReadInteger(settings, QStringLiteral("MU"), 10);
-        CheckBox1->SetChecked((mu / 10) % 10 == 1);
-        CheckBox2->SetChecked(mu % 10 == 1);
+        const TUnitsSetting units = DecodeUnits(ReadSettingInteger(ini, Setting::Mu));
+        CheckBox1->SetChecked(units.Metric);
+        CheckBox2->SetChecked(units.Mix);
 
         if (IsCnvMode()) {
             LoadMultiplier();
         } else {
-            Edit1->SetText(
-                ini.ReadString(settings, QStringLiteral("Multiplier"), QStringLiteral("1.0")));
+            Edit1->SetText(ReadSettingString(ini, Setting::Multiplier));
             ParseWeightEdit(CheckBox1->Checked(), CheckBox2->Checked(), false);
         }
 
-        CheckBoxScroll->SetChecked(
-            ini.ReadBool(settings, QStringLiteral("CheckBoxScroll"), true));
-        CheckBoxAuto->SetChecked(ini.ReadBool(settings, QStringLiteral("CheckBoxAuto"), false));
-        CheckBoxAuto50->SetChecked(
-            ini.ReadBool(settings, QStringLiteral("CheckBoxAuto50"), false));
+        CheckBoxScroll->SetChecked(ReadSettingBool(ini, Setting::CheckBoxScroll));
+        CheckBoxAuto->SetChecked(ReadSettingBool(ini, Setting::CheckBoxAuto));
+        CheckBoxAuto50->SetChecked(ReadSettingBool(ini, Setting::CheckBoxAuto50));
 #if TARVEX_BLE
-        CheckBox3->SetChecked(ini.ReadBool(settings, QStringLiteral("CheckBoxBTAuto"), false));
+        CheckBox3->SetChecked(ReadSettingBool(ini, Setting::CheckBoxBtAuto));
 #endif
 
-        const QString port = ini.ReadString(settings, QStringLiteral("ComPort"), QString());
-        const int found = ComboBox1->Items()->IndexOf(port);
+        // The combo box's search: the whole text, letter case ignored.
+        const int found = ComboBox1->Items()->IndexOf(ReadSettingString(ini, Setting::ComPort));
         if (found >= 0)
             ComboBox1->SetItemIndex(found);
         else if (ComboBox1->Items()->Count() > 0)

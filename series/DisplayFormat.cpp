@@ -10,12 +10,12 @@ void TForm1::LoadDisplayFormat() {
     CreateDefaultIni();
     {
         TIniFile ini(IniPath());
-        QString text = TrimText(ini.ReadString(QStringLiteral("Settings"),
-                                               QStringLiteral("Label2DisplayFormat"), QString()));
+        QString text = TrimText(ReadSettingString(ini, Setting::Label2DisplayFormat));
+        // Only a blank value is completed; a picture that is refused stays in
+        // the file for the user to mend and the default is used meanwhile.
         if (text.isEmpty()) {
-            text = QStringLiteral("0##");
-            ini.WriteString(QStringLiteral("Settings"), QStringLiteral("Label2DisplayFormat"),
-                            text);
+            WriteSettingDefault(ini, Setting::Label2DisplayFormat);
+            text = QString::fromLatin1(Setting::Label2DisplayFormat.FileValue);
         }
         DecFmt = ValidDisplayFormat(TrimText(text));
     }

@@ -88,4 +88,6 @@ void FormFixture::CloseForm() {
     delete FForm;
     FForm = nullptr;
     Form1 = nullptr;
+    // The hook points into the freed form.
+    Application->OnMessage = nullptr;
 }
