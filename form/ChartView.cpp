@@ -68,9 +68,10 @@ struct TScrollZoom {
 
 // "+" (zoomIn) and "-" on the scrolling window, a window of at most 25 shots
 // over 0 .. b. axis is the shot axis' range, or none when the axis is
-// automatic or empty. The edge the window touches stays where it is: the
-// end while it ends at the last shot and does not start at 0, the start
-// while it starts at 0 (or keeps the start), else the centre.
+// automatic or empty. The window keeps its end when it ends at the last
+// shot (or is anchored there) and does not start at 0, its start when it
+// starts at 0 (or is anchored there) and does not end at the last shot, and
+// its centre otherwise.
 TScrollZoom ScrollingZoom(double b, std::optional<TWindow> axis, int anchor, bool zoomIn) {
     TWindow w;
     if (axis) {
