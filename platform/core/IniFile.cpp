@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <ctime>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -195,10 +198,53 @@ TIniText LoadForReading(const QString& fileName) {
     return text;
 }
 
+using TInfos = std::shared_ptr<const std::vector<TLineInfo>>;
+
+// The settings file is read for every access, some of them once per shot.
+// The last file read is kept parsed and used again while its identity,
+// size and change times are the same; a file changed within the last two
+// seconds is always read again, since a change inside one timestamp tick
+// would not show (git's "racy" rule).
+TInfos ReadInfos(const QString& fileName) {
+    struct TCached {
+        QString Name;
+        struct stat Stat {};
+        TInfos Infos;
+    };
+    static std::mutex mutex;
+    static TCached cached;
+
+    struct stat now {};
+    const QByteArray path = QFile::encodeName(fileName);
+    const bool statted = ::stat(path.constData(), &now) == 0 && S_ISREG(now.st_mode);
+    auto same = [&](const struct stat& a) {
+        return a.st_dev == now.st_dev && a.st_ino == now.st_ino && a.st_size == now.st_size &&
+               a.st_mtim.tv_sec == now.st_mtim.tv_sec &&
+               a.st_mtim.tv_nsec == now.st_mtim.tv_nsec &&
+               a.st_ctim.tv_sec == now.st_ctim.tv_sec && a.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
+    };
+    timespec clock {};
+    ::clock_gettime(CLOCK_REALTIME, &clock);
+    const bool settled = statted && clock.tv_sec - now.st_mtim.tv_sec > 2 &&
+                         clock.tv_sec - now.st_ctim.tv_sec > 2;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (settled && cached.Infos && cached.Name == fileName && same(cached.Stat))
+            return cached.Infos;
+    }
+    auto infos = std::make_shared<const std::vector<TLineInfo>>(
+        ClassifyAll(LoadForReading(fileName)));
+    if (settled) {
+        std::lock_guard<std::mutex> lock(mutex);
+        cached = TCached{fileName, now, infos};
+    }
+    return infos;
+}
+
 std::optional<QString> FindValue(const QString& fileName, const QString& section,
                                  const QString& ident) {
-    const TIniText text = LoadForReading(fileName);
-    const std::vector<TLineInfo> infos = ClassifyAll(text);
+    const TInfos shared = ReadInfos(fileName);
+    const std::vector<TLineInfo>& infos = *shared;
     const int header = FindSection(infos, section);
     if (header < 0) return std::nullopt;
     const int key = FindKey(infos, header, ident);
@@ -388,7 +434,7 @@ void TIniFile::WriteFloat(const QString& section, const QString& ident, double v
 }
 
 bool TIniFile::SectionExists(const QString& section) const {
-    return FindSection(ClassifyAll(LoadForReading(FFileName)), section) >= 0;
+    return FindSection(*ReadInfos(FFileName), section) >= 0;
 }
 
 bool TIniFile::ValueExists(const QString& section, const QString& ident) const {
@@ -436,7 +482,8 @@ void TIniFile::EraseSection(const QString& section) {
 }
 
 QStringList TIniFile::ReadSection(const QString& section) const {
-    const std::vector<TLineInfo> infos = ClassifyAll(LoadForReading(FFileName));
+    const TInfos shared = ReadInfos(FFileName);
+    const std::vector<TLineInfo>& infos = *shared;
     QStringList keys;
     const int header = FindSection(infos, section);
     if (header < 0) return keys;
@@ -450,7 +497,8 @@ QStringList TIniFile::ReadSection(const QString& section) const {
 
 QStringList TIniFile::ReadSections() const {
     QStringList sections;
-    for (const TLineInfo& info : ClassifyAll(LoadForReading(FFileName))) {
+    const TInfos shared = ReadInfos(FFileName);
+    for (const TLineInfo& info : *shared) {
         if (info.Kind != TLineKind::Section) continue;
         if (!sections.contains(info.Name, Qt::CaseInsensitive)) sections.append(info.Name);
     }

@@ -416,3 +416,26 @@ TEST_F(IniFileTest, WriteKeepsPermissionsAndSymbolicLinks) {
 }
 
 }  // namespace
+
+// Reads of a settled file are served from the parsed copy; any change to
+// the file, even in place and of the same size, is seen at once.
+TEST_F(IniFileTest, SettledFileIsReadAgainAfterAnyChange) {
+    const QString path = Path("settled.ini");
+    WriteFile(path, "[Settings]\nCNV=0\nMU=10\n");
+    const QString other = Path("other.ini");
+    WriteFile(other, "[Settings]\nCNV=7\n");
+    // Older than the two seconds in which a change could hide in one
+    // timestamp tick.
+    ::sleep(3);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);
+    EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);  // from the parsed copy
+    EXPECT_EQ(TIniFile(other).ReadInteger("Settings", "CNV", -1), 7);  // another file
+
+    WriteFile(path, "[Settings]\nCNV=1\nMU=10\n");  // in place, same size
+    EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 1);
+    ini.WriteInteger("Settings", "MU", 11);  // our own write replaces the file
+    EXPECT_EQ(ini.ReadInteger("Settings", "MU", -1), 11);
+    QFile::remove(path);
+    EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), -1);
+}
