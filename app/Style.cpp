@@ -36,7 +36,7 @@ QPalette MakePalette(const StyleColors& c) {
 QString StyleSheet(const StyleColors& c, const QString& accent, int radius) {
     return QStringLiteral(
                "QPushButton, QToolButton { background: %1; color: %2; border: 1px solid %3;"
-               " border-radius: %4px; padding: 1px 4px; }"
+               " border-radius: %4px; padding: 0px 1px; }"
                "QPushButton:hover, QToolButton:hover { border-color: %5; }"
                "QPushButton:pressed, QToolButton:pressed { background: %5; color: %6; }"
                "QPushButton:disabled, QToolButton:disabled { color: %7; }"
