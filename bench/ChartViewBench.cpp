@@ -17,6 +17,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
 #include "app/Style.h"
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
@@ -32,13 +33,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using P = TForm1Probe;
 
-class TSilentDialogs : public IDialogs {
-public:
-    void ShowMessage(const QString&) override {}
-    void ShowError(const QString&) override {}
-    bool ExecuteOpen(TFileDialogRequest&) override { return false; }
-    bool ExecuteSave(TFileDialogRequest&) override { return false; }
-};
 
 double Velocity(int shot) { return 800 + 25 * std::sin(shot * 0.37) + (shot * 7919 % 13); }
 
@@ -183,17 +177,8 @@ void CloseForm(TForm1* form) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TApplication application;
-    RegisterProgramStyles();
-    TSilentDialogs dialogs;
-    SetDialogs(&dialogs);
-    QTemporaryDir dir;
-    SetExecutablePathForTesting(dir.filePath(QStringLiteral("tarvex")));
-    SetDocumentsPathForTesting(dir.filePath(QStringLiteral("Documents")));
-    SetDecimalSeparatorForTesting(QLatin1Char('.'));
-    const QString iniPath = dir.filePath(QStringLiteral("tarvex.ini"));
+    TBenchEnvironment environment(argc, argv);
+    const QString iniPath = environment.FilePath(QStringLiteral("tarvex.ini"));
 
     TForm1* form = StartForm(iniPath, "[Settings]\nChartType=0\nChartColor=1\n");
     Measure(*form, "Line");
@@ -203,6 +188,5 @@ int main(int argc, char** argv) {
     Measure(*form, "Bar");
     CloseForm(form);
 
-    SetDialogs(nullptr);
     return 0;
 }

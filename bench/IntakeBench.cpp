@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
 #include "app/Style.h"
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
@@ -30,15 +31,6 @@ using Clock = std::chrono::steady_clock;
 using P = TForm1Probe;
 
 // No box may wait for a person during a run.
-class TSilentDialogs : public IDialogs {
-public:
-    void ShowMessage(const QString& text) override {
-        std::printf("message: %s\n", qPrintable(text));
-    }
-    void ShowError(const QString& text) override { std::printf("error: %s\n", qPrintable(text)); }
-    bool ExecuteOpen(TFileDialogRequest&) override { return false; }
-    bool ExecuteSave(TFileDialogRequest&) override { return false; }
-};
 
 // A chronograph line as a serial device sends it (without its line end).
 QString ShotLine(int i) {
@@ -112,16 +104,7 @@ long StatusKb(const char* field) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TApplication application;
-    RegisterProgramStyles();
-    TSilentDialogs dialogs;
-    SetDialogs(&dialogs);
-    QTemporaryDir dir;
-    SetExecutablePathForTesting(dir.filePath(QStringLiteral("tarvex")));
-    SetDocumentsPathForTesting(dir.filePath(QStringLiteral("Documents")));
-    SetDecimalSeparatorForTesting(QLatin1Char('.'));
+    TBenchEnvironment environment(argc, argv);
 
     auto* form = new TForm1(Application);
     Form1 = form;
@@ -217,6 +200,5 @@ int main(int argc, char** argv) {
     form->FormClose(form, action);
     delete form;
     Form1 = nullptr;
-    SetDialogs(nullptr);
     return 0;
 }

@@ -293,23 +293,13 @@ void TForm1::CheckBoxAuto50Click(TObject* /*Sender*/) {
 }
 
 
-void TForm1::SpeedButton1Click(TObject* /*Sender*/) {
-    if (!FActiveSeries || FActiveSeries->Count() == 0) return;
-    TChartAxis* bottom = Chart1->BottomAxis();
-    const double minX = FActiveSeries->MinXValue();
-    const double maxX = FActiveSeries->MaxXValue();
-    const double width = CheckBoxScroll->Checked() || !bottom->Automatic()
-                             ? bottom->Maximum() - bottom->Minimum()
-                             : maxX - minX;
-    const TWindow w = MovedWindow(minX, maxX, width, true);
-    bottom->SetMinMax(w.Lo, w.Hi);
-    FZoomActive = true;
-    FZoomAnchor = ZoomAnchorStart;
-    ResetBarWidth(true);
-    FitVelocityAxis(*this);
-}
+void TForm1::SpeedButton1Click(TObject* /*Sender*/) { MoveShotWindow(true); }
 
-void TForm1::SpeedButton2Click(TObject* /*Sender*/) {
+void TForm1::SpeedButton2Click(TObject* /*Sender*/) { MoveShotWindow(false); }
+
+// "X0" and "XN": the window keeps its width and moves to the first or the
+// last shot.
+void TForm1::MoveShotWindow(bool toStart) {
     if (!FActiveSeries || FActiveSeries->Count() == 0) return;
     TChartAxis* bottom = Chart1->BottomAxis();
     const double minX = FActiveSeries->MinXValue();
@@ -317,10 +307,10 @@ void TForm1::SpeedButton2Click(TObject* /*Sender*/) {
     const double width = CheckBoxScroll->Checked() || !bottom->Automatic()
                              ? bottom->Maximum() - bottom->Minimum()
                              : maxX - minX;
-    const TWindow w = MovedWindow(minX, maxX, width, false);
+    const TWindow w = MovedWindow(minX, maxX, width, toStart);
     bottom->SetMinMax(w.Lo, w.Hi);
     FZoomActive = true;
-    FZoomAnchor = ZoomAnchorEnd;
+    FZoomAnchor = toStart ? ZoomAnchorStart : ZoomAnchorEnd;
     ResetBarWidth(true);
     FitVelocityAxis(*this);
 }

@@ -141,6 +141,7 @@ public:
     void CheckBoxAuto50Click(TObject* Sender);
     void SpeedButton1Click(TObject* Sender);
     void SpeedButton2Click(TObject* Sender);
+    void MoveShotWindow(bool toStart);
     void SppeButton3Click(TObject* Sender);
     void SpeedButton4Click(TObject* Sender);
     void Chart1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);

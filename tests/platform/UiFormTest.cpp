@@ -21,20 +21,10 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StyleManager.h"
+#include "support/FormFixture.h"
 #include "support/RecordingDialogs.h"
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 int CountPixels(const QImage& image, const QColor& color) {
     int n = 0;
@@ -64,7 +54,7 @@ TEST(Form, GrabDrawsTheControls) {
         SCOPED_TRACE(shown ? "shown" : "never shown");
         if (shown) {
             form.Show();
-            ASSERT_TRUE(WaitUntil([&] { return form.Showing(); }));
+            ASSERT_TRUE(WaitFor([&] { return form.Showing(); }));
         }
         const QImage image = form.Grab();
         ASSERT_EQ(image.size(), QSize(300, 200));
@@ -102,7 +92,7 @@ TEST(Form, CloseAsksOnCloseFirst) {
         form->Close();
         EXPECT_EQ(closes, 1);
         if (c.Action == caFree) {
-            ASSERT_TRUE(WaitUntil([&] { return freed; }));
+            ASSERT_TRUE(WaitFor([&] { return freed; }));
             continue;
         }
         EXPECT_EQ(form->Showing(), c.StaysOpen);
@@ -174,11 +164,11 @@ TEST(Form, ResizeAlignsChildrenThenRunsOnResize) {
     std::vector<int> seenWidths;
     form.OnResize = [&](TObject*) { seenWidths.push_back(status->Width()); };
     form.Show();
-    ASSERT_TRUE(WaitUntil([&] { return form.Showing(); }));
+    ASSERT_TRUE(WaitFor([&] { return form.Showing(); }));
     seenWidths.clear();
 
     form.SetClientWidth(600);
-    ASSERT_TRUE(WaitUntil([&] { return !seenWidths.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !seenWidths.empty(); }));
     EXPECT_EQ(seenWidths.back(), 600);
     EXPECT_EQ(status->Top(), 275);
 }
@@ -188,11 +178,11 @@ TEST(Form, SystemCommandsMaximiseAndRestore) {
     form.SetClientWidth(400);
     form.SetClientHeight(300);
     form.Show();
-    ASSERT_TRUE(WaitUntil([&] { return form.Showing(); }));
+    ASSERT_TRUE(WaitFor([&] { return form.Showing(); }));
     SendMessage(&form, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-    ASSERT_TRUE(WaitUntil([&] { return form.Maximized(); }));
+    ASSERT_TRUE(WaitFor([&] { return form.Maximized(); }));
     SendMessage(&form, WM_SYSCOMMAND, SC_RESTORE, 0);
-    ASSERT_TRUE(WaitUntil([&] { return !form.Maximized(); }));
+    ASSERT_TRUE(WaitFor([&] { return !form.Maximized(); }));
     SendMessage(&form, WM_SYSCOMMAND, 0xF020, 0);  // minimise: not handled by default
     EXPECT_FALSE(form.Widget()->isMinimized());
 }
@@ -272,7 +262,7 @@ TEST(Application, FreesItsFormsAndDropsTheirPendingWork) {
     auto* clock = new TTimer(&witness);
     clock->SetInterval(15);
     clock->OnTimer = [&](TObject*) { ++witnessTicks; };
-    ASSERT_TRUE(WaitUntil([&] { return witnessTicks >= 3; }));
+    ASSERT_TRUE(WaitFor([&] { return witnessTicks >= 3; }));
     EXPECT_EQ(ticks, 0);
     EXPECT_TRUE(dialogs.Errors.isEmpty());
 }
@@ -289,11 +279,11 @@ TEST(Timer, DisableThenEnableRestartsTheInterval) {
         if (++ticks == 2) timer->SetEnabled(false);
     };
     timer->SetEnabled(true);
-    ASSERT_TRUE(WaitUntil([&] { return ticks == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return ticks == 2; }));
     RecordingDialogs dialogs;
     timer->OnTimer = [](TObject*) { throw Exception("tick failed"); };
     timer->SetEnabled(true);
-    ASSERT_TRUE(WaitUntil([&] { return !dialogs.Errors.isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !dialogs.Errors.isEmpty(); }));
     timer->SetEnabled(false);
     EXPECT_EQ(dialogs.Errors.first(), "tick failed");
 }

@@ -18,20 +18,10 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Threads.h"
+#include "support/FormFixture.h"
 #include "support/RecordingDialogs.h"
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 // Records what its message map receives; the rest goes the default way.
 class RecordingForm : public TForm {
@@ -84,7 +74,7 @@ TEST(PostMessage, ArrivesInOrderFromAnotherThread) {
         for (int i = 0; i < Count; ++i) EXPECT_TRUE(PostMessage(&form, WM_APP + 101, WPARAM(i), -i));
     });
     worker.join();
-    ASSERT_TRUE(WaitUntil([&] { return form.Received.size() == size_t(Count); }));
+    ASSERT_TRUE(WaitFor([&] { return form.Received.size() == size_t(Count); }));
     for (int i = 0; i < Count; ++i) {
         EXPECT_EQ(form.Received[size_t(i)].WParam, WPARAM(i));
         EXPECT_EQ(form.Received[size_t(i)].LParam, -i);
@@ -107,7 +97,7 @@ TEST(PostMessage, QueuedStepsAndMessagesKeepOneOrder) {
         }
     });
     worker.join();
-    ASSERT_TRUE(WaitUntil([&] { return order.size() == size_t(Count); }));
+    ASSERT_TRUE(WaitFor([&] { return order.size() == size_t(Count); }));
     for (int i = 0; i < Count; ++i) EXPECT_EQ(order[size_t(i)], i);
 }
 
@@ -118,7 +108,7 @@ TEST(PostMessage, DroppedWhenTheWindowIsFreedFirst) {
     PostMessage(&survivor, WM_APP + 101, 1, 0);
     delete doomed;
     EXPECT_FALSE(PostMessage(doomed, WM_APP + 101, 0, 0));
-    ASSERT_TRUE(WaitUntil([&] { return survivor.Received.size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return survivor.Received.size() == 1; }));
 }
 
 TEST(PostMessage, ExceptionsFromTheMessageMapAreShown) {
@@ -126,7 +116,7 @@ TEST(PostMessage, ExceptionsFromTheMessageMapAreShown) {
     RecordingForm form(nullptr);
     form.OnMessageArrived = [](TMessage&) { throw Exception("drain failed"); };
     PostMessage(&form, WM_APP + 101, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return !dialogs.Errors.isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !dialogs.Errors.isEmpty(); }));
     EXPECT_EQ(dialogs.Errors, QStringList{"drain failed"});
     form.OnMessageArrived = nullptr;
     EXPECT_THROW(
@@ -155,7 +145,7 @@ TEST(WindowTimers, TickUntilKilledAndRestartWhenSetAgain) {
     ASSERT_TRUE(SetTimer(&form, 777, 10));
     ASSERT_TRUE(SetTimer(&form, 779, 100000));
     ASSERT_TRUE(SetTimer(&form, 779, 20));  // the same id again: new interval, restarted
-    ASSERT_TRUE(WaitUntil([&] { return form.Count(WM_TIMER, 779) >= 1; }));
+    ASSERT_TRUE(WaitFor([&] { return form.Count(WM_TIMER, 779) >= 1; }));
     EXPECT_TRUE(KillTimer(&form, 779));
     EXPECT_FALSE(KillTimer(&form, 779));
     EXPECT_FALSE(KillTimer(&form, 12345));
@@ -163,7 +153,7 @@ TEST(WindowTimers, TickUntilKilledAndRestartWhenSetAgain) {
 
     // A later timer ticking several times proves the others have stopped.
     ASSERT_TRUE(SetTimer(&form, 778, 15));
-    ASSERT_TRUE(WaitUntil([&] { return form.Count(WM_TIMER, 778) >= 5; }));
+    ASSERT_TRUE(WaitFor([&] { return form.Count(WM_TIMER, 778) >= 5; }));
     KillTimer(&form, 778);
     EXPECT_EQ(form.Count(WM_TIMER, 777), 2);
     EXPECT_EQ(form.Count(WM_TIMER, 779), at779);
@@ -177,7 +167,7 @@ TEST(WindowTimers, FreeingTheWindowStopsThem) {
     PostMessage(doomed, WM_APP, 0, 0);
     delete doomed;
     SetTimer(&witness, 2, 15);
-    ASSERT_TRUE(WaitUntil([&] { return witness.Count(WM_TIMER, 2) >= 5; }));
+    ASSERT_TRUE(WaitFor([&] { return witness.Count(WM_TIMER, 2) >= 5; }));
     EXPECT_FALSE(KillTimer(doomed, 1));
 }
 
@@ -196,11 +186,11 @@ TEST(AnonymousThread, RunsTheWorkElsewhereAndShowsItsException) {
         elsewhere = !TThread::IsMainThread();
         done = true;
     })->Start();
-    ASSERT_TRUE(WaitUntil([&] { return done.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return done.load(); }));
     EXPECT_TRUE(elsewhere);
 
     TThread::CreateAnonymousThread([] { throw Exception("Connection failed"); })->Start();
-    ASSERT_TRUE(WaitUntil([&] { return !dialogs.Errors.isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !dialogs.Errors.isEmpty(); }));
     EXPECT_EQ(dialogs.Errors, QStringList{"Connection failed"});
 }
 
@@ -263,7 +253,7 @@ TEST(ApplicationHook, SeesMouseMovesAndPostedMessages) {
     QApplication::sendEvent(a.EditWidget(), &move);
     PostMessage(a.Form, WM_APP + 7, 0, 0);
     PostMessage(a.Form, WM_APP + 8, 0, 0);
-    ASSERT_TRUE(WaitUntil([&] { return a.Form->Received.size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return a.Form->Received.size() == 1; }));
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0].message, WM_MOUSEMOVE);
     EXPECT_EQ(seen[0].hwnd, a.Edit);
@@ -312,7 +302,7 @@ TEST(Redraw, SwitchesAndImmediateRepaint) {
     label->SetBounds(0, 0, 100, 30);
     label->SetCaption("x");
     form.Show();
-    ASSERT_TRUE(WaitUntil([&] { return form.Widget()->isVisible(); }));
+    ASSERT_TRUE(WaitFor([&] { return form.Widget()->isVisible(); }));
     QWidget* widget = form.Widget();
 
     SendMessage(&form, WM_SETREDRAW, 0, 0);
