@@ -260,6 +260,7 @@ void TForm1::LoadResource() {
 #endif
          })
         c->TabOrder = tab++;
+    ApplyTabOrder();
 
     // Events the resource wires; FormCreate adds the rest.
     OnCreate = Handler(this, &TForm1::FormCreate);

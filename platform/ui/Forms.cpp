@@ -2,6 +2,7 @@
 #include "platform/ui/Forms.h"
 
 #include <algorithm>
+#include <functional>
 #include <exception>
 
 #include <QApplication>
@@ -104,6 +105,27 @@ void TForm::SetClientHeight(int height) {
 void TForm::ApplyConstraints() {
     if (QWidget* widget = Widget())
         widget->setMinimumSize(std::max(0, Constraints.MinWidth), std::max(0, Constraints.MinHeight));
+}
+
+void TForm::ApplyTabOrder() {
+    std::vector<TWinControl*> ordered;
+    std::function<void(TWinControl*)> collect = [&](TWinControl* parent) {
+        for (int i = 0; i < parent->ControlCount(); ++i) {
+            auto* child = dynamic_cast<TWinControl*>(parent->Controls(i));
+            if (!child) continue;
+            // Only controls that take the focus by Tab join the chain; a
+            // panel or a chart in between would break it.
+            if (child->TabOrder >= 0 && child->Widget() &&
+                (child->Widget()->focusPolicy() & Qt::TabFocus))
+                ordered.push_back(child);
+            collect(child);
+        }
+    };
+    collect(this);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](TWinControl* a, TWinControl* b) { return a->TabOrder < b->TabOrder; });
+    for (size_t i = 1; i < ordered.size(); ++i)
+        QWidget::setTabOrder(ordered[i - 1]->Widget(), ordered[i]->Widget());
 }
 
 void TForm::ApplyBorderIcons() {

@@ -48,6 +48,9 @@ public:
     void ApplyConstraints();
     TBorderIcons BorderIcons;
     void ApplyBorderIcons();
+    // Orders keyboard focus by the TabOrder of the window controls that
+    // have one, at every depth; controls without one keep Qt's order.
+    void ApplyTabOrder();
     bool KeyPreview = false;
 
     bool AlphaBlend() const { return FAlphaBlend; }

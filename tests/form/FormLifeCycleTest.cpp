@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QImage>
 #include <QSet>
+#include <QWidget>
 
+#include "platform/chart/Chart.h"
 #include "platform/core/IniFile.h"
 #include "platform/ui/StyleManager.h"
 #include "support/FormFixture.h"
@@ -104,6 +106,29 @@ TEST_F(FormLifeCycle, ResourcePlacesEveryControlAtItsDesignBounds) {
     EXPECT_EQ(form.Label2->Font()->Height(), -87);
     EXPECT_EQ(form.Label2->Font()->Color(), clBlue);
     EXPECT_EQ(form.Label2->Color(), clBlack);
+}
+
+TEST_F(FormLifeCycle, TabMovesThroughTheControlsInResourceOrder) {
+    StartForm();
+    std::vector<TWinControl*> expected{
+        Form().Button1,  Form().ComboBox1,    Form().ButtonClear,    Form().ButtonSave,
+        Form().CheckBoxScroll, Form().CheckBox1, Form().Edit1,     Form().Button2,
+        Form().CheckBoxAuto, Form().CheckBoxAuto50, Form().CheckBox2,
+#if TARVEX_BLE
+        Form().SCAN,     Form().CONNECT,      Form().Edit2,          Form().Memo2,
+        Form().CheckBox3,
+#endif
+        Form().Memo1};
+    // The widgets Tab reaches from the shot list, controls' inner parts aside.
+    std::vector<QWidget*> reached;
+    QWidget* widget = Form().Memo1->Widget();
+    while (reached.size() < expected.size()) {
+        widget = widget->nextInFocusChain();
+        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->parentWidget()->focusPolicy())
+            reached.push_back(widget);
+    }
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(reached[i], expected[i]->Widget()) << expected[i]->Name.toStdString();
 }
 
 TEST_F(FormLifeCycle, EraseBackgroundIsAnsweredWithoutErasing) {
