@@ -315,6 +315,21 @@ void TForm1::MoveShotWindow(bool toStart) {
     FitVelocityAxis(*this);
 }
 
+// "+" and "-" on the scrolling window: the shot axis narrows or widens
+// about its anchor and VisibleShots follows. Empty when there is no window.
+static std::optional<TScrollZoom> ZoomScrollingWindow(TChartAxis* bottom, double maxX, int anchor,
+                                               bool zoomIn) {
+    const double b = maxX < FullWindow ? FullWindow : maxX;
+    if (!(b > 0)) return std::nullopt;
+    std::optional<TWindow> axis;
+    if (!bottom->Automatic() && bottom->Maximum() > bottom->Minimum())
+        axis = TWindow{bottom->Minimum(), bottom->Maximum()};
+    const TScrollZoom zoom = ScrollingZoom(b, axis, anchor, zoomIn);
+    bottom->SetMinMax(zoom.Window.Lo, zoom.Window.Hi);
+    VisibleShots = std::max(int(zoom.Window.Hi - zoom.Window.Lo + 1.5), 2);
+    return zoom;
+}
+
 void TForm1::SpeedButton4Click(TObject* /*Sender*/) {
     if (!FActiveSeries || FActiveSeries->Count() == 0) return;
     TChartAxis* bottom = Chart1->BottomAxis();
@@ -323,16 +338,11 @@ void TForm1::SpeedButton4Click(TObject* /*Sender*/) {
     const double r = maxX - minX;
 
     if (CheckBoxScroll->Checked()) {
-        const double b = maxX < FullWindow ? FullWindow : maxX;
-        if (!(b > 0)) return;
-        std::optional<TWindow> axis;
-        if (!bottom->Automatic() && bottom->Maximum() > bottom->Minimum())
-            axis = TWindow{bottom->Minimum(), bottom->Maximum()};
-        const TScrollZoom zoom = ScrollingZoom(b, axis, FZoomAnchor, true);
-        bottom->SetMinMax(zoom.Window.Lo, zoom.Window.Hi);
-        VisibleShots = std::max(int(zoom.Window.Hi - zoom.Window.Lo + 1.5), 2);
+        const std::optional<TScrollZoom> zoom =
+            ZoomScrollingWindow(bottom, maxX, FZoomAnchor, true);
+        if (!zoom) return;
         FZoomActive = true;
-        FZoomAnchor = zoom.Anchor;
+        FZoomAnchor = zoom->Anchor;
         ++FZoomSteps;
     } else {
         if (!(r > 1)) {
@@ -365,17 +375,12 @@ void TForm1::SppeButton3Click(TObject* /*Sender*/) {
     const double r = maxX - minX;
 
     if (CheckBoxScroll->Checked()) {
-        const double b = maxX < FullWindow ? FullWindow : maxX;
-        if (!(b > 0)) return;
-        std::optional<TWindow> axis;
-        if (!bottom->Automatic() && bottom->Maximum() > bottom->Minimum())
-            axis = TWindow{bottom->Minimum(), bottom->Maximum()};
-        const TScrollZoom zoom = ScrollingZoom(b, axis, FZoomAnchor, false);
-        bottom->SetMinMax(zoom.Window.Lo, zoom.Window.Hi);
-        VisibleShots = std::max(int(zoom.Window.Hi - zoom.Window.Lo + 1.5), 2);
+        const std::optional<TScrollZoom> zoom =
+            ZoomScrollingWindow(bottom, maxX, FZoomAnchor, false);
+        if (!zoom) return;
         FZoomActive = true;
-        FZoomAnchor = zoom.Anchor;
-        if (zoom.Width >= 24.999)
+        FZoomAnchor = zoom->Anchor;
+        if (zoom->Width >= 24.999)
             FZoomSteps = 0;
         else if (FZoomSteps > 0)
             --FZoomSteps;
