@@ -1,9 +1,12 @@
-// Clear, rebuild and the frame of the analysis commands.
+// CLEAR and the frame of the analysis commands.
 #include "form/Form1.h"
 
 #include <QStringList>
 
 #include "platform/chart/Chart.h"
+#include "platform/core/FormatFloat.h"
+#include "series/core/NumberText.h"
+#include "series/core/Statistics.h"
 
 namespace {
 
@@ -27,7 +30,56 @@ QString AnalysisCommandText(TAnalysisCommand command) {
 
 void TForm1::FilterCommand() {}
 
-void TForm1::ButtonClearClick(TObject* /*Sender*/) {}
+void TForm1::ButtonClearClick(TObject* /*Sender*/) {
+    FMemoUpdating = true;
+    try {
+        Memo1->Lines()->Clear();
+    } catch (...) {
+        FMemoUpdating = false;
+        throw;
+    }
+    FMemoUpdating = false;
+    FVelocityCache.clear();
+    FVelocityCacheDirty = false;
+    SendMessage(Memo1, EM_LINESCROLL, WPARAM(-100000), 0);
+    StatsReset();
+    FActiveSeries->Clear();
+    FNextShotNumber = 1;
+
+    FAutoSaveCount = 0;
+    FAutoSaveLines.clear();
+    FLoadedLines.clear();
+    FMemoSnapshot.clear();
+    FMemoLocked = false;
+    ResetReceive(false, false);
+    FAnalysisMode = 0;
+    // A window set by hand and the derived display go with the series, so
+    // the empty chart fits itself again and hides negative labels.
+    FZoomSteps = 0;
+    FZoomAnchor = 0;
+    FZoomActive = false;
+    FDerivedValues = false;
+    Label20->SetCaption(QString());
+
+    Chart1->BottomAxis()->SetAutomatic(false);
+    Chart1->BottomAxis()->SetMinMax(0, 25);
+    Chart1->LeftAxis()->SetAutomatic(true);
+    FAppliedBarWidth = -1;
+    UpdateBarWidth(true);
+
+    LastVelocity = 0.0;
+    LastVelocityValid = false;
+    Label2->SetCaption(FormatValue(true, 0.0));
+    Label15->SetCaption(ZeroEnergyText());
+    FitLabelFont(Label2, Label2->Caption());
+    FitLabelFont(Label15, Label15->Caption());
+    for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
+        label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
+    Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
+    Label19->SetCaption(ZeroAverageEnergyText());
+    FormResize(this);
+    Chart1->Repaint();
+}
 
 void TForm1::RefreshCommand() {}
 
