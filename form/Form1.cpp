@@ -21,6 +21,7 @@ TForm1::~TForm1() {
     // The read thread must never outlive the form, whatever path led here
     // (a destroyed form without FormClose, or a close that failed early).
     StopReadThread();
+    CloseComPortHandle();
 #if TARVEX_BLE
     delete FConnTimeout;
     FConnTimeout = nullptr;

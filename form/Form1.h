@@ -236,10 +236,6 @@ public:
     void LoadBleLast();
 #endif
 
-    // Owned-object state, for tests of the close and destruction path.
-    bool HoldsBaseFonts() const { return FLabel2BaseFont || FLabel15BaseFont; }
-    bool ReadThreadRunning() const { return FReadThreadRunning.load(); }
-
 private:
     // Tests inspect the state through TForm1Probe (tests/support).
     friend class TForm1Probe;

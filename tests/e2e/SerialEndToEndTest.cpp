@@ -62,7 +62,7 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return ComHandle.IsValid(); }, DeadlineSeconds))
             << "the start-up timer did not open " << FTerminal.SlavePath().toStdString();
         EXPECT_EQ(Form().Button1->Caption(), "CLOSE");
-        EXPECT_TRUE(Form().ReadThreadRunning());
+        EXPECT_TRUE(TForm1Probe::FReadThreadRunning(Form()).load());
     }
 
     QStringList Shots() { return Form().Memo1->Lines()->ToStringList(); }
@@ -152,7 +152,7 @@ TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings)
     ASSERT_TRUE(WaitForLast(QStringLiteral("801")));
     Form().Button1->Click();
     EXPECT_FALSE(ComHandle.IsValid());
-    EXPECT_FALSE(Form().ReadThreadRunning());
+    EXPECT_FALSE(TForm1Probe::FReadThreadRunning(Form()).load());
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
     ASSERT_TRUE(WaitForLast(QStringLiteral("45.6")));
     EXPECT_EQ(Form().Memo1->Lines()->Count(), int(values.size()) + 2);
@@ -236,7 +236,7 @@ TEST_F(SerialEndToEnd, UnpluggedDeviceClosesThePortOnceAndKeepsEveryShot) {
     // and no box: nobody pressed a button.
     ASSERT_TRUE(WaitFor([&] { return !ComHandle.IsValid(); }, DeadlineSeconds));
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
-    EXPECT_FALSE(Form().ReadThreadRunning());
+    EXPECT_FALSE(TForm1Probe::FReadThreadRunning(Form()).load());
     ASSERT_TRUE(WaitForLast(QStringLiteral("802.5")));
     EXPECT_EQ(Shots(), (QStringList{"805", "802.5"}));
     EXPECT_EQ(Form().Label8->Caption(), "2");
@@ -307,7 +307,7 @@ TEST_F(SerialEndToEnd, UserOpenReportsFailuresInABox) {
     EXPECT_TRUE(ComHandle.IsValid());
     EXPECT_TRUE(Form().OpenComPort(true));
     EXPECT_EQ(Form().Button1->Caption(), "CLOSE");
-    EXPECT_TRUE(Form().ReadThreadRunning());
+    EXPECT_TRUE(TForm1Probe::FReadThreadRunning(Form()).load());
     Form().Button1->Click();
     EXPECT_FALSE(ComHandle.IsValid());
 

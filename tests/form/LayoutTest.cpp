@@ -267,7 +267,7 @@ TEST_F(Layout, NoLayoutWithoutDesignSizeBaseFontsOrWhileOneRuns) {
     // Closing frees the base fonts: a resize after it must not use them.
     TCloseAction action = caHide;
     form.FormClose(&form, action);
-    ASSERT_FALSE(form.HoldsBaseFonts());
+    ASSERT_FALSE((TForm1Probe::FLabel2BaseFont(form) || TForm1Probe::FLabel15BaseFont(form)));
     form.Label1->SetLeft(300);
     form.FormResize(&form);
     EXPECT_EQ(form.Label1->Left(), 300);
