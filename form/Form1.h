@@ -214,6 +214,15 @@ public:
     void ButtonSaveClick(TObject* Sender);
     void Button2Click(TObject* Sender);
     void SpeedButton8Click(TObject* Sender);
+    // Writes lines as a shot file at path in the current save format (see
+    // ShotsFileBytes); nothing for no lines. Raises on a failed write.
+    void WriteShotsFile(const std::vector<QString>& lines, const QString& path);
+    // Buffers a live shot's list text and writes the automatic save file
+    // every [AUTOSAVE] AUT shots; failures show "AUTO SAVE: error" and never
+    // reach the caller.
+    void AutoSaveOnShot(const QString& text);
+    // Draws the report picture and saves it as a JPEG through the save dialog.
+    void ExportReportImage();
 
     // ---- Serial port and received lines (links/)
     bool OpenComPort(bool showMessages);

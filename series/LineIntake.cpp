@@ -82,6 +82,7 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     FVelocityCacheDirty = false;
 
     // Automatic saving takes the shot here.
+    AutoSaveOnShot(text);
 
     LastVelocity = v;
     LastVelocityValid = true;

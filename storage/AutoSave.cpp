@@ -1,0 +1,62 @@
+// Automatic saving of live shots every N shots.
+#include <QFileInfo>
+
+#include "form/Form1.h"
+#include "series/core/NumberText.h"
+#include "series/core/Statistics.h"
+#include "storage/ProgramSettings.h"
+#include "storage/core/OutputNaming.h"
+#include "storage/core/ShotsFileWriter.h"
+
+void TForm1::WriteShotsFile(const std::vector<QString>& lines, const QString& path) {
+    if (lines.empty()) return;
+    TShotsFileSettings settings;
+    settings.Txt = FTxtFormat;
+    settings.PowerFactorMode = FPowerFactorMode;
+    settings.PowerFactorIpsc = FPowerFactorIpsc;
+    settings.WeightText = Edit1->Text();
+    settings.WeightUnit = Label18->Caption();
+    settings.Units = TUnitState{CheckBox1->Checked(), CheckBox2->Checked()};
+    WriteFileReplacing(path, ShotsFileBytes(lines, settings));
+}
+
+void TForm1::AutoSaveOnShot(const QString& text) {
+    if (!LiveInput) return;
+    const int perFile = ReadAutoSaveCount();
+    if (perFile < 1) return;
+    const QString shot = TrimText(text);
+    double value = 0.0;
+    if (shot.isEmpty() || !ParseDotDouble(shot, value)) return;
+
+    FAutoSaveLines.push_back(shot);
+    FAutoSaveCount = std::int32_t(FAutoSaveLines.size());
+
+    const QString section = QString::fromLatin1(SectionAutoSave);
+    const QString extension = FTxtFormat ? QStringLiteral(".txt") : QStringLiteral(".csv");
+    try {
+        if (FileNameUsesIndex(section)) {
+            // Each file takes the oldest N shots; they leave the buffer only
+            // once the file and the next index are both written, so a failed
+            // attempt is repeated whole with the next shot.
+            if (FAutoSaveCount < perFile) return;
+            const QString path = BuildOutputPath(section, extension, QString());
+            const std::vector<QString> batch(FAutoSaveLines.begin(),
+                                             FAutoSaveLines.begin() + perFile);
+            WriteShotsFile(batch, path);
+            IncrementIndex(section);
+            FAutoSaveLines.erase(FAutoSaveLines.begin(), FAutoSaveLines.begin() + perFile);
+            FAutoSaveCount = std::int32_t(FAutoSaveLines.size());
+            Label20->SetCaption(QStringLiteral("AUTO SAVE: ") + QFileInfo(path).fileName());
+        } else if (FAutoSaveCount % perFile == 0) {
+            // One file holds the whole history: the last LOAD's list, then
+            // every shot buffered since.
+            const QString path = BuildOutputPath(section, extension, QString());
+            std::vector<QString> all = FLoadedLines;
+            all.insert(all.end(), FAutoSaveLines.begin(), FAutoSaveLines.end());
+            WriteShotsFile(all, path);
+            Label20->SetCaption(QStringLiteral("AUTO SAVE: ") + QFileInfo(path).fileName());
+        }
+    } catch (const std::exception&) {
+        Label20->SetCaption(QStringLiteral("AUTO SAVE: error"));
+    }
+}
