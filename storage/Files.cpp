@@ -11,5 +11,3 @@ void TForm1::LoadTxtFormat() {
 void TForm1::ButtonSaveClick(TObject* /*Sender*/) {}
 
 void TForm1::Button2Click(TObject* /*Sender*/) {}
-
-void TForm1::SpeedButton8Click(TObject* /*Sender*/) {}
