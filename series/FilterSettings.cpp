@@ -17,8 +17,19 @@ void EnsureFilterSection() {
         WriteSettingDefault(ini, Setting::Velocity);
 }
 
-// The rule syntax comes with the FILTER command; until then no rule is in
-// force, which is also what a fresh settings file says.
 TFilterConfig LoadFilterConfig() {
-    return {};
+    if (!QFileInfo::exists(IniPath())) return {};
+    // A file that cannot be read filters nothing; the filter is an aid, so
+    // the program goes on without a message.
+    try {
+        const TIniFile ini(IniPath());
+        TFilterConfig config;
+        config.Enabled = ini.ReadInteger(SectionFilter, KeyFilter, 0) != 0;
+        config.VelocityRule =
+            ParseFilterRule(ini.ReadString(SectionFilter, KeyVelocity, QString()), 0);
+        config.ShotsRule = ParseFilterRule(ini.ReadString(SectionFilter, KeyShots, QString()), 1);
+        return config;
+    } catch (...) {
+        return {};
+    }
 }

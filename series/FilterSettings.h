@@ -6,5 +6,8 @@
 // that exists, even empty, stays as it is. A refused write raises.
 void EnsureFilterSection();
 
-// The [FILTER] configuration; a zero configuration without a settings file.
+// The [FILTER] configuration: Filter (non-zero: Enabled), Velocity and Shots
+// parsed as rules (a missing key gives no rule). A zero configuration without
+// a settings file; not enabled and without rules when the file cannot be
+// read. Never throws.
 TFilterConfig LoadFilterConfig();

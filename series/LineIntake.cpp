@@ -45,9 +45,11 @@ void TForm1::ProcessIncomingLine(const QString& line) {
         v = *velocity;
     }
 
-    // The live filter (FFilter, rules written with "+") tests the shot number
-    // taken here; the number is used up whether or not it keeps the line.
-    ++FNextShotNumber;
+    // The number is used up whether or not the live filter keeps the line.
+    const std::int32_t shotNumber = FNextShotNumber++;
+    const bool liveFilter =
+        FFilter.Enabled && (FFilter.ShotsRule.ApplyLive || FFilter.VelocityRule.ApplyLive);
+    if (liveFilter && !RulePasses(FFilter, shotNumber, v)) return;
 
     if (FVelocityCacheDirty) RebuildVelocityCache(CheckBox1->Checked());
     FVelocityCache.push_back(VelocityToMetres(v, CheckBox1->Checked()));

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include <QString>
+#include <QStringList>
+
 // The [FILTER] section in parsed form.
 
 // One parsed range rule. When Valid is false only ApplyLive and Kind carry
@@ -24,3 +27,37 @@ struct TFilterConfig {
     TFilterRule ShotsRule;
     TFilterRule VelocityRule;
 };
+
+// A bound text with every "." and "," replaced by the user's decimal
+// separator (DecimalSeparator()), the separator that ParseFilterRule's
+// conversion expects.
+QString ParseFilterNumber(const QString& text);
+
+// Parses a rule of the form <letter><"(" or "<">[min]~[max]<")" or ">">["+"],
+// letter "V" for kind 0 and "S" for kind 1, blanks and control characters
+// around the whole text and around each bound ignored. Never fails: a text
+// that is no rule (also the empty forms "V(~)" and "V<~>") gives Valid false;
+// a trailing "+" sets ApplyLive even then. A bound takes an optional sign,
+// digits with at most one decimal point ("." or ","), and an exponent.
+TFilterRule ParseFilterRule(const QString& text, std::int32_t kind);
+
+// A valid rule in its own syntax, bounds with the picture "0.##" and the
+// user's decimal separator: "V<300~400.46>+". For valid rules only.
+QString FilterRuleToText(const TFilterRule& rule);
+
+// "Shots:<rule>", "Velocity:<rule>" or both separated by a blank, naming the
+// valid rules; "BYPASS" when neither is valid. Enabled is not looked at.
+QString FilterDescription(const TFilterConfig& config);
+
+// True when shotNumber passes the valid shots rule and value the valid
+// velocity rule; an invalid rule passes everything. A rule with Min > Max
+// passes what lies outside the range between them. Enabled and ApplyLive are
+// not looked at.
+bool RulePasses(const TFilterConfig& config, std::int32_t shotNumber, double value);
+
+// The lines that pass, in order. Without a valid rule the list comes back
+// unchanged; otherwise each line is numbered firstNumber + its position and
+// kept when it is one number as a whole (ParseDotDouble) that passes
+// RulePasses.
+QStringList ApplyFilterToLines(const QStringList& lines, const TFilterConfig& config,
+                               std::int32_t firstNumber);

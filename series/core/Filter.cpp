@@ -1,0 +1,177 @@
+#include "series/core/Filter.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <system_error>
+
+#include "platform/core/FormatFloat.h"
+#include "series/core/NumberText.h"
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Converts a bound that ParseFilterNumber rewrote. The grammar is that of
+// ParseDotDouble (sign, digits with at most one decimal point, exponent), but
+// without its length limit: a settings file may hold a bound of any length.
+bool ConvertBound(const QString& text, double& value) {
+    const QChar separator = DecimalSeparator();
+    std::string ascii;
+    ascii.reserve(std::size_t(text.size()));
+    for (const QChar c : text) {
+        if (c == separator) {
+            ascii.push_back('.');
+        } else if (c.unicode() == 0 || c.unicode() > 0x7F) {
+            return false;
+        } else {
+            ascii.push_back(char(c.unicode()));
+        }
+    }
+    const char* begin = ascii.data();
+    const char* end = begin + ascii.size();
+    while (begin < end && *begin == ' ') ++begin;
+    while (end > begin && end[-1] == ' ') --end;
+    const char* p = begin;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    // from_chars refuses a leading '+'.
+    const char* numberStart = begin < end && *begin == '+' ? begin + 1 : begin;
+    int mantissaDigits = 0;
+    while (p < end && IsDigit(*p)) ++p, ++mantissaDigits;
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && IsDigit(*p)) ++p, ++mantissaDigits;
+    }
+    if (mantissaDigits == 0) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        int exponentDigits = 0;
+        while (p < end && IsDigit(*p)) ++p, ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    if (p != end) return false;
+    double result = 0.0;
+    const auto [last, error] =
+        std::from_chars(numberStart, end, result, std::chars_format::general);
+    if (error != std::errc() || last != end || !std::isfinite(result)) return false;
+    value = result;
+    return true;
+}
+
+bool BoundPasses(const TFilterRule& rule, double x) {
+    if (!rule.Valid) return true;
+    const bool lower = !rule.HasMin || (rule.MinInclusive == 1 ? x >= rule.Min : x > rule.Min);
+    const bool upper = !rule.HasMax || (rule.MaxInclusive == 1 ? x <= rule.Max : x < rule.Max);
+    if (rule.HasMin && rule.HasMax && rule.Min > rule.Max) return lower || upper;
+    return lower && upper;
+}
+
+}  // namespace
+
+QString ParseFilterNumber(const QString& text) {
+    const QChar separator = DecimalSeparator();
+    QString result = text;
+    for (QChar& c : result)
+        if (c == QLatin1Char('.') || c == QLatin1Char(',')) c = separator;
+    return result;
+}
+
+TFilterRule ParseFilterRule(const QString& text, std::int32_t kind) {
+    TFilterRule rule;
+    rule.Kind = kind;
+    const QChar letter = kind == 0 ? QLatin1Char('V') : QLatin1Char('S');
+
+    QString s = TrimText(text);
+    if (!s.isEmpty() && s.back() == QLatin1Char('+')) {
+        rule.ApplyLive = true;
+        s.chop(1);
+    }
+    if (s.isEmpty() || s == QString(letter) + QStringLiteral("(~)") ||
+        s == QString(letter) + QStringLiteral("<~>"))
+        return rule;
+    if (s.size() < 2 || s.at(0) != letter) return rule;
+
+    const QChar open = s.at(1);
+    if (open == QLatin1Char('('))
+        rule.MinInclusive = 0;
+    else if (open == QLatin1Char('<'))
+        rule.MinInclusive = 1;
+    else
+        return rule;
+
+    if (s.size() < 3) return rule;
+    const QChar close = s.back();
+    if (close == QLatin1Char(')'))
+        rule.MaxInclusive = 0;
+    else if (close == QLatin1Char('>'))
+        rule.MaxInclusive = 1;
+    else
+        return rule;
+
+    const QString inner = TrimText(s.mid(2, s.size() - 3));
+    const qsizetype tilde = inner.indexOf(QLatin1Char('~'));
+    if (tilde < 0) return rule;
+    const QString lowerText = TrimText(inner.left(tilde));
+    const QString upperText = TrimText(inner.mid(tilde + 1));
+
+    if (!lowerText.isEmpty()) {
+        if (!ConvertBound(ParseFilterNumber(lowerText), rule.Min)) return rule;
+        rule.HasMin = true;
+    }
+    if (!upperText.isEmpty()) {
+        if (!ConvertBound(ParseFilterNumber(upperText), rule.Max)) return rule;
+        rule.HasMax = true;
+    }
+    rule.Valid = true;
+    return rule;
+}
+
+QString FilterRuleToText(const TFilterRule& rule) {
+    const QString picture = QStringLiteral("0.##");
+    QString text = rule.Kind == 1 ? QStringLiteral("S") : QStringLiteral("V");
+    text += rule.MinInclusive == 1 ? QLatin1Char('<') : QLatin1Char('(');
+    if (rule.HasMin) text += FormatFloat(picture, rule.Min);
+    text += QLatin1Char('~');
+    if (rule.HasMax) text += FormatFloat(picture, rule.Max);
+    text += rule.MaxInclusive == 1 ? QLatin1Char('>') : QLatin1Char(')');
+    if (rule.ApplyLive) text += QLatin1Char('+');
+    return text;
+}
+
+QString FilterDescription(const TFilterConfig& config) {
+    QString text;
+    if (config.ShotsRule.Valid)
+        text = QStringLiteral("Shots:") + FilterRuleToText(config.ShotsRule);
+    if (config.VelocityRule.Valid) {
+        if (!text.isEmpty()) text += QLatin1Char(' ');
+        text += QStringLiteral("Velocity:") + FilterRuleToText(config.VelocityRule);
+    }
+    if (text.isEmpty()) text = QStringLiteral("BYPASS");
+    return text;
+}
+
+bool RulePasses(const TFilterConfig& config, std::int32_t shotNumber, double value) {
+    return BoundPasses(config.ShotsRule, double(shotNumber)) &&
+           BoundPasses(config.VelocityRule, value);
+}
+
+QStringList ApplyFilterToLines(const QStringList& lines, const TFilterConfig& config,
+                               std::int32_t firstNumber) {
+    if (!config.ShotsRule.Valid && !config.VelocityRule.Valid) return lines;
+    QStringList result;
+    result.reserve(lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        double value = 0.0;
+        if (!ParseDotDouble(lines.at(i), value)) continue;
+        // Counted in double, as RulePasses compares it: a first number near
+        // the top of the int range must not wrap round to small numbers.
+        const double number = double(firstNumber) + double(i);
+        if (!BoundPasses(config.ShotsRule, number) || !BoundPasses(config.VelocityRule, value))
+            continue;
+        result.append(lines.at(i));
+    }
+    return result;
+}
