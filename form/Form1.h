@@ -177,6 +177,8 @@ public:
     void AppendVelocity(double value);
     double DisplayVelocity(double metresPerSecond);
     void RecomputeStatistics();
+    // Empties Memo1 as a change of the program (FMemoUpdating set).
+    void EmptyShotList();
     void ShowStatsLabels();
 
     // ---- Units, weight, energy, power factor (series/Units.cpp)

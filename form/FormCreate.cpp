@@ -87,14 +87,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     Memo1->SetScrollBars(ssVertical);
     Memo1->SetWordWrap(true);
     Memo1->HideSelection = false;
-    FMemoUpdating = true;
-    try {
-        Memo1->Lines()->Clear();
-    } catch (...) {
-        FMemoUpdating = false;
-        throw;
-    }
-    FMemoUpdating = false;
+    EmptyShotList();
     Memo1->OnChange = Handler(this, &TForm1::Memo1Change);
     FVelocityCacheDirty = false;
     FVelocityCache.reserve(10000);

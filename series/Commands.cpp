@@ -31,14 +31,7 @@ QString AnalysisCommandText(TAnalysisCommand command) {
 void TForm1::FilterCommand() {}
 
 void TForm1::ButtonClearClick(TObject* /*Sender*/) {
-    FMemoUpdating = true;
-    try {
-        Memo1->Lines()->Clear();
-    } catch (...) {
-        FMemoUpdating = false;
-        throw;
-    }
-    FMemoUpdating = false;
+    EmptyShotList();
     FVelocityCache.clear();
     FVelocityCacheDirty = false;
     SendMessage(Memo1, EM_LINESCROLL, WPARAM(-100000), 0);

@@ -146,3 +146,16 @@ void TForm1::RecomputeStatistics() {
         UpdateYAxis(0.5);
     Chart1->Invalidate();
 }
+
+void TForm1::EmptyShotList() {
+    // A change the program makes leaves the cache clean; the flag is
+    // cleared on every path.
+    FMemoUpdating = true;
+    try {
+        Memo1->Lines()->Clear();
+    } catch (...) {
+        FMemoUpdating = false;
+        throw;
+    }
+    FMemoUpdating = false;
+}

@@ -1,6 +1,5 @@
 #include "series/core/Filter.h"
 
-#include <charconv>
 #include <cmath>
 #include <string>
 #include <system_error>
@@ -9,10 +8,6 @@
 #include "series/core/NumberText.h"
 
 namespace {
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Converts a bound that ParseFilterNumber rewrote. The grammar is that of
 // ParseDotDouble (sign, digits with at most one decimal point, exponent), but
@@ -30,35 +25,7 @@ bool ConvertBound(const QString& text, double& value) {
             ascii.push_back(char(c.unicode()));
         }
     }
-    const char* begin = ascii.data();
-    const char* end = begin + ascii.size();
-    while (begin < end && *begin == ' ') ++begin;
-    while (end > begin && end[-1] == ' ') --end;
-    const char* p = begin;
-    if (p < end && (*p == '+' || *p == '-')) ++p;
-    // from_chars refuses a leading '+'.
-    const char* numberStart = begin < end && *begin == '+' ? begin + 1 : begin;
-    int mantissaDigits = 0;
-    while (p < end && IsDigit(*p)) ++p, ++mantissaDigits;
-    if (p < end && *p == '.') {
-        ++p;
-        while (p < end && IsDigit(*p)) ++p, ++mantissaDigits;
-    }
-    if (mantissaDigits == 0) return false;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (p < end && (*p == '+' || *p == '-')) ++p;
-        int exponentDigits = 0;
-        while (p < end && IsDigit(*p)) ++p, ++exponentDigits;
-        if (exponentDigits == 0) return false;
-    }
-    if (p != end) return false;
-    double result = 0.0;
-    const auto [last, error] =
-        std::from_chars(numberStart, end, result, std::chars_format::general);
-    if (error != std::errc() || last != end || !std::isfinite(result)) return false;
-    value = result;
-    return true;
+    return ConvertDecimalAscii(ascii.data(), ascii.data() + ascii.size(), value);
 }
 
 bool BoundPasses(const TFilterRule& rule, double x) {

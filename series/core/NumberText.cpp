@@ -13,44 +13,10 @@ namespace {
 
 constexpr qsizetype MaxParseLength = 62;
 
-bool IsAsciiDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 bool IsAsciiDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// Converts an ASCII text that already has '.' as its decimal point. The
-// grammar is checked here because from_chars alone would also take "inf",
-// "nan" and hexadecimal forms and refuses a leading '+'.
-bool ConvertAscii(const char* begin, const char* end, double& value) {
-    while (begin < end && *begin == ' ') ++begin;
-    while (end > begin && end[-1] == ' ') --end;
-    const char* p = begin;
-    if (p < end && (*p == '+' || *p == '-')) ++p;
-    const char* numberStart = begin < end && *begin == '+' ? begin + 1 : begin;
-    int mantissaDigits = 0;
-    while (p < end && IsAsciiDigit(*p)) ++p, ++mantissaDigits;
-    if (p < end && *p == '.') {
-        ++p;
-        while (p < end && IsAsciiDigit(*p)) ++p, ++mantissaDigits;
-    }
-    if (mantissaDigits == 0) return false;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (p < end && (*p == '+' || *p == '-')) ++p;
-        int exponentDigits = 0;
-        while (p < end && IsAsciiDigit(*p)) ++p, ++exponentDigits;
-        if (exponentDigits == 0) return false;
-    }
-    if (p != end) return false;
-    double result = 0;
-    const auto [last, error] =
-        std::from_chars(numberStart, end, result, std::chars_format::general);
-    if (error != std::errc() || last != end || !std::isfinite(result)) return false;
-    value = result;
-    return true;
-}
 
 // Copies text into an ASCII buffer with ',' read as '.'. A character outside
 // ASCII can be no part of a number, so it refuses the text at once.
@@ -74,6 +40,43 @@ bool IsAsciiLetter(QChar c) {
 
 }  // namespace
 
+namespace {
+bool IsAsciiDigitChar(char c) {
+    return c >= '0' && c <= '9';
+}
+}  // namespace
+
+// The grammar is checked here because from_chars alone would also take
+// "inf", "nan" and hexadecimal forms and refuses a leading '+'.
+bool ConvertDecimalAscii(const char* begin, const char* end, double& value) {
+    while (begin < end && *begin == ' ') ++begin;
+    while (end > begin && end[-1] == ' ') --end;
+    const char* p = begin;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    const char* numberStart = begin < end && *begin == '+' ? begin + 1 : begin;
+    int mantissaDigits = 0;
+    while (p < end && IsAsciiDigitChar(*p)) ++p, ++mantissaDigits;
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && IsAsciiDigitChar(*p)) ++p, ++mantissaDigits;
+    }
+    if (mantissaDigits == 0) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        int exponentDigits = 0;
+        while (p < end && IsAsciiDigitChar(*p)) ++p, ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    if (p != end) return false;
+    double result = 0;
+    const auto [last, error] =
+        std::from_chars(numberStart, end, result, std::chars_format::general);
+    if (error != std::errc() || last != end || !std::isfinite(result)) return false;
+    value = result;
+    return true;
+}
+
 QString TrimText(const QString& text) {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -88,7 +91,7 @@ bool ParseDotDouble(const QString& text, double& value) {
     if (text.size() > MaxParseLength) return false;
     char buffer[MaxParseLength + 2];
     if (!CopyAscii(text, buffer)) return false;
-    return ConvertAscii(buffer, buffer + text.size(), value);
+    return ConvertDecimalAscii(buffer, buffer + text.size(), value);
 }
 
 QString FormatDot2(double value) {
@@ -121,7 +124,7 @@ bool ParseNumberUnit(const QString& text, double& value, QString& unit) {
     std::string buffer(static_cast<std::size_t>(numberText.size()), '\0');
     if (!CopyAscii(numberText, buffer.data())) return false;
     double number = 0;
-    if (!ConvertAscii(buffer.data(), buffer.data() + buffer.size(), number)) return false;
+    if (!ConvertDecimalAscii(buffer.data(), buffer.data() + buffer.size(), number)) return false;
     value = number;
     unit = unitText.toLower();
     return true;

@@ -68,3 +68,8 @@ bool ExtractNumberToken(const QString& line, QString& token);
 // when it is not empty, begins with '0', has at most 6 characters and holds
 // only '0' and '#'. Returns the accepted picture, else DefaultDecFmt.
 QString ValidDisplayFormat(const QString& text);
+
+// Converts blanks, an optional sign, digits with one optional '.', and an
+// optional exponent, as ASCII between begin and end; false for anything
+// else or a value that is not finite. value is left as it was on false.
+bool ConvertDecimalAscii(const char* begin, const char* end, double& value);
