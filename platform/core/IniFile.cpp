@@ -441,8 +441,13 @@ bool TIniFile::ValueExists(const QString& section, const QString& ident) const {
     return FindValue(FFileName, section, ident).has_value();
 }
 
-void TIniFile::DeleteKey(const QString& section, const QString& ident) {
-    TIniText text = LoadForWriting(FFileName);
+namespace {
+
+// Rewrites the file without the lines `drop` picks (given each line and
+// whether it stands in the named section); writes nothing when none is.
+template <class Drop>
+void RemoveLines(const QString& fileName, const QString& section, Drop drop) {
+    TIniText text = LoadForWriting(fileName);
     const std::vector<TLineInfo> infos = ClassifyAll(text);
     std::vector<TLine> kept;
     kept.reserve(text.Lines.size());
@@ -450,7 +455,7 @@ void TIniFile::DeleteKey(const QString& section, const QString& ident) {
     bool removed = false;
     for (size_t i = 0; i < infos.size(); ++i) {
         if (infos[i].Kind == TLineKind::Section) inSection = SameName(infos[i].Name, section);
-        if (inSection && infos[i].Kind == TLineKind::Key && SameName(infos[i].Name, ident)) {
+        if (inSection && drop(infos[i])) {
             removed = true;
             continue;
         }
@@ -458,27 +463,19 @@ void TIniFile::DeleteKey(const QString& section, const QString& ident) {
     }
     if (!removed) return;
     text.Lines = std::move(kept);
-    SaveText(FFileName, text);
+    SaveText(fileName, text);
+}
+
+}  // namespace
+
+void TIniFile::DeleteKey(const QString& section, const QString& ident) {
+    RemoveLines(FFileName, section, [&](const TLineInfo& info) {
+        return info.Kind == TLineKind::Key && SameName(info.Name, ident);
+    });
 }
 
 void TIniFile::EraseSection(const QString& section) {
-    TIniText text = LoadForWriting(FFileName);
-    const std::vector<TLineInfo> infos = ClassifyAll(text);
-    std::vector<TLine> kept;
-    kept.reserve(text.Lines.size());
-    bool inSection = false;
-    bool removed = false;
-    for (size_t i = 0; i < infos.size(); ++i) {
-        if (infos[i].Kind == TLineKind::Section) inSection = SameName(infos[i].Name, section);
-        if (inSection) {
-            removed = true;
-            continue;
-        }
-        kept.push_back(std::move(text.Lines[i]));
-    }
-    if (!removed) return;
-    text.Lines = std::move(kept);
-    SaveText(FFileName, text);
+    RemoveLines(FFileName, section, [](const TLineInfo&) { return true; });
 }
 
 QStringList TIniFile::ReadSection(const QString& section) const {
