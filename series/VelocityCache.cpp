@@ -14,13 +14,6 @@ namespace {
 constexpr std::size_t CacheCutAt = 10100;
 constexpr std::size_t CacheKept = 10000;
 
-// The value of a shot-list line, when the line is a number (log lines and
-// blank lines are not).
-bool LineValue(const QString& line, double& value) {
-    const QString trimmed = TrimText(line);
-    return !trimmed.isEmpty() && ParseDotDouble(trimmed, value);
-}
-
 }  // namespace
 
 void TForm1::Memo1Change(TObject* /*Sender*/) {
@@ -39,7 +32,7 @@ int TForm1::CountNumericMemoLines() {
     int count = 0;
     double value = 0.0;
     for (const QString& line : Memo1->Lines()->ToStringList())
-        if (LineValue(line, value)) ++count;
+        if (ShotLineValue(line, value)) ++count;
     return count;
 }
 
@@ -48,7 +41,7 @@ void TForm1::RebuildVelocityCache(bool metric) {
     if (FVelocityCache.capacity() < CacheKept) FVelocityCache.reserve(CacheKept);
     double value = 0.0;
     for (const QString& line : Memo1->Lines()->ToStringList())
-        if (LineValue(line, value)) FVelocityCache.push_back(VelocityToMetres(value, metric));
+        if (ShotLineValue(line, value)) FVelocityCache.push_back(VelocityToMetres(value, metric));
     FVelocityCacheDirty = false;
 }
 

@@ -138,6 +138,11 @@ QString SanitizeLine(const QString& line) {
     return clean;
 }
 
+bool ShotLineValue(const QString& line, double& value) {
+    const QString trimmed = TrimText(SanitizeLine(line));
+    return !trimmed.isEmpty() && ParseDotDouble(trimmed, value);
+}
+
 bool ExtractNumberToken(const QString& line, QString& token) {
     if (line.isEmpty()) return false;
     qsizetype end = line.size() - 1;

@@ -64,6 +64,19 @@ QString SanitizeLine(const QString& line);
 // "1.2.3" -> "2.3"; "3-5" -> "-5"; "a.5" -> ".5"; "12." -> "12".
 bool ExtractNumberToken(const QString& line, QString& token);
 
+// Every line the program writes into the log part of the shot list begins
+// with this marker, so that no log line can ever read as a value.
+inline constexpr const char* LogLinePrefix = "LOG: ";
+
+// The one rule by which every reader of the shot list (velocity cache,
+// statistics, rebuilds, FILTER, SAVE, LOAD, automatic saving) tells a value
+// from any other line: without its control characters and surrounding
+// blanks, the whole line is one number (ParseDotDouble). Typed notes such as
+// "V=812 m/s", log lines (LogLinePrefix) and blank lines are not values.
+// Stores the number in value and returns true; returns false otherwise,
+// value unchanged. Never throws.
+bool ShotLineValue(const QString& line, double& value);
+
 // The display format as the start-up step accepts it: text trimmed; accepted
 // when it is not empty, begins with '0', has at most 6 characters and holds
 // only '0' and '#'. Returns the accepted picture, else DefaultDecFmt.

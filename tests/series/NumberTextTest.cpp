@@ -240,3 +240,29 @@ TEST(TrimText, RemovesCharactersUpToSpace) {
     EXPECT_EQ(TrimText(QString(QChar(0xA0)) + "a"), QString(QChar(0xA0)) + "a");
     EXPECT_EQ(TrimText(" \r"), "");
 }
+
+TEST(ShotLineValue, OnlyAWholeNumberLineIsAValue) {
+    struct Case {
+        QString Line;
+        bool IsValue;
+        double Expected;
+    };
+    const Case cases[] = {
+        {"812.35", true, 812.35},
+        {"  12,5\r", true, 12.5},
+        {"-3", true, -3},
+        {"V=812.35 m/s", false, 0},
+        {"812,35 nr 17", false, 0},
+        {QString(LogLinePrefix) + "12", false, 0},
+        {QString(LogLinePrefix) + "31 FF 0A", false, 0},
+        {"", false, 0},
+        {" \t ", false, 0},
+    };
+    for (const Case& c : cases) {
+        double value = -1;
+        EXPECT_EQ(ShotLineValue(c.Line, value), c.IsValue) << c.Line.toStdString();
+        if (c.IsValue) {
+            EXPECT_DOUBLE_EQ(value, c.Expected) << c.Line.toStdString();
+        }
+    }
+}
