@@ -16,6 +16,7 @@
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
+#include "variants/BuildVariant.h"
 #if TARVEX_BLE
 #include "platform/ble/BluetoothLE.h"
 #endif
@@ -36,6 +37,8 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         if (!ini.ValueExists(SectionSettings, KeyOpenCom))
             WriteSettingDefault(ini, Setting::OpenCom);
     }
+    // Keys of the other program, when this one's file holds them.
+    RemoveOtherBuildSettings();
 
     // 5-11.
     ApplySavedStyle();
@@ -129,8 +132,8 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
         label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
     Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
-    Label15->SetCaption(ZeroEnergyText());
-    Label19->SetCaption(ZeroAverageEnergyText());
+    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     Edit1->SetAlignment(taCenter);
 
     // 34-38. Units, weight, check boxes and port from the settings.

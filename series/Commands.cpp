@@ -7,6 +7,7 @@
 #include "platform/core/FormatFloat.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
+#include "variants/BuildVariant.h"
 
 namespace {
 
@@ -63,13 +64,13 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     LastVelocity = 0.0;
     LastVelocityValid = false;
     Label2->SetCaption(FormatValue(true, 0.0));
-    Label15->SetCaption(ZeroEnergyText());
+    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     FitLabelFont(Label2, Label2->Caption());
     FitLabelFont(Label15, Label15->Caption());
     for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
         label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
     Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
-    Label19->SetCaption(ZeroAverageEnergyText());
+    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     FormResize(this);
     Chart1->Repaint();
 }
