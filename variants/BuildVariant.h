@@ -13,8 +13,10 @@
 #include "series/core/Energy.h"
 #include "storage/core/Settings.h"
 
+// Only the form libraries know which program they are built for; a core
+// library, built once for both, must not ask.
 #ifndef TARVEX_BLE
-#define TARVEX_BLE 1
+#error "TARVEX_BLE is set by the form libraries (tarvex_form, tarvex_form_serial)"
 #endif
 
 class TForm1;

@@ -332,6 +332,27 @@ TEST_F(BuildComparison, PowerFactorToggleAfterClearShowsTheZeroTextsOfTheNewMode
     Close();
 }
 
+TEST_F(BuildComparison, RecomputedStatisticsFollowTheModeInBothBuilds) {
+    // The recomputation resets the labels first but ends with the texts of
+    // the display mode, so nothing of the reset step stays visible.
+    struct Case {
+        int toggles;  // 0 energy, 1 Ctrl+P, 2 Ctrl+O
+        const char* last;
+        const char* average;
+    };
+    const Case cases[] = {{0, "0.00", "00.0"}, {1, "0", "0"}, {2, "0.0", "0.0"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.toggles);
+        Start();
+        if (c.toggles == 1) Form().TogglePowerFactor();
+        if (c.toggles == 2) Form().TogglePowerFactorIpsc();
+        Form().RecomputeStatistics();
+        EXPECT_EQ(Form().Label15->Caption(), c.last);
+        EXPECT_EQ(Form().Label19->Caption(), c.average);
+        Close();
+    }
+}
+
 TEST(BuildComparisonTexts, DvStatusTextOfTheBuild) {
     using build_comparison::ForBuild;
     struct Case {
