@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include "platform/chart/Chart.h"
+#include "platform/core/IniFile.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
@@ -279,4 +280,57 @@ TEST_F(AnalysisCommands, CmpOfBlankLinesThenRefreshKeepsTheResult) {
     EXPECT_FALSE(Locked());
     EXPECT_EQ(MemoLines(), QStringList({"-5", "-6"}));
     EXPECT_FALSE(P::FDerivedValues(Form()));
+}
+
+TEST_F(AnalysisCommands, RefreshInCnvModeUsesAMatchingCleanCache) {
+    TIniFile(IniFilePath()).WriteInteger(QStringLiteral("Settings"), QStringLiteral("CNV"), 1);
+    LiveInput = true;
+    for (const char* line : {"800.456", "810"}) Form().ProcessIncomingLine(line);
+    LiveInput = false;
+    ASSERT_EQ(MemoLines(), QStringList({"800.46", "810"}));
+
+    // The cache keeps the full number; the list shows two decimals.
+    Form().RefreshCommand();
+    EXPECT_DOUBLE_EQ(ShotStats.Min, 800.456);
+
+    // A user's edit makes the cache stale: the lines are read again.
+    Form().Memo1->Lines()->Add(QStringLiteral("820"));
+    Form().RefreshCommand();
+    EXPECT_EQ(MemoLines(), QStringList({"800.46", "810", "820"}));
+    EXPECT_DOUBLE_EQ(ShotStats.Min, 800.46);
+
+    TIniFile(IniFilePath()).WriteInteger(QStringLiteral("Settings"), QStringLiteral("CNV"), 0);
+    Form().RefreshCommand();
+    EXPECT_DOUBLE_EQ(ShotStats.Min, 800.46);
+}
+
+namespace {
+
+// Answers the CMP dialog after running `during`, as a shortcut pressed while
+// the dialog is open would.
+class DialogsWithShortcut : public RecordingDialogs {
+public:
+    std::function<void()> During;
+    bool ExecuteOpen(TFileDialogRequest& request) override {
+        if (During) During();
+        return RecordingDialogs::ExecuteOpen(request);
+    }
+};
+
+}  // namespace
+
+TEST_F(AnalysisCommands, RefreshWhileTheCmpDialogIsOpenWins) {
+    SetList({"800", "810"});
+    {
+        DialogsWithShortcut dialogs;
+        dialogs.During = [this] { Form().RefreshCommand(); };
+        dialogs.QueueFile(File("c.txt", "1\r\n2\r\n"));
+        Run(Form().SpeedButton6);
+    }
+    SetDialogs(&FDialogs);
+    // No derived series is left unlocked under live input.
+    EXPECT_EQ(MemoLines(), QStringList({"800", "810"}));
+    EXPECT_FALSE(Locked());
+    EXPECT_FALSE(P::FDerivedValues(Form()));
+    EXPECT_EQ(P::FAnalysisMode(Form()), 0);
 }
