@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include "platform/chart/Chart.h"
+#include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
@@ -333,4 +334,15 @@ TEST_F(AnalysisCommands, RefreshWhileTheCmpDialogIsOpenWins) {
     EXPECT_FALSE(Locked());
     EXPECT_FALSE(P::FDerivedValues(Form()));
     EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+}
+
+TEST_F(AnalysisCommands, DerivedValuesSurviveADecimalComma) {
+    // The results are written with the user's separator and read back as
+    // list values, so a comma locale loses no decimals.
+    SetDecimalSeparatorForTesting(QLatin1Char(','));
+    SetList({"10", "12.25", "9"});
+    Run(Form().SpeedButton7);
+    EXPECT_EQ(MemoLines(), QStringList({"2.25", "3.25"}));
+    EXPECT_DOUBLE_EQ(ShotStats.Max, 3.25);
+    EXPECT_EQ(Form().Label4->Caption(), "3,3");
 }
