@@ -4,10 +4,12 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
@@ -200,12 +202,43 @@ public:
 
     // ---- Filter, rebuild, analysis commands
     void FilterCommand();
+    // Makes the value lines of lines (ShotLineValue) the shown series: the
+    // last 10000 values become the velocity cache, the chart, the statistics
+    // and, with refill, the shot list (other lines vanish from it); the next
+    // live shot continues the numbering. Leaves Label20, the memo lock and
+    // FAnalysisMode to the caller. Flags of the batch are restored on every
+    // path; a failure passes on.
+    void RebuildFromLines(const QStringList& lines, bool refill);
+    // Shows derived values (SYM, CMP, dV) as the shot list, at most the first
+    // 10000, marked as derived (FDerivedValues); the next live shot would
+    // take the number 1.
+    void ReloadValues(const QStringList& texts);
+    // The common body of the two rebuilds, on values already chosen.
+    void ShowValues(std::span<const double> values, bool derived, bool refill);
     void ButtonClearClick(TObject* Sender);
     void RefreshCommand();
     void BeginAnalysisCommand(TAnalysisCommand command);
     void RunAnalysisCommand(TMessage& message);
+    // Ends the open command frame: busy cleared, cursor and buttons back.
+    void CloseAnalysisFrame();
     void ShowCommandProgress();
     void ClearCommandProgress();
+    // Keeps the trimmed non-empty lines of Memo1 in FMemoSnapshot, locks the
+    // list and has the receive path drop data.
+    void LockMemo();
+    // Puts the kept lines back into Memo1 when locked with a snapshot (true),
+    // then releases the lock and reopens the receive path.
+    bool UnlockMemo();
+    // SYM, CMP and dV: true when the shot list shows their result, false
+    // (with a message, or a cancelled dialog) when they left it alone.
+    bool MirrorCommand();
+    bool CompareCommand();
+    bool DeltaCommand();
+    // The values of the value lines of Memo1 (ShotLineValue), in order.
+    std::vector<double> ParseMemoNumbers();
+    // Shows value(i) - value(j) over the paired 1-based ranges a..b and c..d
+    // as the derived series.
+    void RangeDifferences(const std::vector<double>& values, int a, int b, int c, int d);
     void SpeedButton3Click(TObject* Sender);
     void SpeedButton5Click(TObject* Sender);
     void SpeedButton6Click(TObject* Sender);
