@@ -12,6 +12,7 @@
 #include "series/core/Analysis.h"
 #include "series/core/CompareFile.h"
 #include "series/core/NumberText.h"
+#include "variants/BuildVariant.h"
 
 namespace {
 
@@ -120,11 +121,6 @@ bool TForm1::DeltaCommand() {
     const std::vector<double> differences = SuccessiveDifferences(values);
     FAnalysisMode = 3;
     ReloadValues(DerivedTexts(differences));
-#if TARVEX_BLE
-    const QString tail = QStringLiteral(" points |dV|");
-#else
-    const QString tail = QStringLiteral(" points ");
-#endif
-    Label20->SetCaption(QStringLiteral("dV: ") + QString::number(differences.size()) + tail);
+    Label20->SetCaption(DvStatusText(int(differences.size())));
     return true;
 }

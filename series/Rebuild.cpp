@@ -10,6 +10,7 @@
 #include "platform/chart/Chart.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
+#include "variants/BuildVariant.h"
 
 namespace {
 
@@ -123,9 +124,9 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
         LastVelocity = 0.0;
         LastVelocityValid = false;
         Label2->SetCaption(FormatValue(true, 0.0));
-        Label15->SetCaption(ZeroEnergyText());
+        Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
         ShowStatsLabels();
-        Label19->SetCaption(ZeroAverageEnergyText());
+        Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     } else {
         LastVelocity = values.back();
         LastVelocityValid = true;

@@ -353,16 +353,14 @@ TEST_F(BuildComparison, RecomputedStatisticsFollowTheModeInBothBuilds) {
     }
 }
 
-TEST(BuildComparisonTexts, DvStatusTextOfTheBuild) {
+TEST_F(BuildComparison, DvShowsTheStatusTextOfTheBuild) {
     using build_comparison::ForBuild;
-    struct Case {
-        int differences;
-        const char* tarvex;
-        const char* serial;
-    };
-    const Case cases[] = {{4, "dV: 4 points |dV|", "dV: 4 points "},
-                          {1, "dV: 1 points |dV|", "dV: 1 points "},
-                          {10099, "dV: 10099 points |dV|", "dV: 10099 points "}};
-    for (const Case& c : cases)
-        EXPECT_EQ(DvStatusText(c.differences), ForBuild(c.tarvex, c.serial)) << c.differences;
+    Start();
+    Form().Memo1->Lines()->Assign(QStringList({"10", "12", "9"}));
+    Form().RefreshCommand();
+    Form().SpeedButton7->Click();
+    ASSERT_TRUE(WaitFor([this] { return !TForm1Probe::FCommandBusy(Form()); }));
+    EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), QStringList({"2", "3"}));
+    EXPECT_EQ(Form().Label20->Caption(), ForBuild<QString>("dV: 2 points |dV|", "dV: 2 points "));
+    Close();
 }
