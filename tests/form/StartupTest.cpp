@@ -487,9 +487,10 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
     struct Case {
         const char* name;
         bool folder;  // a folder in place of the file, else a file without write bits
+        const char* cause;
     };
-    const Case cases[] = {{"file without write permission", false},
-                          {"folder in place of the file", true}};
+    const Case cases[] = {{"file without write permission", false, "Permission denied"},
+                          {"folder in place of the file", true, "Is a directory"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FDialogs.Errors.clear();
@@ -507,7 +508,8 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
         FForm = Form1;
         QCoreApplication::processEvents();
 
-        EXPECT_EQ(FDialogs.Errors, QStringList{"Unable to write to " + IniFilePath()});
+        const QString refused = "Unable to write to " + IniFilePath() + " (" + c.cause + ")";
+        EXPECT_EQ(FDialogs.Errors, QStringList{refused});
         EXPECT_TRUE(Form().Showing());
         // Start-up ended at the refused write.
         EXPECT_EQ(P::FNextShotNumber(Form()), 0);
@@ -522,7 +524,7 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
         FDialogs.Errors.clear();
         TCloseAction action = caFree;
         Form().FormClose(&Form(), action);
-        EXPECT_EQ(FDialogs.Errors, QStringList{"Unable to write to " + IniFilePath()});
+        EXPECT_EQ(FDialogs.Errors, QStringList{refused});
         delete FForm;
         FForm = nullptr;
         Form1 = nullptr;
