@@ -184,9 +184,15 @@ TEST_F(SerialBuild, LinkKeysThatCannotBeRemovedAtStart) {
 
         Start();
         EXPECT_EQ(ReadFileBytes(IniFilePath()), file);
-        // One refusal is shown either way: the erase's, which ends the
-        // start-up, or else the weight box's save later on, as in Tarvex.
-        EXPECT_EQ(FDialogs.Errors, QStringList{"Unable to write to " + IniFilePath()});
+        // Only the refused erase is shown, and it ends the start-up; nothing
+        // else at start writes to the file.
+        if (c.reported) {
+            ASSERT_EQ(FDialogs.Errors.size(), 1);
+            EXPECT_TRUE(FDialogs.Errors[0].startsWith("Unable to write to " + IniFilePath()))
+                << FDialogs.Errors[0].toStdString();
+        } else {
+            EXPECT_TRUE(FDialogs.Errors.isEmpty());
+        }
         EXPECT_EQ(P::FNextShotNumber(Form()), c.reported ? 0 : 1);
         CloseForm();
         QFile::setPermissions(IniFilePath(), QFile::ReadOwner | QFile::WriteOwner);
@@ -240,7 +246,9 @@ TEST_F(SerialBuildPort, RefusedSettingsWriteAtCloseIsReportedAndTheWindowStillCl
 
     TCloseAction action = caFree;
     Form().FormClose(&Form(), action);
-    EXPECT_EQ(FDialogs.Errors, QStringList{"Unable to write to " + IniFilePath()});
+    ASSERT_EQ(FDialogs.Errors.size(), 1);
+    EXPECT_TRUE(FDialogs.Errors[0].startsWith("Unable to write to " + IniFilePath()))
+        << FDialogs.Errors[0].toStdString();
     EXPECT_EQ(action, caFree);
     // The reader is joined and the port closed all the same.
     EXPECT_FALSE(P::FReadThreadRunning(Form()).load());
