@@ -8,6 +8,4 @@ void TForm1::LoadTxtFormat() {
     FTxtFormat = ReadTxtFormat();
 }
 
-void TForm1::ButtonSaveClick(TObject* /*Sender*/) {}
-
 void TForm1::Button2Click(TObject* /*Sender*/) {}
