@@ -4,10 +4,12 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
@@ -200,6 +202,19 @@ public:
 
     // ---- Filter, rebuild, analysis commands
     void FilterCommand();
+    // Makes the value lines of lines (ShotLineValue) the shown series: the
+    // last 10000 values become the velocity cache, the chart, the statistics
+    // and, with refill, the shot list (other lines vanish from it); the next
+    // live shot continues the numbering. Leaves Label20, the memo lock and
+    // FAnalysisMode to the caller. Flags of the batch are restored on every
+    // path; a failure passes on.
+    void RebuildFromLines(const QStringList& lines, bool refill);
+    // Shows derived values (SYM, CMP, dV) as the shot list, at most the first
+    // 10000, marked as derived (FDerivedValues); the next live shot would
+    // take the number 1.
+    void ReloadValues(const QStringList& texts);
+    // The common body of the two rebuilds, on values already chosen.
+    void ShowValues(std::span<const double> values, bool derived, bool refill);
     void ButtonClearClick(TObject* Sender);
     void RefreshCommand();
     void BeginAnalysisCommand(TAnalysisCommand command);
