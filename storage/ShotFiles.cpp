@@ -5,8 +5,12 @@
 #include "platform/core/CurrentFolder.h"
 #include "platform/core/Exception.h"
 #include "platform/ui/Dialogs.h"
+#include "series/FilterSettings.h"
+#include "series/core/Filter.h"
+#include "series/core/NumberText.h"
 #include "storage/core/OutputNaming.h"
 #include "storage/core/SettingsKeys.h"
+#include "storage/core/ShotsFileReader.h"
 #include "storage/core/ShotsFileWriter.h"
 
 namespace {
@@ -63,4 +67,67 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
     }
     if (FileNameUsesIndex(section)) IncrementIndex(section);
     Label20->SetCaption(QStringLiteral("SAVE: ") + QFileInfo(request.FileName).fileName());
+}
+
+void TForm1::Button2Click(TObject* /*Sender*/) {
+    const TCurrentFolderKeeper keeper;
+    const bool txt = FTxtFormat;
+    TFileDialogRequest request;
+    SetFormatFilter(request, txt);
+    request.FileName = txt ? QStringLiteral("Chrono.txt") : QStringLiteral("Chrono.csv");
+    if (!Dialogs().ExecuteOpen(request)) return;
+
+    // Nothing changes until the file is read whole: a file that is gone,
+    // unreadable or too large leaves the list, the buffers and the settings
+    // as they were.
+    const TShotsFileRead read = ReadShotsFile(request.FileName, txt);
+    if (read.Problem != TShotsFileProblem::None)
+        throw Exception(ShotsFileProblemText(read, request.FileName));
+    if (read.Values.empty()) {
+        Label20->SetCaption(QStringLiteral("LOAD: no values in ") +
+                            QFileInfo(request.FileName).fileName());
+        return;
+    }
+    const QStringList loaded(read.Values.begin(), read.Values.end());
+
+    // The shots listed before: while an analysis result holds the list, the
+    // kept series, so that loading never mixes derived values into shots.
+    QStringList earlier;
+    double value = 0.0;
+    const QStringList listed = FMemoLocked ? QStringList(FMemoSnapshot.begin(), FMemoSnapshot.end())
+                                           : Memo1->Lines()->ToStringList();
+    for (const QString& line : listed)
+        if (ShotLineValue(line, value)) earlier << TrimText(line);
+
+    FFilter = LoadFilterConfig();
+    const bool filtered =
+        FFilter.Enabled && (FFilter.ShotsRule.Valid || FFilter.VelocityRule.Valid);
+    QStringList added = loaded;
+    if (filtered) {
+        Label20->SetCaption(QStringLiteral("FILTER: ") + FilterDescription(FFilter));
+        added = ApplyFilterToLines(loaded, FFilter, std::int32_t(earlier.size()) + 1);
+        if (added.isEmpty()) {
+            ShowMessage(QStringLiteral("The filter rejected all data. Check INI [FILTER]."));
+            return;
+        }
+    } else {
+        Label20->SetCaption(QString());
+    }
+
+    FAutoSaveCount = 0;
+    FAutoSaveLines.clear();
+    FMemoSnapshot.clear();
+    FMemoLocked = false;
+    ResetReceive(false, false);
+    FDerivedValues = false;
+    FAnalysisMode = 0;
+    RebuildFromLines(earlier + added, true);
+
+    // Automatic saving in one fixed file starts from the list as it now
+    // stands: the shots shown, as shown.
+    const QStringList shown = Memo1->Lines()->ToStringList();
+    FLoadedLines.assign(shown.begin(), shown.end());
+    Label20->SetCaption((filtered ? QStringLiteral("LOAD/FILTER: ") : QStringLiteral("LOAD: ")) +
+                        QString::number(added.size()) + QStringLiteral(" added, total ") +
+                        QString::number(shown.size()) + QStringLiteral(" points"));
 }

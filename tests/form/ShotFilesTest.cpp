@@ -5,6 +5,7 @@
 #include <QDir>
 
 #include "platform/core/Exception.h"
+#include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "support/FormFixture.h"
 
@@ -209,4 +210,201 @@ TEST_F(ShotFiles, TheCurrentFolderComesBackAfterEveryDialog) {
 
     Form().ButtonSave->Click();  // cancelled
     EXPECT_EQ(QDir::currentPath(), before);
+}
+
+TEST_F(ShotFiles, LoadReadsBackWhatSaveWrote) {
+    for (const bool txt : {false, true}) {
+        SCOPED_TRACE(txt ? "TXT" : "CSV");
+        Start(txt ? "TXT=1\n" : "TXT=0\n");
+        // A comma as the user's decimal separator goes into the CSV cells.
+        SetDecimalSeparatorForTesting(QLatin1Char(','));
+        Form().Edit1->SetText(QStringLiteral("10"));
+        Feed({"812.35", "815", "809.5"});
+        Type(QStringLiteral("LOG: 31 FF 0A"));
+        const QString file = txt ? QStringLiteral("round.txt") : QStringLiteral("round.csv");
+        Save(file);
+        Form().ButtonClear->Click();
+
+        FDialogs.QueueFile(FDir.filePath(file));
+        Form().Button2->Click();
+        const TFileDialogRequest& open = FDialogs.OpenRequests.back();
+        EXPECT_EQ(open.FileName, txt ? QStringLiteral("Chrono.txt") : QStringLiteral("Chrono.csv"));
+        EXPECT_EQ(open.Filter, txt ? QStringLiteral("TXT (*.txt)|*.txt|All (*.*)|*.*")
+                                   : QStringLiteral("CSV (*.csv)|*.csv|All (*.*)|*.*"));
+        EXPECT_TRUE(open.InitialDir.isEmpty());
+        EXPECT_EQ(Shots(), (QStringList{"812.35", "815", "809.5"}));
+        EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("3"));
+        EXPECT_EQ(Status(), QStringLiteral("LOAD: 3 added, total 3 points"));
+        EXPECT_TRUE(FDialogs.Errors.isEmpty()) << FDialogs.Errors.join(' ').toStdString();
+        SetDecimalSeparatorForTesting(QLatin1Char('.'));
+        CloseForm();
+    }
+}
+
+TEST_F(ShotFiles, LoadReadsEveryLineEndMarkAndSeparator) {
+    struct Case {
+        const char* Name;
+        bool Txt;
+        QByteArray Bytes;
+        QStringList Expected;
+    };
+    const QByteArray head = "Nr;V\r\n\r\n\r\n";
+    const Case cases[] = {
+        {"TxtMarkCrLf", true, Bom + "812.5\r\n815\r\n", {"812.5", "815"}},
+        {"TxtNoMarkLf", true, "812.5\n815\n", {"812.5", "815"}},
+        {"TxtCrAndNoLastEnd", true, "812.5\r815", {"812.5", "815"}},
+        {"TxtCommaAndNotes", true, "812,5\nV=900 m/s\n\n  815  \n", {"812.5", "815"}},
+        {"CsvTab", false, Bom + "Nr\tV\r\n\r\n\r\n1\t812.5\t7\r\n2\t815\t7\r\n", {"812.5", "815"}},
+        {"CsvSemicolonLf", false, "Nr;V\n\n\n1;812,5;7\n2;815;7\n", {"812.5", "815"}},
+        {"CsvCommaCr", false, "Nr,V\r\r\r1,812.5,7\r2,815,7", {"812.5", "815"}},
+        {"CsvTwoCellsDecimalComma", false, head + "1\t812,5\r\n2;815,5\r\n", {"812.5", "815.5"}},
+    };
+    Start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Form().ButtonClear->Click();
+        P::FTxtFormat(Form()) = c.Txt;
+        FDialogs.QueueFile(WriteTextFile(FDir.filePath(QString::fromLatin1(c.Name)), c.Bytes));
+        Form().Button2->Click();
+        EXPECT_EQ(Shots(), c.Expected);
+    }
+}
+
+TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
+    Start("TXT=1\n");
+    Feed({"800", "801"});
+    Type(QStringLiteral("LOG: BLE: Connected"));
+    P::FAutoSaveLines(Form()) = {"800", "801"};
+    P::FAutoSaveCount(Form()) = 2;
+    P::FDiscardInput(Form()) = true;
+    P::FReceivedLines(Form()).push_back(QStringLiteral("999"));
+    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("a.txt")), "810\n811\n"));
+    Form().Button2->Click();
+
+    EXPECT_EQ(Shots(), (QStringList{"800", "801", "810", "811"}));
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 4 points"));
+    EXPECT_EQ(P::FAutoSaveCount(Form()), 0);
+    EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
+    EXPECT_EQ(P::FLoadedLines(Form()), (std::vector<QString>{"800", "801", "810", "811"}));
+    EXPECT_FALSE(P::FDiscardInput(Form()));
+    EXPECT_TRUE(P::FReceivedLines(Form()).empty());
+    EXPECT_EQ(P::FNextShotNumber(Form()), 5);
+
+    // Loaded twice: appended again, the total is the whole series.
+    FDialogs.QueueFile(FDir.filePath(QStringLiteral("a.txt")));
+    Form().Button2->Click();
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 6 points"));
+    EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("6"));
+}
+
+TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
+    Start("TXT=1\n");
+    // SYM's result stands in the list; the shots wait in the snapshot.
+    Form().RebuildFromLines({"5", "-5"}, true);
+    P::FMemoSnapshot(Form()) = {"800", "LOG: x", "810"};
+    P::FMemoLocked(Form()) = true;
+    P::FDerivedValues(Form()) = true;
+    P::FAnalysisMode(Form()) = 1;
+    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("b.txt")), "820\n"));
+    Form().Button2->Click();
+
+    EXPECT_EQ(Shots(), (QStringList{"800", "810", "820"}));
+    EXPECT_FALSE(P::FMemoLocked(Form()));
+    EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
+    EXPECT_FALSE(P::FDerivedValues(Form()));
+    EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 1 added, total 3 points"));
+}
+
+TEST_F(ShotFiles, LoadFiltersTheLoadedShotsWhenTheFilterIsOn) {
+    Start("TXT=1\n", "[FILTER]\nFilter=0\nShots=S<7~>\nVelocity=V(800~900)+\n");
+    Feed({"700", "701", "702", "703", "704"});
+    TIniFile(IniFilePath()).WriteInteger(QStringLiteral("FILTER"), QStringLiteral("Filter"), 1);
+    // Shot 6 fails the shots rule; 950 fails the velocity rule.
+    FDialogs.QueueFile(
+        WriteTextFile(FDir.filePath(QStringLiteral("f.txt")), "810\n820\n950\n830\n"));
+    Form().Button2->Click();
+    EXPECT_EQ(Shots(), (QStringList{"700", "701", "702", "703", "704", "820", "830"}));
+    EXPECT_EQ(Status(), QStringLiteral("LOAD/FILTER: 2 added, total 7 points"));
+    EXPECT_TRUE(P::FFilter(Form()).Enabled);
+    EXPECT_TRUE(P::FFilter(Form()).VelocityRule.ApplyLive);
+
+    // A filter that rejects everything: the message, and the list as it was.
+    TIniFile(IniFilePath())
+        .WriteString(QStringLiteral("FILTER"), QStringLiteral("Velocity"),
+                     QStringLiteral("V(1000~2000)"));
+    P::FAutoSaveLines(Form()) = {"830"};
+    FDialogs.QueueFile(FDir.filePath(QStringLiteral("f.txt")));
+    Form().Button2->Click();
+    EXPECT_EQ(FDialogs.Messages,
+              QStringList{QStringLiteral("The filter rejected all data. Check INI [FILTER].")});
+    EXPECT_EQ(Shots(), (QStringList{"700", "701", "702", "703", "704", "820", "830"}));
+    EXPECT_EQ(Status(), QStringLiteral("FILTER: Shots:S<7~> Velocity:V(1000~2000)"));
+    EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"830"});
+    EXPECT_FALSE(P::FFilter(Form()).VelocityRule.ApplyLive);
+
+    // Filter=0: the rules stay in the file but LOAD takes every value.
+    TIniFile(IniFilePath()).WriteInteger(QStringLiteral("FILTER"), QStringLiteral("Filter"), 0);
+    FDialogs.QueueFile(FDir.filePath(QStringLiteral("f.txt")));
+    Form().Button2->Click();
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 4 added, total 11 points"));
+}
+
+TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
+    Start("TXT=1\n");
+    Feed({"800", "801"});
+    P::FAutoSaveLines(Form()) = {"801"};
+    P::FAutoSaveCount(Form()) = 1;
+    const QStringList listed = Shots();
+    const auto unchanged = [&] {
+        EXPECT_EQ(Shots(), listed);
+        EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"801"});
+        EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("2"));
+    };
+
+    // Binary garbage reads, but holds no value: said in the status line.
+    QByteArray garbage;
+    for (int i = 0; i < 20000; ++i) garbage += char((i * 7919) % 256);
+    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("garbage.bin")), garbage));
+    Form().Button2->Click();
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: no values in garbage.bin"));
+    unchanged();
+
+    // A file that went between the dialog and the read; a file of 100 MB.
+    const QString removed = WriteTextFile(FDir.filePath(QStringLiteral("gone.txt")), "900\n");
+    QFile::remove(removed);
+    const QString huge = FDir.filePath(QStringLiteral("huge.txt"));
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(100LL * 1024 * 1024));
+    }
+    struct Failing {
+        QString Path;
+        QString Message;
+    };
+    for (const Failing& f :
+         {Failing{removed, QStringLiteral("open error: 2 (")},
+          Failing{huge,
+                  huge + QStringLiteral(" is larger than 16 MB, too large for a shot file")}}) {
+        SCOPED_TRACE(f.Path.toStdString());
+        Form().Label20->SetCaption(QStringLiteral("before"));
+        FDialogs.QueueFile(f.Path);
+        try {
+            Form().Button2->Click();
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& e) {
+            EXPECT_TRUE(e.Message().startsWith(f.Message)) << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains(f.Path));
+        }
+        EXPECT_EQ(Status(), QStringLiteral("before"));
+        unchanged();
+    }
+
+    // A line of 1 MB is no value; the values around it load.
+    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("long.txt")),
+                                     "810\n" + QByteArray(1024 * 1024, '9') + "\n811\n"));
+    Form().Button2->Click();
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 4 points"));
+    EXPECT_EQ(Shots(), (QStringList{"800", "801", "810", "811"}));
 }
