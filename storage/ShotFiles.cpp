@@ -46,14 +46,18 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
         settings.WeightText = Edit1->Text();
         settings.WeightUnit = Label18->Caption();
         settings.Units = TUnitState{CheckBox1->Checked(), CheckBox2->Checked()};
-        const TShownStatistics shown{Label3->Caption(), Label4->Caption(), Label5->Caption(),
+        // Every change the program makes to the list also updates the
+        // labels and leaves the cache matching it; after an edit by hand the
+        // labels describe an older list, and row 1 then takes the statistics
+        // of the rows below it.
+        std::optional<TShownStatistics> shown;
+        if (!FVelocityCacheDirty && int(FVelocityCache.size()) == CountNumericMemoLines())
+            shown = TShownStatistics{Label3->Caption(), Label4->Caption(), Label5->Caption(),
                                      Label6->Caption(), Label7->Caption(), Label19->Caption()};
         TCnvEnergies cnv;
         if (!FPowerFactorMode && IsCnvMode()) {
-            // An edit, a log line or a cut may have left the cache behind the
-            // list; row n must take the energy of the n-th shot listed.
-            if (FVelocityCacheDirty || int(FVelocityCache.size()) != CountNumericMemoLines())
-                RebuildVelocityCache(CheckBox1->Checked());
+            // Row n must take the energy of the n-th shot listed.
+            if (!shown) RebuildVelocityCache(CheckBox1->Checked());
             cnv.MetresPerSecond = &FVelocityCache;
             cnv.Grams = FWeightGrams;
         }

@@ -81,6 +81,41 @@ QByteArray LinesBytes(const QStringList& lines) {
     return bytes;
 }
 
+// The statistics of the velocities as the labels show them: "0.0" for the
+// velocities, the average energy ("0.00") or the power factor of the mean.
+TShownStatistics StatisticsOf(const std::vector<double>& velocities, double weight,
+                              const TShotsFileSettings& settings, const TCnvEnergies& cnv) {
+    TShotStats stats;
+    for (double v : velocities) {
+        StatsAdd(stats, v);
+        stats.SumSquares += v * v;
+    }
+    QString average;
+    if (settings.PowerFactorMode)
+        average = PowerFactorText(PowerFactor(stats.Mean, weight, settings.Units),
+                                  settings.PowerFactorIpsc);
+    else if (cnv.MetresPerSecond && !cnv.MetresPerSecond->empty())
+        average =
+            FormatFloat(QStringLiteral("0.00"),
+                        CnvAverageEnergy(*cnv.MetresPerSecond, cnv.Grams, settings.Units.Metric));
+    else
+        average = FormatFloat(QStringLiteral("0.00"),
+                              AverageEnergy(stats.SumSquares, stats.Count, weight, settings.Units));
+    return TShownStatistics{FormatFloat(OneDecimal, stats.Mean),
+                            FormatFloat(OneDecimal, stats.Max),
+                            FormatFloat(OneDecimal, stats.Min),
+                            FormatFloat(OneDecimal, stats.Max - stats.Min),
+                            FormatFloat(OneDecimal, StandardDeviation(stats)),
+                            average};
+}
+
+QStringList StatisticsCells(const TShownStatistics& shown, const TShotsFileSettings& settings,
+                            std::size_t count) {
+    return QStringList{shown.Average,       shown.Maximum,          shown.Minimum,
+                       shown.Spread,        shown.Deviation,        shown.AverageEnergy,
+                       settings.WeightText, QString::number(count), UnitWord(settings)};
+}
+
 }  // namespace
 
 QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSettings& settings) {
@@ -97,36 +132,19 @@ QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSet
     std::vector<QString> thirdCells;
     velocities.reserve(lines.size());
     thirdCells.reserve(lines.size());
-    TShotStats stats;
     for (const QString& line : lines) {
         double v = 0.0;
         if (!ParseDotDouble(line, v)) continue;
         velocities.push_back(v);
         thirdCells.push_back(ThirdCell(v, weight, settings));
-        StatsAdd(stats, v);
-        stats.SumSquares += v * v;
     }
-
-    const QString average =
-        settings.PowerFactorMode
-            ? PowerFactorText(PowerFactor(stats.Mean, weight, settings.Units),
-                              settings.PowerFactorIpsc)
-            : FormatFloat(QStringLiteral("0.00"),
-                          AverageEnergy(stats.SumSquares, stats.Count, weight, settings.Units));
-    const QStringList statistics{FormatFloat(OneDecimal, stats.Mean),
-                                 FormatFloat(OneDecimal, stats.Max),
-                                 FormatFloat(OneDecimal, stats.Min),
-                                 FormatFloat(OneDecimal, stats.Max - stats.Min),
-                                 FormatFloat(OneDecimal, StandardDeviation(stats)),
-                                 average,
-                                 settings.WeightText,
-                                 QString::number(stats.Count),
-                                 UnitWord(settings)};
+    const QStringList statistics = StatisticsCells(
+        StatisticsOf(velocities, weight, settings, TCnvEnergies{}), settings, velocities.size());
     return LinesBytes(CsvTable(settings, velocities, thirdCells, statistics, false));
 }
 
 QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings& settings,
-                         const TShownStatistics& shown, const TCnvEnergies& cnv) {
+                         const std::optional<TShownStatistics>& shown, const TCnvEnergies& cnv) {
     const double weight = WeightOrZero(settings);
     std::vector<double> velocities;
     std::vector<QString> thirdCells;
@@ -144,12 +162,9 @@ QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings&
         else
             thirdCells.push_back(ThirdCell(v, weight, settings));
     }
-
-    const QStringList statistics{shown.Average,       shown.Maximum,
-                                 shown.Minimum,       shown.Spread,
-                                 shown.Deviation,     shown.AverageEnergy,
-                                 settings.WeightText, QString::number(velocities.size()),
-                                 UnitWord(settings)};
+    const QStringList statistics =
+        StatisticsCells(shown ? *shown : StatisticsOf(velocities, weight, settings, cnv), settings,
+                        velocities.size());
     return LinesBytes(CsvTable(settings, velocities, thirdCells, statistics, true));
 }
 

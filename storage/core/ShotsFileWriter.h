@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QByteArray>
@@ -55,11 +56,14 @@ struct TCnvEnergies {
 // lines that ShotLineValue accepts; the rest take no row and no number.
 // Header as for ShotsFileBytes, two empty lines, then one row of 12 cells per
 // value line: number from 1, velocity ("0.###"), energy or power factor; row 1
-// carries shown's six texts, the weight text, the number of value lines and
-// the unit word, later rows nine empty cells. In CNV mode the energy of row n
-// comes from the n-th cached velocity while the cache holds one.
+// carries the six statistics, the weight text, the number of value lines and
+// the unit word, later rows nine empty cells. The statistics are shown's
+// texts when given (the labels describe the list), else those of the values
+// written, as the labels would show them. In CNV mode the energy of row n
+// comes from the n-th cached velocity while the cache holds one, and so does
+// a computed average energy.
 QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings& settings,
-                         const TShownStatistics& shown, const TCnvEnergies& cnv);
+                         const std::optional<TShownStatistics>& shown, const TCnvEnergies& cnv);
 
 // The bytes of a TXT file saved from the shot list: the byte-order mark and
 // the list's text exactly as given (its lines separated by CR LF).

@@ -168,6 +168,20 @@ TEST_F(ShotFiles, CnvSaveTakesEachEnergyFromItsOwnShot) {
     EXPECT_EQ(rows[4].split('\t').mid(0, 3), (QStringList{"2", "320", "512.00"}));
 }
 
+TEST_F(ShotFiles, ShotsTypedByHandGetTheStatisticsOfTheRows) {
+    Start();
+    Form().Edit1->SetText(QStringLiteral("10"));
+    Feed({"800"});
+    // Typed shots are no live shots: the labels still show 800 alone.
+    Type(QStringLiteral("810.5"));
+    Type(QStringLiteral("note"));
+    EXPECT_EQ(Save(QStringLiteral("typed.csv")).toStdString(),
+              (Bom + MetricHeader +
+               "1\t800\t3200.00\t805.3\t810.5\t800.0\t10.5\t7.4\t3242.28\t10\t2\tmetric\r\n"
+               "2\t810.5\t3284.55\t\t\t\t\t\t\t\t\t\r\n")
+                  .toStdString());
+}
+
 TEST_F(ShotFiles, SaveIntoAFolderThatCannotBeWrittenIsReported) {
     Start();
     Feed({"812", "815"});

@@ -135,6 +135,11 @@ TEST(SavedCsvBytes, RowsOfTheValueLinesWithTheShownStatistics) {
         "2\t810,5\t3284,55\t\t\t\t\t\t\t\t\t\r\n";
     EXPECT_EQ(SavedCsvBytes(list, settings, shown, TCnvEnergies{}), expected);
 
+    // Without shown texts (the labels are behind the list) row 1 takes the
+    // statistics of the rows, as the labels would show them.
+    EXPECT_EQ(Lines(SavedCsvBytes(list, settings, std::nullopt, TCnvEnergies{}))[3],
+              "1\t800\t3200,00\t805,3\t810,5\t800,0\t10,5\t7,4\t3242,28\t10\t2\tmetric");
+
     // An empty list: the header and two empty lines.
     EXPECT_EQ(SavedCsvBytes({}, settings, shown, TCnvEnergies{}),
               QByteArray("\xEF\xBB\xBF") +
