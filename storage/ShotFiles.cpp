@@ -64,11 +64,7 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
         bytes = SavedCsvBytes(Memo1->Lines()->ToStringList(), settings, shown, cnv);
     }
 
-    try {
-        WriteFileReplacing(request.FileName, bytes);
-    } catch (const ESysError& e) {
-        throw Exception(FileErrorText(e.Call(), e.Error(), request.FileName));
-    }
+    WriteFileReplacing(request.FileName, bytes);
     if (FileNameUsesIndex(section)) IncrementIndex(section);
     Label20->SetCaption(QStringLiteral("SAVE: ") + QFileInfo(request.FileName).fileName());
 }

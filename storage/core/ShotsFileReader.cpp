@@ -8,8 +8,8 @@
 
 #include <QFile>
 
+#include "platform/core/Exception.h"
 #include "series/core/NumberText.h"
-#include "storage/core/ShotsFileWriter.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ QString ShotsFileProblemText(const TShotsFileRead& read, const QString& path) {
             return QString();
         case TShotsFileProblem::CannotOpen:
         case TShotsFileProblem::CannotRead:
-            return FileErrorText(read.Call, read.Error, path);
+            return ESysError(read.Call, read.Error, path).Message();
         case TShotsFileProblem::NotAFile:
             return path + QStringLiteral(" is not a file");
         case TShotsFileProblem::TooLarge:

@@ -1,7 +1,6 @@
 #include "storage/core/ShotsFileWriter.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -184,13 +183,13 @@ void WriteFileReplacing(const QString& path, const QByteArray& bytes) {
     const bool replacing = ::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
 
     const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw ESysError(QStringLiteral("open"), errno);
+    if (fd < 0) throw ESysError(QStringLiteral("open"), errno, path);
 
     // On any failure the partial file goes; the file it was to replace stays.
     const auto fail = [&](const char* call, int error, bool open) {
         if (open) ::close(fd);
         ::unlink(part.constData());
-        throw ESysError(QString::fromLatin1(call), error);
+        throw ESysError(QString::fromLatin1(call), error, path);
     };
     if (replacing) {
         // The owner first: changing it may clear set-id bits that the mode
@@ -220,10 +219,4 @@ void WriteFileReplacing(const QString& path, const QByteArray& bytes) {
         ::fsync(folderFd);
         ::close(folderFd);
     }
-}
-
-QString FileErrorText(const QString& call, int error, const QString& path) {
-    return call + QStringLiteral(" error: ") + QString::number(error) + QStringLiteral(" (") +
-           QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + path +
-           QLatin1Char(')');
 }

@@ -75,10 +75,6 @@ QByteArray SavedTxtBytes(const QString& listText);
 // was and no partial file behind. A file that existed keeps its permission
 // bits (and its owner where the process may set it); a symbolic link keeps
 // pointing at the file it names, which is replaced. Raises ESysError with the
-// failed call and errno.
+// failed call, errno and the path ("open error: 2 (No such file or
+// directory: /home/u/shots/Chrono_001.csv)").
 void WriteFileReplacing(const QString& path, const QByteArray& bytes);
-
-// The text of a failed shot-file write or read for the user: "<call> error:
-// <errno> (<cause>: <path>)", such as "open error: 2 (No such file or
-// directory: /home/u/shots/Chrono_001.csv)".
-QString FileErrorText(const QString& call, int error, const QString& path);
