@@ -219,8 +219,26 @@ public:
     void RefreshCommand();
     void BeginAnalysisCommand(TAnalysisCommand command);
     void RunAnalysisCommand(TMessage& message);
+    // Ends the open command frame: busy cleared, cursor and buttons back.
+    void CloseAnalysisFrame();
     void ShowCommandProgress();
     void ClearCommandProgress();
+    // Keeps the trimmed non-empty lines of Memo1 in FMemoSnapshot, locks the
+    // list and has the receive path drop data.
+    void LockMemo();
+    // Puts the kept lines back into Memo1 when locked with a snapshot (true),
+    // then releases the lock and reopens the receive path.
+    bool UnlockMemo();
+    // SYM, CMP and dV: true when the shot list shows their result, false
+    // (with a message, or a cancelled dialog) when they left it alone.
+    bool MirrorCommand();
+    bool CompareCommand();
+    bool DeltaCommand();
+    // The values of the value lines of Memo1 (ShotLineValue), in order.
+    std::vector<double> ParseMemoNumbers();
+    // Shows value(i) - value(j) over the paired 1-based ranges a..b and c..d
+    // as the derived series.
+    void RangeDifferences(const std::vector<double>& values, int a, int b, int c, int d);
     void SpeedButton3Click(TObject* Sender);
     void SpeedButton5Click(TObject* Sender);
     void SpeedButton6Click(TObject* Sender);
