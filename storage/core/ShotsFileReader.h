@@ -10,10 +10,10 @@
 // caller names (the save format), never guessed from the file's name.
 // Pure except ReadShotsFile.
 
-// The largest file LOAD reads: far above any shot file the program writes
-// (10,000 CSV rows are well under 1 MB), low enough that a wrong choice in
-// the dialog cannot fill the memory.
-inline constexpr std::int64_t MaxShotsFileBytes = 16 * 1024 * 1024;
+// The largest file LOAD reads, as for CMP's compare file: far above any shot
+// file the program writes (10,000 CSV rows are well under 1 MB), low enough
+// that a wrong choice in the dialog cannot fill the memory.
+inline constexpr std::int64_t MaxShotsFileBytes = 32 * 1024 * 1024;
 
 // The lines of a file's bytes: a UTF-8 byte-order mark at the start is
 // skipped (a file without one is read as UTF-8 all the same; invalid bytes
@@ -59,5 +59,5 @@ TShotsFileRead ReadShotsFile(const QString& path, bool txt);
 
 // The problem as the user reads it, naming the file: "open error: 2 (No such
 // file or directory: <path>)", "<path> is not a file", "<path> is larger than
-// 16 MB, too large for a shot file". Empty for TShotsFileProblem::None.
+// 32 MB, too large for a shot file". Empty for TShotsFileProblem::None.
 QString ShotsFileProblemText(const TShotsFileRead& read, const QString& path);

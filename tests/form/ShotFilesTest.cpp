@@ -313,20 +313,22 @@ TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
 
 TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
     Start("TXT=1\n");
-    // SYM's result stands in the list; the shots wait in the snapshot.
-    Form().RebuildFromLines({"5", "-5"}, true);
-    P::FMemoSnapshot(Form()) = {"800", "LOG: x", "810"};
-    P::FMemoLocked(Form()) = true;
-    P::FDerivedValues(Form()) = true;
-    P::FAnalysisMode(Form()) = 1;
+    Feed({"800", "810"});
+    Type(QStringLiteral("LOG: BLE: Connected"));
+    // SYM's result stands in the list; the shots wait in the kept list.
+    Form().SpeedButton5->Click();
+    ASSERT_TRUE(WaitFor([this] { return !P::FCommandBusy(Form()); }));
+    ASSERT_TRUE(P::FMemoLocked(Form()));
+    ASSERT_EQ(Shots(), QStringList{"-10"});
+
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("b.txt")), "820\n"));
     Form().Button2->Click();
-
     EXPECT_EQ(Shots(), (QStringList{"800", "810", "820"}));
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
     EXPECT_FALSE(P::FDerivedValues(Form()));
     EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+    EXPECT_FALSE(P::FDiscardInput(Form()));
     EXPECT_EQ(Status(), QStringLiteral("LOAD: 1 added, total 3 points"));
 }
 
@@ -400,7 +402,7 @@ TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
     for (const Failing& f :
          {Failing{removed, QStringLiteral("open error: 2 (")},
           Failing{huge,
-                  huge + QStringLiteral(" is larger than 16 MB, too large for a shot file")}}) {
+                  huge + QStringLiteral(" is larger than 32 MB, too large for a shot file")}}) {
         SCOPED_TRACE(f.Path.toStdString());
         Form().Label20->SetCaption(QStringLiteral("before"));
         FDialogs.QueueFile(f.Path);

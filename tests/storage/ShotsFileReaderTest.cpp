@@ -166,7 +166,7 @@ TEST(ReadShotsFile, ReadsRealFilesAndNamesWhatIsWrongWithOthers) {
     read = ReadShotsFile(huge, true);
     EXPECT_EQ(read.Problem, TShotsFileProblem::TooLarge);
     EXPECT_EQ(ShotsFileProblemText(read, huge),
-              huge + QStringLiteral(" is larger than 16 MB, too large for a shot file"));
+              huge + QStringLiteral(" is larger than 32 MB, too large for a shot file"));
 
     // A folder and a named pipe (which must not block) are no files.
     read = ReadShotsFile(dir.path(), true);
