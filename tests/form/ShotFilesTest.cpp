@@ -7,6 +7,7 @@
 #include "platform/core/Exception.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
+#include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
 namespace {
@@ -423,4 +424,19 @@ TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
     Form().Button2->Click();
     EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 4 points"));
     EXPECT_EQ(Shots(), (QStringList{"800", "801", "810", "811"}));
+}
+
+TEST_F(ShotFiles, AutomaticSavingInOneFileStartsFromTheLoadedList) {
+    Start("TXT=1\n", "[AUTOSAVE]\nAUT=2\nFileName=Range\n");
+    Feed({"800"});
+    Type(QStringLiteral("LOG: BLE: Connected"));
+    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("c.txt")), "812,345\n"));
+    Form().Button2->Click();
+
+    LiveInput = true;
+    Feed({"820", "821"});
+    LiveInput = false;
+    // The list as LOAD left it (as shown), then the live shots.
+    EXPECT_EQ(ReadFileBytes(FDir.filePath(QStringLiteral("AUTOSAVE/Range.txt"))),
+              Bom + "800\r\n812.35\r\n820\r\n821\r\n");
 }
