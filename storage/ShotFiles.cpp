@@ -32,7 +32,7 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
         BuildOutputPath(section, txt ? QStringLiteral(".txt") : QStringLiteral(".csv"), QString()));
     TFileDialogRequest request;
     SetFormatFilter(request, txt);
-    request.InitialDir = proposed.path() + QLatin1Char('/');
+    request.InitialDir = NearestExistingFolder(proposed.path());
     request.FileName = proposed.fileName();
     if (!Dialogs().ExecuteSave(request)) return;
 
@@ -66,7 +66,6 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
 
     WriteFileReplacing(request.FileName, bytes);
     if (FileNameUsesIndex(section)) IncrementIndex(section);
-    Label20->SetCaption(QStringLiteral("SAVE: ") + QFileInfo(request.FileName).fileName());
 }
 
 void TForm1::Button2Click(TObject* /*Sender*/) {
