@@ -80,7 +80,14 @@ void TForm1::StopBleLink() {
     if (!FBleAlive->load()) return;
     FBleAlive->store(false);
     ++FBleAttempt;
-    if (BluetoothLE1) BluetoothLE1->CancelPendingCalls();
+    if (BluetoothLE1) {
+        BluetoothLE1->OnDiscoverLEDevice = nullptr;
+        BluetoothLE1->OnEndDiscoverDevices = nullptr;
+        BluetoothLE1->OnServicesDiscovered = nullptr;
+        BluetoothLE1->OnCharacteristicRead = nullptr;
+        BluetoothLE1->OnDisconnectDevice = nullptr;
+        BluetoothLE1->CancelPendingCalls();
+    }
     if (FBleWorkers) FBleWorkers->CancelAndJoin();
     if (FBleDevice) {
         FBleDevice->SetOnDisconnect(nullptr);

@@ -408,7 +408,10 @@ void TSimulatedBle::TSimDevice::Connect() {
         ++sim.State(FIndex).Connects;
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Connect failed"));
-    if (how == QLatin1String("hang")) sim.Hang(nullptr);
+    if (how == QLatin1String("hang")) {
+        const std::uint64_t release = sim.FHangRelease.load();
+        sim.Hang([&sim, release] { return sim.FHangRelease.load() != release; });
+    }
     {
         std::lock_guard<std::mutex> lock(sim.FMutex);
         TDeviceState& state = sim.State(FIndex);
@@ -471,7 +474,10 @@ bool TSimulatedBle::Subscribe(TBluetoothLEDevice* device, TBluetoothGattCharacte
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Subscribe failed"));
     if (how == QLatin1String("false")) return false;
-    if (how == QLatin1String("hang")) Hang(nullptr);
+    if (how == QLatin1String("hang")) {
+        const std::uint64_t release = FHangRelease.load();
+        Hang([this, release] { return FHangRelease.load() != release; });
+    }
 
     const std::int64_t now = FClock->NowMs();
     std::uint64_t session;
@@ -509,7 +515,6 @@ bool TSimulatedBle::Subscribe(TBluetoothLEDevice* device, TBluetoothGattCharacte
             DropLink(index, dropEvents != QLatin1String("component"),
                      dropEvents != QLatin1String("device"));
         });
-    (void)uuid;
     return true;
 }
 
@@ -535,8 +540,8 @@ bool TSimulatedBle::Write(TBluetoothLEDevice* device, TBluetoothGattCharacterist
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Write failed"));
     if (how == QLatin1String("hang")) {
-        const std::uint64_t release = FWriteRelease.load();
-        Hang([this, release] { return FWriteRelease.load() != release; });
+        const std::uint64_t release = FHangRelease.load();
+        Hang([this, release] { return FHangRelease.load() != release; });
     }
 
     TWrite write;
@@ -555,8 +560,8 @@ bool TSimulatedBle::Write(TBluetoothLEDevice* device, TBluetoothGattCharacterist
     return true;
 }
 
-void TSimulatedBle::ReleaseWrites() {
-    ++FWriteRelease;
+void TSimulatedBle::ReleaseHangs() {
+    ++FHangRelease;
     FClock->Poke();
 }
 

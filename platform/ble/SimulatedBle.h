@@ -99,8 +99,9 @@ public:
     // The device loses the link: its own event on the layer's thread, the
     // component's, or both in the order given.
     void DropLink(int index, bool deviceEvent, bool componentEvent, bool deviceFirst = true);
-    // Lets every write held by "hang" return.
-    void ReleaseWrites();
+    // Lets every call held by "hang" go on as if it had succeeded (a call
+    // made afterwards hangs again while the behaviour says so).
+    void ReleaseHangs();
 
     // ---- What happened.
     std::vector<TWrite> Writes() const;
@@ -155,7 +156,7 @@ private:
 
     std::atomic<bool> FCancelled{false};
     std::atomic<bool> FStop{false};
-    std::atomic<std::uint64_t> FWriteRelease{0};
+    std::atomic<std::uint64_t> FHangRelease{0};
     std::atomic<int> FWritesInFlight{0};
     std::atomic<int> FMostWritesAtOnce{0};
     std::atomic<int> FBlocked{0};
