@@ -38,6 +38,16 @@ void TBluetoothGattCharacteristic::SetReceivedValue(const TBytes& value) {
     FReceived = value;
 }
 
+QString TBluetoothLEDevice::DeviceName() const {
+    std::lock_guard<std::mutex> lock(FNameMutex);
+    return FName;
+}
+
+void TBluetoothLEDevice::SetDeviceName(const QString& name) {
+    std::lock_guard<std::mutex> lock(FNameMutex);
+    FName = name;
+}
+
 void TBluetoothLEDevice::SetOnConnect(TNotifyEvent handler) {
     std::lock_guard<std::mutex> lock(FHandlersMutex);
     FOnConnect = std::move(handler);

@@ -84,8 +84,11 @@ class TBluetoothLEDevice : public TObject {
 public:
     TBluetoothLEDevice(const QString& name, const QString& address)
         : FName(name), FAddress(address) {}
-    QString DeviceName() const { return FName; }
+    QString DeviceName() const;
     QString Address() const { return FAddress; }
+    // For the backends: a device often tells its name only in a later
+    // advert than its first.
+    void SetDeviceName(const QString& name);
     virtual void Connect() = 0;
     virtual void Disconnect() = 0;
 
@@ -96,7 +99,8 @@ public:
     void RaiseDisconnect();
 
 private:
-    const QString FName;
+    mutable std::mutex FNameMutex;
+    QString FName;
     const QString FAddress;
     std::mutex FHandlersMutex;
     TNotifyEvent FOnConnect;

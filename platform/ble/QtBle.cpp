@@ -145,6 +145,8 @@ public:
             device = slot.get();
         }
         device->Info = info;
+        if (!info.name().isEmpty() && info.name() != device->DeviceName())
+            device->SetDeviceName(info.name());
         const int rssi = info.rssi();
         Report([device, rssi](TBleEvents* e) { e->DeviceDiscovered(device, rssi); });
     }
@@ -393,6 +395,9 @@ private:
             std::lock_guard<std::mutex> lock(FMutex);
             FWaits.push_back(wait);
         }
+        // A Cancel() between the first test and the registration above
+        // found no wait to end; this one must not sit out its time-out.
+        if (FCancelled) wait->Finish(false, QStringLiteral("cancelled"));
         OnLayer([start = std::move(start), wait] { start(wait); });
         bool finished;
         {

@@ -368,13 +368,15 @@ void TSimulatedBle::Advertise(int index, int rssi) {
 }
 
 void TSimulatedBle::EndDiscovery() {
+    // The end is reported before Discovering() turns false, so whoever sees
+    // it false finds the report already on its way.
+    std::lock_guard<std::mutex> lock(FMutex);
+    if (!FDiscovering) return;
     {
-        std::lock_guard<std::mutex> lock(FMutex);
-        if (!FDiscovering) return;
-        FDiscovering = false;
+        std::lock_guard<std::mutex> events(FEventsMutex);
+        if (FEvents) FEvents->DiscoveryFinished();
     }
-    std::lock_guard<std::mutex> lock(FEventsMutex);
-    if (FEvents) FEvents->DiscoveryFinished();
+    FDiscovering = false;
 }
 
 bool TSimulatedBle::Discovering() const {

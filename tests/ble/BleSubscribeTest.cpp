@@ -191,6 +191,7 @@ TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
     ConnectToLinked();
     Sim().DropLink(0, true, false);
     ASSERT_TRUE(WaitFor([&] { return Status() == "Reconnecting..."; }));
+    ASSERT_TRUE(WaitForPause());
     Form().SCANClick(Form().SCAN);
     FClock->Advance(2000);
     ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
