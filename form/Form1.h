@@ -264,7 +264,7 @@ public:
     bool MatchesTarget(TBluetoothLEDevice* device);
     void LoadBleLast();
     void SaveBleLast();
-    void DeviceConnect(TObject* Sender);
+    static void DeviceConnect(TObject* Sender);
     void ResetBleLink();
     void ShowBleStatus(const QString& text);
     void SetBleDisconnected();

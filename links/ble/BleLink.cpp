@@ -62,12 +62,21 @@ bool AsciiCaseEqual(const QString& a, const QString& b) {
 
 // ---- Hand-off between the workers and the main thread
 
+namespace {
+
+// The form is touched on the main thread only, and only while alive holds.
+void QueueStep(std::shared_ptr<std::atomic<bool>> alive, TForm1* form,
+               std::function<void(TForm1&)> step) {
+    TThread::Queue(nullptr, [alive = std::move(alive), form, step = std::move(step)] {
+        if (alive->load()) step(*form);
+    });
+}
+
+}  // namespace
+
 void TForm1::QueueBleStep(std::uint64_t attempt, std::function<void(TForm1&)> step) {
-    std::shared_ptr<std::atomic<bool>> alive = FBleAlive;
-    TForm1* form = this;
-    TThread::Queue(nullptr, [alive, form, attempt, step = std::move(step)] {
-        if (!alive->load() || form->FBleAttempt != attempt) return;
-        step(*form);
+    QueueStep(FBleAlive, this, [attempt, step = std::move(step)](TForm1& form) {
+        if (form.FBleAttempt == attempt) step(form);
     });
 }
 
@@ -287,11 +296,14 @@ void TForm1::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
     const std::uint64_t attempt = FBleAttempt;
     std::shared_ptr<std::atomic<bool>> alive = FBleAlive;
     TForm1* form = this;
-    // The device's own event comes on the layer's thread: it only queues.
+    // The device's own event comes on the layer's thread, possibly while the
+    // form closes: it only queues, and touches the form on the main thread.
     device->SetOnDisconnect([form, alive, attempt](TObject*) {
-        form->QueueBleStep(attempt, [](TForm1& f) { f.LinkLossStep(); });
+        QueueStep(alive, form, [attempt](TForm1& f) {
+            if (f.FBleAttempt == attempt) f.LinkLossStep();
+        });
     });
-    device->SetOnConnect([form](TObject* sender) { form->DeviceConnect(sender); });
+    device->SetOnConnect(&TForm1::DeviceConnect);
     FConnecting = true;
     Arm(FConnTimeout, ConnectWatchdogMs);
 

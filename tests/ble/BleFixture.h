@@ -114,6 +114,11 @@ protected:
         return WaitFor([&] { return FClock->Waiters() >= waiters; });
     }
 
+    // Every link worker has ended (a finished write also clears its mark).
+    bool WaitForWorkers() {
+        return WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; });
+    }
+
     // A link timer that is armed with the expected interval fires once.
     void Fire(TTimer* timer, unsigned interval) {
         ASSERT_TRUE(timer);

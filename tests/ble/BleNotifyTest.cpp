@@ -120,6 +120,7 @@ TEST_F(BleNotify, TheSimulationFileScriptRunsEndToEnd) {
         FClock->Advance(tick == 1 ? 3500 : 5000);
         Fire(P::FKeepAlive(Form()), 5000);
         ASSERT_TRUE(WaitFor([&] { return int(Sim().Writes().size()) == tick; }));
+        ASSERT_TRUE(WaitForWorkers());
     }
     EXPECT_EQ(ReadFileBytes(FDir.filePath("writes.log")),
               "5000 0000ffe1-0000-1000-8000-00805f9b34fb 00\n"

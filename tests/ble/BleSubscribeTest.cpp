@@ -111,6 +111,7 @@ TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
     ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 1; }));
     EXPECT_EQ(Sim().Writes()[0].Uuid, Ffe1);
     EXPECT_EQ(Sim().Writes()[0].Bytes, QByteArray(1, '\0'));
+    ASSERT_TRUE(WaitForWorkers());
 
     // A write that stalls: the next ticks wait for it instead of piling up.
     Sim().SetBehaviour(0, [](TSimDeviceSpec& d) { d.Write = "hang"; });
@@ -123,7 +124,7 @@ TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
     Sim().SetBehaviour(0, [](TSimDeviceSpec& d) { d.Write = "ok"; });
     Sim().ReleaseHangs();
     ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 2; }));
-    ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
+    ASSERT_TRUE(WaitForWorkers());
     Fire(P::FKeepAlive(Form()), 5000);
     ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 3; }));
     EXPECT_EQ(Sim().MostWritesAtOnce(), 1);
