@@ -333,9 +333,9 @@ void TForm1::DeviceConnect(TObject* /*Sender*/) {}
 
 void TForm1::BluetoothLE1ServicesDiscovered(TObject* /*Sender*/,
                                             TBluetoothGattServiceList* services) {
-    // Services that arrive after the attempt ended (watchdog, SCAN, CONNECT)
-    // belong to no link.
-    if (!FConnecting) return;
+    // Services that arrive after the attempt ended (watchdog, SCAN, CONNECT),
+    // or before this attempt's connect returned, belong to another link.
+    if (!FConnecting || !FConnected) return;
     Disarm(FConnTimeout);
     FConnecting = false;
     const TBluetoothGattServiceList list = services ? *services : TBluetoothGattServiceList{};
