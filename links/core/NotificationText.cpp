@@ -42,12 +42,12 @@ std::vector<QString> CutNotificationText(QString& pending, bool& skipping,
     for (int i = 0; i <= bytes.size(); ++i) {
         const bool end = i == bytes.size();
         if (!end && bytes[i] != '\n') continue;
-        const QString piece = QString::fromUtf8(bytes.constData() + start, i - start);
+        const QString chunk = QString::fromUtf8(bytes.constData() + start, i - start);
         start = i + 1;
         if (end) {
             // The unfinished rest: kept while it stays a plausible line.
             if (skipping) break;
-            pending += piece;
+            pending += chunk;
             if (pending.size() > MaxNotificationLineLength) {
                 pending.clear();
                 skipping = true;
@@ -59,7 +59,7 @@ std::vector<QString> CutNotificationText(QString& pending, bool& skipping,
             pending.clear();
             continue;
         }
-        const QString whole = pending + piece;
+        const QString whole = pending + chunk;
         pending.clear();
         if (whole.size() > MaxNotificationLineLength) continue;
         QString line = TrimControls(whole);

@@ -60,7 +60,7 @@ bool ParseHex(const QString& text, QByteArray& out) {
 
 }  // namespace
 
-bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapterSpec& spec,
+bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapterSetup& setup,
                      QString& error) {
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
@@ -75,7 +75,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
     }
     TReader r;
     const QJsonObject root = doc.object();
-    TSimAdapterSpec result;
+    TSimAdapterSetup result;
     if (root.contains(QLatin1String("adapter"))) {
         if (!root.value(QLatin1String("adapter")).isBool()) {
             error = QStringLiteral("adapter: true or false is expected");
@@ -105,7 +105,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
             return false;
         }
         const QJsonObject d = list[i].toObject();
-        TSimDeviceSpec dev;
+        TSimDeviceSetup dev;
         std::int64_t rssi = dev.Rssi;
         bool ok =
             r.String(d, "name", where, dev.Name) && r.String(d, "address", where, dev.Address) &&
@@ -127,7 +127,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
 
         for (const QJsonValue& sv : d.value(QLatin1String("services")).toArray()) {
             const QJsonObject so = sv.toObject();
-            TSimServiceSpec service;
+            TSimServiceSetup service;
             service.Uuid = so.value(QLatin1String("uuid")).toString();
             if (StringToGUID(service.Uuid).isNull()) {
                 error = where + QStringLiteral("services: a service needs a valid \"uuid\"");
@@ -135,7 +135,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
             }
             for (const QJsonValue& cv : so.value(QLatin1String("characteristics")).toArray()) {
                 const QJsonObject co = cv.toObject();
-                TSimCharacteristicSpec c;
+                TSimCharacteristicSetup c;
                 c.Uuid = co.value(QLatin1String("uuid")).toString();
                 if (StringToGUID(c.Uuid).isNull()) {
                     error = where + QStringLiteral("characteristics: a valid \"uuid\" is needed");
@@ -172,31 +172,31 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
         }
         result.Devices.push_back(dev);
     }
-    spec = result;
+    setup = result;
     return true;
 }
 
 std::shared_ptr<TBleBackend> LoadSimulationFile(const QString& path, QString& error) {
-    TSimAdapterSpec spec;
+    TSimAdapterSetup setup;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("cannot read ") + path + QStringLiteral(": ") + file.errorString();
-        spec.Adapter = false;
-        spec.Devices.clear();
-    } else if (!ParseSimulation(file.readAll(), QFileInfo(path).absolutePath(), spec, error)) {
+        setup.Adapter = false;
+        setup.Devices.clear();
+    } else if (!ParseSimulation(file.readAll(), QFileInfo(path).absolutePath(), setup, error)) {
         error = path + QStringLiteral(": ") + error;
-        spec = TSimAdapterSpec{};
-        spec.Adapter = false;
+        setup = TSimAdapterSetup{};
+        setup.Adapter = false;
     }
-    return std::make_shared<TSimulatedBle>(spec, BleClock());
+    return std::make_shared<TSimulatedBle>(setup, BleClock());
 }
 
 // ---- The adapter
 
 class TSimulatedBle::TSimDevice : public TBluetoothLEDevice {
 public:
-    TSimDevice(TSimulatedBle* owner, int index, const TSimDeviceSpec& spec)
-        : TBluetoothLEDevice(spec.Name, spec.Address), FOwner(owner), FIndex(index) {}
+    TSimDevice(TSimulatedBle* owner, int index, const TSimDeviceSetup& setup)
+        : TBluetoothLEDevice(setup.Name, setup.Address), FOwner(owner), FIndex(index) {}
     void Connect() override;
     void Disconnect() override;
     TSimulatedBle* FOwner;
@@ -204,7 +204,7 @@ public:
 };
 
 struct TSimulatedBle::TDeviceState {
-    TSimDeviceSpec Spec;
+    TSimDeviceSetup Setup;
     std::unique_ptr<TSimDevice> Device;
     std::vector<std::unique_ptr<TBluetoothGattService>> Services;
     std::vector<std::unique_ptr<TBluetoothGattCharacteristic>> Characteristics;
@@ -217,18 +217,18 @@ struct TSimulatedBle::TDeviceState {
     int Subscriptions = 0;
 };
 
-TSimulatedBle::TSimulatedBle(TSimAdapterSpec spec, std::shared_ptr<TBleClock> clock)
+TSimulatedBle::TSimulatedBle(TSimAdapterSetup setup, std::shared_ptr<TBleClock> clock)
     : FClock(clock ? std::move(clock) : BleClock()),
-      FAdapter(spec.Adapter),
-      FWritesFile(spec.WritesFile) {
-    for (std::size_t i = 0; i < spec.Devices.size(); ++i) {
+      FAdapter(setup.Adapter),
+      FWritesFile(setup.WritesFile) {
+    for (std::size_t i = 0; i < setup.Devices.size(); ++i) {
         auto state = std::make_unique<TDeviceState>();
-        state->Spec = spec.Devices[i];
-        state->Device = std::make_unique<TSimDevice>(this, int(i), spec.Devices[i]);
-        for (const TSimServiceSpec& s : spec.Devices[i].Services) {
+        state->Setup = setup.Devices[i];
+        state->Device = std::make_unique<TSimDevice>(this, int(i), setup.Devices[i]);
+        for (const TSimServiceSetup& s : setup.Devices[i].Services) {
             auto service = std::make_unique<TBluetoothGattService>(StringToGUID(s.Uuid));
             TBluetoothGattCharacteristicList chars;
-            for (const TSimCharacteristicSpec& c : s.Characteristics) {
+            for (const TSimCharacteristicSetup& c : s.Characteristics) {
                 auto chr = std::make_unique<TBluetoothGattCharacteristic>(StringToGUID(c.Uuid));
                 TBluetoothGattDescriptorList descs;
                 for (const QString& d : c.Descriptors) {
@@ -284,9 +284,9 @@ TBluetoothLEDevice* TSimulatedBle::Device(int index) const {
     return State(index).Device.get();
 }
 
-void TSimulatedBle::SetBehaviour(int index, const std::function<void(TSimDeviceSpec&)>& change) {
+void TSimulatedBle::SetBehaviour(int index, const std::function<void(TSimDeviceSetup&)>& change) {
     std::lock_guard<std::mutex> lock(FMutex);
-    change(State(index).Spec);
+    change(State(index).Setup);
 }
 
 void TSimulatedBle::Schedule(std::int64_t due, std::function<void()> run) {
@@ -349,8 +349,8 @@ void TSimulatedBle::StartDiscovery(int timeoutMs) {
         int rssi;
         {
             std::lock_guard<std::mutex> lock(FMutex);
-            advertise = FDevices[i]->Spec.Advertise;
-            rssi = FDevices[i]->Spec.Rssi;
+            advertise = FDevices[i]->Setup.Advertise;
+            rssi = FDevices[i]->Setup.Rssi;
         }
         if (advertise) Schedule(now, [this, i, rssi] { RaiseAdvert(int(i), rssi); });
     }
@@ -406,7 +406,7 @@ void TSimulatedBle::TSimDevice::Connect() {
     QString how;
     {
         std::lock_guard<std::mutex> lock(sim.FMutex);
-        how = sim.State(FIndex).Spec.Connect;
+        how = sim.State(FIndex).Setup.Connect;
         ++sim.State(FIndex).Connects;
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Connect failed"));
@@ -440,7 +440,7 @@ void TSimulatedBle::DiscoverServices(TBluetoothLEDevice* device) {
         std::lock_guard<std::mutex> lock(FMutex);
         TDeviceState& state = State(device);
         if (!state.Connected) throw Exception(QStringLiteral("Device not connected"));
-        how = state.Spec.DiscoverServices;
+        how = state.Setup.DiscoverServices;
         for (auto& s : state.Services) services.push_back(s.get());
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Service discovery failed"));
@@ -472,7 +472,7 @@ bool TSimulatedBle::Subscribe(TBluetoothLEDevice* device, TBluetoothGattCharacte
         std::lock_guard<std::mutex> lock(FMutex);
         TDeviceState& state = State(device);
         if (!state.Connected) throw Exception(QStringLiteral("Device not connected"));
-        how = state.Spec.Subscribe;
+        how = state.Setup.Subscribe;
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Subscribe failed"));
     if (how == QLatin1String("false")) return false;
@@ -493,9 +493,9 @@ bool TSimulatedBle::Subscribe(TBluetoothLEDevice* device, TBluetoothGattCharacte
         state.SubscribedAt = now;
         ++state.Subscriptions;
         session = state.Session;
-        notifications = state.Spec.Notifications;
-        dropAt = state.Spec.DropAtMs;
-        dropEvents = state.Spec.DropEvents;
+        notifications = state.Setup.Notifications;
+        dropAt = state.Setup.DropAtMs;
+        dropEvents = state.Setup.DropEvents;
     }
     const QString uuid =
         FUuidText.count(c) ? FUuidText[c] : c->UUID().toString(QUuid::WithoutBraces);
@@ -537,7 +537,7 @@ bool TSimulatedBle::Write(TBluetoothLEDevice* device, TBluetoothGattCharacterist
         std::lock_guard<std::mutex> lock(FMutex);
         TDeviceState& state = State(device);
         if (!state.Connected) throw Exception(QStringLiteral("Device not connected"));
-        how = state.Spec.Write;
+        how = state.Setup.Write;
         subscribedAt = state.SubscribedAt;
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Write failed"));

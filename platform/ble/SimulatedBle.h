@@ -20,14 +20,14 @@
 // without a device. Its time is a TBleClock, so a manual clock lets a test
 // pass seconds at once.
 
-struct TSimCharacteristicSpec {
+struct TSimCharacteristicSetup {
     QString Uuid;
     QStringList Descriptors;
 };
 
-struct TSimServiceSpec {
+struct TSimServiceSetup {
     QString Uuid;
-    std::vector<TSimCharacteristicSpec> Characteristics;
+    std::vector<TSimCharacteristicSetup> Characteristics;
     bool FailCharacteristics = false;  // GetCharacteristics throws
 };
 
@@ -36,7 +36,7 @@ struct TSimNotification {
     QByteArray Bytes;
 };
 
-struct TSimDeviceSpec {
+struct TSimDeviceSetup {
     QString Name;
     QString Address;
     int Rssi = -60;
@@ -45,22 +45,22 @@ struct TSimDeviceSpec {
     QString DiscoverServices = "ok";  // ok | fail | silent (no answer) | empty
     QString Subscribe = "ok";         // ok | fail (throws) | false | hang
     QString Write = "ok";             // ok | fail | hang (until ReleaseWrites)
-    std::vector<TSimServiceSpec> Services;
+    std::vector<TSimServiceSetup> Services;
     // Counted from the moment a subscription succeeds.
     std::vector<TSimNotification> Notifications;
     std::int64_t DropAtMs = -1;     // < 0: never
     QString DropEvents = "device";  // device | component | both
 };
 
-struct TSimAdapterSpec {
+struct TSimAdapterSetup {
     bool Adapter = true;
-    std::vector<TSimDeviceSpec> Devices;
+    std::vector<TSimDeviceSetup> Devices;
     QString WritesFile;  // absolute; empty: writes are only recorded
 };
 
-// Reads the JSON form of a TSimAdapterSpec; a relative "writes" path is taken
+// Reads the JSON form of a TSimAdapterSetup; a relative "writes" path is taken
 // from baseDir. Returns false with a message naming the faulty key.
-bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapterSpec& spec,
+bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapterSetup& setup,
                      QString& error);
 
 class TSimulatedBle : public TBleBackend {
@@ -71,7 +71,7 @@ public:
         QByteArray Bytes;
     };
 
-    TSimulatedBle(TSimAdapterSpec spec, std::shared_ptr<TBleClock> clock);
+    TSimulatedBle(TSimAdapterSetup setup, std::shared_ptr<TBleClock> clock);
     ~TSimulatedBle() override;
 
     void SetEvents(TBleEvents* events) override;
@@ -87,7 +87,7 @@ public:
     // ---- Commands for tests; any thread.
     TBluetoothLEDevice* Device(int index) const;
     // Changes how a device behaves from now on (its GATT table stays).
-    void SetBehaviour(int index, const std::function<void(TSimDeviceSpec&)>& change);
+    void SetBehaviour(int index, const std::function<void(TSimDeviceSetup&)>& change);
     // An advert of the device now, whether a discovery runs or not.
     void Advertise(int index, int rssi);
     // Ends the running discovery now (nothing when none runs).

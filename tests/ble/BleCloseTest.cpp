@@ -21,8 +21,8 @@ enum class TStage {
 class BleClose : public BleFixture, public ::testing::WithParamInterface<TStage> {
 protected:
     void Reach(TStage stage) {
-        FSpec.Devices = {Chronograph()};
-        TSimDeviceSpec& d = FSpec.Devices[0];
+        FSetup.Devices = {Chronograph()};
+        TSimDeviceSetup& d = FSetup.Devices[0];
         if (stage == TStage::ConnectHangs) d.Connect = "hang";
         if (stage == TStage::ConnectedBeforeServices) d.DiscoverServices = "silent";
         if (stage == TStage::SubscribeHangs) d.Subscribe = "hang";
@@ -98,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(EveryStep, BleClose,
 class BleDestroy : public BleFixture {};
 
 TEST_F(BleDestroy, DestroyingTheFormWithoutCloseEndsTheWorkers) {
-    FSpec.Devices = {Chronograph()};
-    FSpec.Devices[0].Connect = "hang";
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "hang";
     Start();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));

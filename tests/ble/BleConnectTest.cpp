@@ -10,7 +10,7 @@ using namespace ble_test;
 class BleConnect : public BleFixture {};
 
 TEST_F(BleConnect, WithoutAnAdapterScanAndConnectOnlySaySoAndLeaveTheLinkAlone) {
-    FSpec.Adapter = false;
+    FSetup.Adapter = false;
     Start();
     Form().Memo2->Lines()->Assign({"a", "b"});
     Form().CONNECTClick(Form().CONNECT);
@@ -40,12 +40,13 @@ TEST_F(BleConnect, TheSystemStackWithoutAdapterSaysNoAdapter) {
 }
 
 TEST_F(BleConnect, ScanListsEachDeviceOnceWithItsLastRssi) {
-    FSpec.Devices = {Chronograph("KVRN", "AA:BB:CC:DD:EE:FF"), Chronograph("", "11:22:33:44:55:66"),
-                     Chronograph("Twin", ""), Chronograph("Twin", "")};
-    FSpec.Devices[0].Rssi = -60;
-    FSpec.Devices[1].Rssi = -71;
-    FSpec.Devices[2].Rssi = 5;
-    FSpec.Devices[3].Rssi = -9;
+    FSetup.Devices = {Chronograph("KVRN", "AA:BB:CC:DD:EE:FF"),
+                      Chronograph("", "11:22:33:44:55:66"), Chronograph("Twin", ""),
+                      Chronograph("Twin", "")};
+    FSetup.Devices[0].Rssi = -60;
+    FSetup.Devices[1].Rssi = -71;
+    FSetup.Devices[2].Rssi = 5;
+    FSetup.Devices[3].Rssi = -9;
     Start();
     Form().SCANClick(Form().SCAN);
     EXPECT_EQ(Lamp(), Blue);
@@ -83,8 +84,8 @@ TEST_F(BleConnect, DeviceTargets) {
 }
 
 TEST_F(BleConnect, ConnectsByNameInAnyCaseOrByAddressAndRemembersTheDevice) {
-    FSpec.Devices = {Chronograph("other", "11:11:11:11:11:11"),
-                     Chronograph("kvrn", "AA:BB:CC:DD:EE:FF")};
+    FSetup.Devices = {Chronograph("other", "11:11:11:11:11:11"),
+                      Chronograph("kvrn", "AA:BB:CC:DD:EE:FF")};
     Start();
     for (const QString target : {"KVRN", "aa:bb:cc:dd:ee:ff", "Kvrn AABBCCDDEEFF"}) {
         Connect(target);
@@ -98,7 +99,7 @@ TEST_F(BleConnect, ConnectsByNameInAnyCaseOrByAddressAndRemembersTheDevice) {
 }
 
 TEST_F(BleConnect, ANamelessDeviceIsRememberedByItsAddress) {
-    FSpec.Devices = {Chronograph("", "AA:BB:CC:DD:EE:01")};
+    FSetup.Devices = {Chronograph("", "AA:BB:CC:DD:EE:01")};
     Start();
     Connect("AABBCCDDEE01");
     ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
@@ -106,7 +107,7 @@ TEST_F(BleConnect, ANamelessDeviceIsRememberedByItsAddress) {
 }
 
 TEST_F(BleConnect, NoMatchingDeviceIsNotFound) {
-    FSpec.Devices = {Chronograph("other")};
+    FSetup.Devices = {Chronograph("other")};
     Start();
     Connect("KVRN");
     EXPECT_EQ(Status(), "Device not found");
@@ -117,7 +118,7 @@ TEST_F(BleConnect, NoMatchingDeviceIsNotFound) {
 
 // Only separators would otherwise match whatever device answers first.
 TEST_F(BleConnect, ATargetOfSeparatorsOnlyIsBlank) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     Form().Memo2->Lines()->Assign({"kept"});
     Form().Edit2->SetText("::::::------");
@@ -130,8 +131,8 @@ TEST_F(BleConnect, ATargetOfSeparatorsOnlyIsBlank) {
 }
 
 TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
-    FSpec.Devices = {Chronograph()};
-    FSpec.Devices[0].Connect = "fail";
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "fail";
     Start();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
@@ -150,8 +151,8 @@ TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
 }
 
 TEST_F(BleConnect, ServicesThatNeverComeEndInDisconnectedAt12Seconds) {
-    FSpec.Devices = {Chronograph()};
-    FSpec.Devices[0].DiscoverServices = "silent";
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].DiscoverServices = "silent";
     Start();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
@@ -165,8 +166,8 @@ TEST_F(BleConnect, ServicesThatNeverComeEndInDisconnectedAt12Seconds) {
 // after all, its steps belong to a dead attempt and must not bring back
 // "Connected" and a green lamp on a dropped link.
 TEST_F(BleConnect, AConnectReturningAfterTheWatchdogChangesNothing) {
-    FSpec.Devices = {Chronograph()};
-    FSpec.Devices[0].Connect = "hang";
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "hang";
     Start();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
@@ -183,7 +184,7 @@ TEST_F(BleConnect, AConnectReturningAfterTheWatchdogChangesNothing) {
 }
 
 TEST_F(BleConnect, ScanDropsALiveLinkAndEndsSilver) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     ConnectToLinked();
     Form().SCANClick(Form().SCAN);
@@ -200,7 +201,7 @@ TEST_F(BleConnect, ScanDropsALiveLinkAndEndsSilver) {
 }
 
 TEST_F(BleConnect, AutoConnectAtStart) {
-    FSpec.Devices = {Chronograph("kvrn")};
+    FSetup.Devices = {Chronograph("kvrn")};
     WriteTextFile(IniFilePath(), "[Settings]\nCheckBoxBTAuto=1\n[BLE]\nLast=kvrn\n");
     Start();
     EXPECT_EQ(Form().Edit2->Text(), "kvrn");
@@ -232,8 +233,8 @@ TEST_F(BleConnect, TheRememberedDeviceFillsTheTargetBox) {
 // The red lamp of a failure goes silver when the mouse moves, unless a
 // connection is under way.
 TEST_F(BleConnect, MouseMovementClearsARedLampOnlyWhenIdle) {
-    FSpec.Devices = {Chronograph()};
-    FSpec.Devices[0].Connect = "fail";
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "fail";
     Start();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));

@@ -27,9 +27,9 @@ constexpr TColor Green = RGB(0, 255, 0);
 constexpr TColor Red = RGB(255, 0, 0);
 
 // A chronograph as most are: one service with FFE1 and its 2902.
-inline TSimDeviceSpec Chronograph(const QString& name = QStringLiteral("KVRN"),
-                                  const QString& address = QStringLiteral("AA:BB:CC:DD:EE:FF")) {
-    TSimDeviceSpec d;
+inline TSimDeviceSetup Chronograph(const QString& name = QStringLiteral("KVRN"),
+                                   const QString& address = QStringLiteral("AA:BB:CC:DD:EE:FF")) {
+    TSimDeviceSetup d;
     d.Name = name;
     d.Address = address;
     d.Services = {{Ffe0, {{Ffe1, {Cccd}}}}};
@@ -48,7 +48,7 @@ protected:
         TTimer::SetHeldForTesting(true);
         SetBleClockForTesting(FClock);
         SetBleBackendFactoryForTesting([this] {
-            auto sim = std::make_shared<TSimulatedBle>(FSpec, FClock);
+            auto sim = std::make_shared<TSimulatedBle>(FSetup, FClock);
             FSim = sim;
             return sim;
         });
@@ -62,7 +62,7 @@ protected:
         TTimer::SetHeldForTesting(false);
     }
 
-    // Starts the form on FSpec; the port auto-open is not wanted here.
+    // Starts the form on FSetup; the port auto-open is not wanted here.
     TForm1& Start() {
         StartForm();
         KillTimer(&Form(), TIMER_COM_AUTOOPEN);
@@ -128,7 +128,7 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    TSimAdapterSpec FSpec;
+    TSimAdapterSetup FSetup;
     std::shared_ptr<TBleClock> FClock;
     std::shared_ptr<TSimulatedBle> FSim;
 };

@@ -8,8 +8,8 @@ using namespace ble_test;
 class BleNotify : public BleFixture {
 protected:
     void Linked() {
-        FSpec.Devices = {Chronograph()};
-        FSpec.Devices[0].Services = {{Ffe0, {{Ffe1, {Cccd}}, {Fff1, {}}}}};
+        FSetup.Devices = {Chronograph()};
+        FSetup.Devices[0].Services = {{Ffe0, {{Ffe1, {Cccd}}, {Fff1, {}}}}};
         Start();
         ConnectToLinked();
     }
@@ -105,7 +105,7 @@ TEST_F(BleNotify, TheSimulationFileScriptRunsEndToEnd) {
       "writes": "writes.log"
     })";
     QString error;
-    ASSERT_TRUE(ParseSimulation(json, FDir.path(), FSpec, error)) << error.toStdString();
+    ASSERT_TRUE(ParseSimulation(json, FDir.path(), FSetup, error)) << error.toStdString();
     Start();
     ConnectToLinked("kvrn");
     FClock->Advance(1000);

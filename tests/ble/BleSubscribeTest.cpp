@@ -9,7 +9,7 @@ class BleSubscribe : public BleFixture {};
 TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
     struct TCase {
         const char* Name;
-        std::vector<TSimServiceSpec> Services;
+        std::vector<TSimServiceSetup> Services;
         QString Chosen;  // empty: none
     } cases[] = {
         {"FFE1 only", {{Ffe0, {{Ffe1, {Cccd}}}}}, Ffe1},
@@ -24,8 +24,8 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        FSpec.Devices = {Chronograph()};
-        FSpec.Devices[0].Services = c.Services;
+        FSetup.Devices = {Chronograph()};
+        FSetup.Devices[0].Services = c.Services;
         Start();
         Connect("KVRN");
         if (c.Chosen.isEmpty()) {
@@ -49,7 +49,7 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
 }
 
 TEST_F(BleSubscribe, TheSubscriptionWaits300MsThenTheLinkIsUp) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     ConnectToSubscribing();
     EXPECT_EQ(Sim().Subscriptions(0), 0);
@@ -70,8 +70,8 @@ TEST_F(BleSubscribe, TheSubscriptionWaits300MsThenTheLinkIsUp) {
 TEST_F(BleSubscribe, AFailedSubscriptionDropsTheLink) {
     for (const char* how : {"fail", "false"}) {
         SCOPED_TRACE(how);
-        FSpec.Devices = {Chronograph()};
-        FSpec.Devices[0].Subscribe = how;
+        FSetup.Devices = {Chronograph()};
+        FSetup.Devices[0].Subscribe = how;
         Start();
         ConnectToSubscribing();
         FClock->Advance(300);
@@ -87,8 +87,8 @@ TEST_F(BleSubscribe, AFailedSubscriptionDropsTheLink) {
 }
 
 TEST_F(BleSubscribe, ASubscriptionThatHangsEndsAt15Seconds) {
-    FSpec.Devices = {Chronograph()};
-    FSpec.Devices[0].Subscribe = "hang";
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Subscribe = "hang";
     Start();
     ConnectToSubscribing();
     FClock->Advance(300);
@@ -104,7 +104,7 @@ TEST_F(BleSubscribe, ASubscriptionThatHangsEndsAt15Seconds) {
 }
 
 TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     ConnectToLinked();
     Fire(P::FKeepAlive(Form()), 5000);
@@ -114,14 +114,14 @@ TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
     ASSERT_TRUE(WaitForWorkers());
 
     // A write that stalls: the next ticks wait for it instead of piling up.
-    Sim().SetBehaviour(0, [](TSimDeviceSpec& d) { d.Write = "hang"; });
+    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "hang"; });
     Fire(P::FKeepAlive(Form()), 5000);
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
     for (int i = 0; i < 3; ++i) Fire(P::FKeepAlive(Form()), 5000);
     EXPECT_EQ(P::FBleWorkers(Form())->Running(), 1);
     EXPECT_EQ(Sim().MostWritesAtOnce(), 1);
 
-    Sim().SetBehaviour(0, [](TSimDeviceSpec& d) { d.Write = "ok"; });
+    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "ok"; });
     Sim().ReleaseHangs();
     ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 2; }));
     ASSERT_TRUE(WaitForWorkers());
@@ -131,7 +131,7 @@ TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
 }
 
 TEST_F(BleSubscribe, TheDeviceLosingTheLinkReconnectsAfterTwoSeconds) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     ConnectToLinked();
     Sim().DropLink(0, true, false);
@@ -156,7 +156,7 @@ TEST_F(BleSubscribe, TheDeviceLosingTheLinkReconnectsAfterTwoSeconds) {
 }
 
 TEST_F(BleSubscribe, TheComponentReportingTheLossDropsWithoutReconnect) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     ConnectToLinked();
     // Both reports, the component's first: the first one drops the link and
@@ -173,8 +173,8 @@ TEST_F(BleSubscribe, TheComponentReportingTheLossDropsWithoutReconnect) {
 }
 
 TEST_F(BleSubscribe, ALossBeforeTheConnectedStepDoesNotReconnect) {
-    FSpec.Devices = {Chronograph()};
-    FSpec.Devices[0].Connect = "hang";
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "hang";
     Start();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
@@ -187,7 +187,7 @@ TEST_F(BleSubscribe, ALossBeforeTheConnectedStepDoesNotReconnect) {
 
 // SCAN during the pause supersedes the lost link's reconnect.
 TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     ConnectToLinked();
     Sim().DropLink(0, true, false);
@@ -204,7 +204,7 @@ TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
 }
 
 TEST_F(BleSubscribe, DroppingTwiceDoesNothingTheSecondTime) {
-    FSpec.Devices = {Chronograph()};
+    FSetup.Devices = {Chronograph()};
     Start();
     ConnectToLinked();
     Form().SetBleDisconnected();

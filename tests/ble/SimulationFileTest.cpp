@@ -26,13 +26,13 @@ const QByteArray Example = R"({
 }  // namespace
 
 TEST(SimulationFile, TheExampleReadsWhole) {
-    TSimAdapterSpec spec;
+    TSimAdapterSetup setup;
     QString error;
-    ASSERT_TRUE(ParseSimulation(Example, "/data/sim", spec, error)) << error.toStdString();
-    EXPECT_TRUE(spec.Adapter);
-    EXPECT_EQ(spec.WritesFile, "/data/sim/writes.log");
-    ASSERT_EQ(spec.Devices.size(), 1u);
-    const TSimDeviceSpec& d = spec.Devices[0];
+    ASSERT_TRUE(ParseSimulation(Example, "/data/sim", setup, error)) << error.toStdString();
+    EXPECT_TRUE(setup.Adapter);
+    EXPECT_EQ(setup.WritesFile, "/data/sim/writes.log");
+    ASSERT_EQ(setup.Devices.size(), 1u);
+    const TSimDeviceSetup& d = setup.Devices[0];
     EXPECT_EQ(d.Name, "kvrn");
     EXPECT_EQ(d.Address, "AA:BB:CC:DD:EE:FF");
     EXPECT_EQ(d.Rssi, -60);
@@ -63,9 +63,9 @@ TEST(SimulationFile, FaultsNameTheirPlace) {
         {"{\"devices\": [{\"services\": [{\"uuid\": \"nope\"}]}]}", "uuid"},
     };
     for (const TCase& c : cases) {
-        TSimAdapterSpec spec;
+        TSimAdapterSetup setup;
         QString error;
-        EXPECT_FALSE(ParseSimulation(c.Json, "/x", spec, error)) << c.Json.constData();
+        EXPECT_FALSE(ParseSimulation(c.Json, "/x", setup, error)) << c.Json.constData();
         EXPECT_TRUE(error.contains(QLatin1String(c.Mentions))) << error.toStdString();
     }
 }
