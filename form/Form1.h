@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -26,10 +28,14 @@ class TBarSeries;
 using TChartSeries = ChartSeries;
 using TChartAxis = ChartAxis;
 #if TARVEX_BLE
-class TBluetoothLE;
-class TBluetoothLEDevice;
-class TBluetoothGattCharacteristic;
-class TBluetoothGattService;
+#include "platform/ble/BluetoothLE.h"
+class TBleWorkers;
+
+// The 16-bit UUIDs 0xFFE1, 0xFFE7 (notify characteristics) and 0x2902 (client
+// characteristic configuration) on the Bluetooth base UUID.
+extern const TGUID CharUuidFFE1;
+extern const TGUID CharUuidFFE7;
+extern const TGUID CccdUuid;
 #endif
 
 // Window messages of the main form.
@@ -272,12 +278,38 @@ public:
     void ResetReceive(bool discard, bool purge);
 
 #if TARVEX_BLE
-    // ---- Bluetooth LE link (links/ble/)
+    // ---- Bluetooth LE link (links/ble/). Main thread unless said otherwise.
     void SCANClick(TObject* Sender);
     void CONNECTClick(TObject* Sender);
+    void BluetoothLE1DiscoverLEDevice(TObject* Sender, TBluetoothLEDevice* ADevice, int Rssi,
+                                      const TBytes& ScanResponse);
+    void BluetoothLE1EndDiscoverDevices(TObject* Sender,
+                                        const std::vector<TBluetoothLEDevice*>& devices);
+    void BluetoothLE1ServicesDiscovered(TObject* Sender, TBluetoothGattServiceList* services);
+    void BluetoothLE1CharacteristicRead(TObject* Sender,
+                                        TBluetoothGattCharacteristic* ACharacteristic,
+                                        TBluetoothGattStatus AGattStatus);
+    void BluetoothLE1DisconnectDevice(TObject* Sender, TBluetoothLEDevice* ADevice);
     void ConnTimeoutTimer(TObject* Sender);
     void KeepAliveTimer(TObject* Sender);
+    void ParseDeviceTarget(const QString& text);
+    static QString NormalizeHex(const QString& text);
+    bool MatchesTarget(TBluetoothLEDevice* device);
     void LoadBleLast();
+    void SaveBleLast();
+    static void DeviceConnect(TObject* Sender);
+    void ResetBleLink();
+    void ShowBleStatus(const QString& text);
+    void SetBleDisconnected();
+    // On the characteristic worker: the characteristic to subscribe to
+    // (FFE1 or FFE7 first, then any with a 2902 descriptor), or null.
+    TBluetoothGattCharacteristic* FindNotifyCharacteristic(
+        const TBluetoothGattServiceList& services);
+    // Any thread: appends LogLinePrefix + text to the shot list on the main
+    // thread (at once when called there; never after the form closed).
+    void Log(const QString& text);
+    // Appends line to memo as its last line and keeps it at 10000 lines.
+    static void MemoAppendLine(TMemo* memo, const QString& line);
 #endif
 
 private:
@@ -285,6 +317,16 @@ private:
     friend class TForm1Probe;
     void LoadResource();
     void LoadChartResource();
+#if TARVEX_BLE
+    // The link's private steps (links/ble/).
+    void LinkLossStep();
+    void StartBleWorker(std::function<void()> work);
+    // From any thread: runs step on the main thread while the form lives and
+    // attempt is still the current one.
+    void QueueBleStep(std::uint64_t attempt, std::function<void(TForm1&)> step);
+    // Cancels and joins every worker and drops every queued step; for close.
+    void StopBleLink();
+#endif
 
     // ---- Private state, grouped by owner.
     // Chart settings and series.
@@ -333,6 +375,19 @@ private:
     bool FConnected = false;
     bool FAutoReconnect = true;
     QString FIniPath;
+    // An overlong notification line is being dropped up to its LF.
+    bool FBleRxSkipping = false;
+    // Every step a worker or the device queues carries the attempt it
+    // belongs to; SCAN, CONNECT, a dropped link and closing start a new one,
+    // so a stale step is dropped instead of run.
+    std::uint64_t FBleAttempt = 0;
+    // False once the form closes; queued steps and log lines hold it and do
+    // nothing after that. Set in the constructor, never reassigned.
+    const std::shared_ptr<std::atomic<bool>> FBleAlive = std::make_shared<std::atomic<bool>>(true);
+    // The link's workers; joined when the form closes.
+    std::unique_ptr<TBleWorkers> FBleWorkers;
+    // A keep-alive write is under way; a tick skips while it is.
+    std::atomic<bool> FBleWriteInFlight{false};
 #endif
     // Unit state of the stored values.
     bool FLastUnitsMetric = true;

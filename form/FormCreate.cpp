@@ -18,6 +18,7 @@
 #include "storage/ProgramSettings.h"
 #include "variants/BuildVariant.h"
 #if TARVEX_BLE
+#include "platform/ble/BleWorkers.h"
 #include "platform/ble/BluetoothLE.h"
 #endif
 
@@ -224,6 +225,26 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         LoadBleLast();
         SCAN->OnClick = Handler(this, &TForm1::SCANClick);
         CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
+        BluetoothLE1->OnDiscoverLEDevice = [this](TObject* sender, TBluetoothLEDevice* device,
+                                                  int rssi, const TBytes& scan) {
+            BluetoothLE1DiscoverLEDevice(sender, device, rssi, scan);
+        };
+        BluetoothLE1->OnEndDiscoverDevices =
+            [this](TObject* sender, const std::vector<TBluetoothLEDevice*>& devices) {
+                BluetoothLE1EndDiscoverDevices(sender, devices);
+            };
+        BluetoothLE1->OnServicesDiscovered = [this](TObject* sender,
+                                                    TBluetoothGattServiceList* services) {
+            BluetoothLE1ServicesDiscovered(sender, services);
+        };
+        BluetoothLE1->OnCharacteristicRead =
+            [this](TObject* sender, TBluetoothGattCharacteristic* c, TBluetoothGattStatus status) {
+                BluetoothLE1CharacteristicRead(sender, c, status);
+            };
+        BluetoothLE1->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
+            BluetoothLE1DisconnectDevice(sender, device);
+        };
+        FBleWorkers = std::make_unique<TBleWorkers>(BleClock());
 #endif
 
         // 52-53. The one-shot timers.
