@@ -7,7 +7,6 @@
 #include "platform/ble/BleWorkers.h"
 #include "platform/ble/BluetoothLE.h"
 #endif
-#include "links/SerialLink.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "storage/ProgramSettings.h"
@@ -21,8 +20,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
 TForm1::~TForm1() {
     // The read thread must never outlive the form, whatever path led here
     // (a destroyed form without FormClose, or a close that failed early).
-    StopReadThread();
-    CloseComPortHandle();
+    FSerialLink.Close();
 #if TARVEX_BLE
     // Workers end before anything they use goes; the index is freed here too
     // when FormClose never ran.
@@ -148,8 +146,7 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     delete FScanIndex;
     FScanIndex = nullptr;
 #endif
-    StopReadThread();
-    CloseComPortHandle();
+    FSerialLink.Close();
     KillTimer(this, TIMER_FADE_IN);
     KillTimer(this, TIMER_COM_AUTOOPEN);
     KillTimer(this, TIMER_BLE_AUTOCONNECT);

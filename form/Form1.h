@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "links/SerialLink.h"
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
 
@@ -273,7 +274,7 @@ public:
     void Button1Click(TObject* Sender);
     void StartReadThread();
     void StopReadThread();
-    void SerialReadThread();
+    void SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket);
     void DrainReceivedLines();
     void ResetReceive(bool discard, bool purge);
 
@@ -353,9 +354,9 @@ private:
     TFilterConfig FFilter{};
     // Shot numbering.
     std::int32_t FNextShotNumber = 0;
-    // Received-line queue.
-    std::unique_ptr<std::thread> FReadThread;
-    std::atomic<bool> FReadThreadRunning{false};
+    // Received-line queue. The serial link owns the port and its read thread
+    // (FReadThread), which feeds the queue.
+    TSerialLink FSerialLink;
     std::mutex FReceivedLinesMutex;
     std::deque<QString> FReceivedLines;
 #if TARVEX_BLE

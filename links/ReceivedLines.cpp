@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "form/Form1.h"
-#include "links/SerialLink.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/Exception.h"
 #include "series/core/Statistics.h"
@@ -66,5 +65,5 @@ void TForm1::ResetReceive(bool discard, bool purge) {
     FBleRxText.clear();
     FBleRxSkipping = false;
 #endif
-    if (purge && ComHandle.IsValid()) SerialPurge(ComHandle, TPurge::Input);
+    if (purge) FSerialLink.PurgeInput();
 }

@@ -18,8 +18,6 @@
 #include "series/core/NumberText.h"
 #include "storage/ProgramSettings.h"
 
-TComHandle ComHandle = INVALID_HANDLE_VALUE;
-
 namespace {
 
 // The largest chunk one pass reads; it also bounds how long the thread holds
@@ -27,12 +25,6 @@ namespace {
 constexpr std::ptrdiff_t ReadChunk = 4096;
 // How long a pass waits when nothing could be read.
 constexpr int IdleWaitMs = 10;
-
-// Advanced by every stop of the read thread. A thread notes it when it
-// starts; a loss it reports is acted on only while the number is unchanged,
-// so a report still queued when its thread was stopped (by a user CLOSE or
-// the form's end) never touches a port opened later or a form that is gone.
-std::atomic<std::uint64_t> ReadThreadGeneration{0};
 
 // Appends lines to the queue (the caller holds its mutex) and returns whether
 // the caller must post the wake-up: only when they went into an empty queue.
@@ -54,14 +46,45 @@ bool QueueLines(std::deque<QString>& queue, std::vector<std::wstring> lines,
 
 }  // namespace
 
-void CloseComPortHandle() {
-    if (!ComHandle.IsValid()) return;
-    SerialClose(ComHandle);
-    ComHandle = INVALID_HANDLE_VALUE;
+TSerialLink::~TSerialLink() {
+    Close();
+}
+
+void TSerialLink::Open(const QString& path) {
+    if (FHandle.IsValid()) return;
+    FHandle = SerialOpen(path);
+}
+
+void TSerialLink::Close() {
+    StopReading();
+    if (!FHandle.IsValid()) return;
+    SerialClose(FHandle);
+    FHandle = INVALID_HANDLE_VALUE;
+}
+
+void TSerialLink::StartReading(TReadBody body) {
+    if (FReadThread.joinable() || !FHandle.IsValid()) return;
+    TSerialReaderTicket ticket(FStops, FStops->load());
+    FReadThread = std::jthread(
+        [body = std::move(body), ticket](std::stop_token stop) { body(stop, ticket); });
+}
+
+void TSerialLink::StopReading() {
+    FStops->fetch_add(1);
+    if (!FReadThread.joinable()) return;
+    FReadThread.request_stop();
+    // The thread may be waiting for bytes; the cancel ends that wait at once.
+    SerialCancel(FHandle);
+    FReadThread.join();
+    FReadThread = std::jthread();
+}
+
+void TSerialLink::PurgeInput() {
+    if (FHandle.IsValid()) SerialPurge(FHandle, TPurge::Input);
 }
 
 bool TForm1::OpenComPort(bool showMessages) {
-    if (ComHandle.IsValid()) {
+    if (FSerialLink.IsOpen()) {
         Button1->SetCaption(QStringLiteral("CLOSE"));
         return true;
     }
@@ -74,9 +97,8 @@ bool TForm1::OpenComPort(bool showMessages) {
     }
 
     try {
-        ComHandle = SerialOpen(ComPortDevicePath(name));
+        FSerialLink.Open(ComPortDevicePath(name));
     } catch (const ESysError& e) {
-        ComHandle = INVALID_HANDLE_VALUE;
         if (showMessages) ShowMessage(e.Message());
         Button1->SetCaption(QStringLiteral("OPEN"));
         return false;
@@ -95,8 +117,7 @@ bool TForm1::OpenComPort(bool showMessages) {
 }
 
 void TForm1::CloseComPort() {
-    StopReadThread();
-    CloseComPortHandle();
+    FSerialLink.Close();
     Button1->SetCaption(QStringLiteral("OPEN"));
 }
 
@@ -122,50 +143,44 @@ void TForm1::AutoOpenComPort() {
 }
 
 void TForm1::Button1Click(TObject* /*Sender*/) {
-    if (!ComHandle.IsValid())
+    if (!FSerialLink.IsOpen())
         OpenComPort(true);
     else
         CloseComPort();
 }
 
 void TForm1::StartReadThread() {
-    if (FReadThread || !ComHandle.IsValid()) return;
-    FReadThreadRunning.store(true);
-    FReadThread = std::make_unique<std::thread>([this] { SerialReadThread(); });
+    FSerialLink.StartReading([this](std::stop_token stop, TSerialReaderTicket ticket) {
+        SerialReadThread(stop, std::move(ticket));
+    });
 }
 
 void TForm1::StopReadThread() {
-    FReadThreadRunning.store(false);
-    ReadThreadGeneration.fetch_add(1);
-    // The thread may be waiting for bytes; the cancel ends that wait at once.
-    if (ComHandle.IsValid()) SerialCancel(ComHandle);
-    if (FReadThread) {
-        if (FReadThread->joinable()) FReadThread->join();
-        FReadThread.reset();
-    }
+    FSerialLink.StopReading();
 }
 
-void TForm1::SerialReadThread() {
-    const std::uint64_t generation = ReadThreadGeneration.load();
+void TForm1::SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket) {
+    const TComHandle port = FSerialLink.Handle();
     TLineCutter cutter;
     std::array<char, ReadChunk> buffer{};
     TPortState state = TPortState::Open;
 
-    while (FReadThreadRunning.load() && ComHandle.IsValid()) {
-        const int waiting = SerialBytesWaiting(ComHandle);
+    while (!stop.stop_requested()) {
+        const int waiting = SerialBytesWaiting(port);
         std::ptrdiff_t got = 0;
         if (waiting > 0)
-            got =
-                SerialRead(ComHandle, buffer.data(), std::min<std::ptrdiff_t>(waiting, ReadChunk));
+            got = SerialRead(port, buffer.data(), std::min<std::ptrdiff_t>(waiting, ReadChunk));
         if (got <= 0) {
-            if (SerialWait(ComHandle, IdleWaitMs) == TSerialWait::Lost &&
-                state == TPortState::Open) {
+            if (SerialWait(port, IdleWaitMs) == TSerialWait::Lost && state == TPortState::Open) {
                 // An unplugged adapter: the main thread closes the port once,
                 // as the user's CLOSE does. Lines already queued stay queued,
                 // and the unfinished line is handed over when this thread stops.
+                // A report still queued when this thread was stopped (by a
+                // user CLOSE or the form's end) finds its ticket stale and
+                // never touches a port opened later or a form that is gone.
                 state = TPortState::Lost;
-                TThread::Queue(nullptr, [this, generation] {
-                    if (ReadThreadGeneration.load() == generation) CloseComPort();
+                TThread::Queue(nullptr, [this, ticket] {
+                    if (ticket.IsCurrent()) CloseComPort();
                 });
             }
             continue;

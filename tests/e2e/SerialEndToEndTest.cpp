@@ -4,6 +4,7 @@
 // shot list, the big value, the statistics, the chart and the settings file.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -14,6 +15,7 @@
 
 #include "links/PseudoTerminal.h"
 #include "links/SerialLink.h"
+#include "platform/core/Exception.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
@@ -45,8 +47,17 @@ protected:
     void TearDown() override {
         FormFixture::TearDown();
         // No test may leave the port to the next one.
-        EXPECT_FALSE(ComHandle.IsValid());
-        CloseComPortHandle();
+        EXPECT_FALSE(PortHeld());
+    }
+
+    // Whether something still holds the port: an exclusive open is refused.
+    bool PortHeld() {
+        try {
+            TSerialLink().Open(FTerminal.SlavePath());
+        } catch (const ESysError& e) {
+            return e.Error() == EBUSY;
+        }
+        return false;
     }
 
     // The settings file the user prepared: the pseudo-terminal as the port,
@@ -59,10 +70,10 @@ protected:
     // Starts the form and lets the start-up timer open the port.
     void StartAndOpen() {
         StartForm();
-        ASSERT_TRUE(WaitFor([&] { return ComHandle.IsValid(); }, DeadlineSeconds))
+        ASSERT_TRUE(WaitFor([&] { return P::FSerialLink(Form()).IsOpen(); }, DeadlineSeconds))
             << "the start-up timer did not open " << FTerminal.SlavePath().toStdString();
         EXPECT_EQ(Form().Button1->Caption(), "CLOSE");
-        EXPECT_TRUE(TForm1Probe::FReadThreadRunning(Form()).load());
+        EXPECT_TRUE(TForm1Probe::FSerialLink(Form()).IsReading());
     }
 
     QStringList Shots() { return Form().Memo1->Lines()->ToStringList(); }
@@ -151,8 +162,8 @@ TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings)
     ASSERT_TRUE(FTerminal.Write("801\n45.6"));
     ASSERT_TRUE(WaitForLast(QStringLiteral("801")));
     Form().Button1->Click();
-    EXPECT_FALSE(ComHandle.IsValid());
-    EXPECT_FALSE(TForm1Probe::FReadThreadRunning(Form()).load());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsOpen());
+    EXPECT_FALSE(TForm1Probe::FSerialLink(Form()).IsReading());
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
     ASSERT_TRUE(WaitForLast(QStringLiteral("45.6")));
     EXPECT_EQ(Form().Memo1->Lines()->Count(), int(values.size()) + 2);
@@ -220,7 +231,7 @@ TEST_F(SerialEndToEnd, NoiseAndEndlessLinesLeaveTheFormResponsive) {
 
     // The port still closes promptly.
     Form().Button1->Click();
-    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsOpen());
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
 }
 
@@ -234,9 +245,9 @@ TEST_F(SerialEndToEnd, UnpluggedDeviceClosesThePortOnceAndKeepsEveryShot) {
 
     // Closed on the main thread as CLOSE does, with the unfinished line kept
     // and no box: nobody pressed a button.
-    ASSERT_TRUE(WaitFor([&] { return !ComHandle.IsValid(); }, DeadlineSeconds));
+    ASSERT_TRUE(WaitFor([&] { return !P::FSerialLink(Form()).IsOpen(); }, DeadlineSeconds));
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
-    EXPECT_FALSE(TForm1Probe::FReadThreadRunning(Form()).load());
+    EXPECT_FALSE(TForm1Probe::FSerialLink(Form()).IsReading());
     ASSERT_TRUE(WaitForLast(QStringLiteral("802.5")));
     EXPECT_EQ(Shots(), (QStringList{"805", "802.5"}));
     EXPECT_EQ(Form().Label8->Caption(), "2");
@@ -244,7 +255,7 @@ TEST_F(SerialEndToEnd, UnpluggedDeviceClosesThePortOnceAndKeepsEveryShot) {
 
     // The form answers: OPEN on the vanished device says why it failed.
     Form().Button1->Click();
-    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsOpen());
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
     ASSERT_EQ(FDialogs.Messages.size(), 1);
     EXPECT_TRUE(FDialogs.Messages.front().startsWith("CreateFile error: "))
@@ -276,7 +287,7 @@ TEST_F(SerialEndToEnd, StartUpOpensOnlyANamedListedPortAndShowsNothing) {
         // The timer's tick, delivered now instead of after 700 ms.
         KillTimer(&Form(), TIMER_COM_AUTOOPEN);
         SendMessage(&Form(), WM_TIMER, TIMER_COM_AUTOOPEN, 0);
-        EXPECT_EQ(ComHandle.IsValid(), c.Opens);
+        EXPECT_EQ(P::FSerialLink(Form()).IsOpen(), c.Opens);
         EXPECT_EQ(Form().Button1->Caption(), c.Opens ? "CLOSE" : "OPEN");
         EXPECT_TRUE(FDialogs.Messages.isEmpty());
         CloseForm();
@@ -297,7 +308,7 @@ TEST_F(SerialEndToEnd, UserOpenReportsFailuresInABox) {
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     Form().Button1->Click();
     ::close(held);
-    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsOpen());
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
     ASSERT_EQ(FDialogs.Messages.size(), 1);
     // What failed, why and on which port.
@@ -306,12 +317,12 @@ TEST_F(SerialEndToEnd, UserOpenReportsFailuresInABox) {
 
     // Free again: OPEN opens, a second OPEN only confirms the caption.
     Form().Button1->Click();
-    EXPECT_TRUE(ComHandle.IsValid());
+    EXPECT_TRUE(P::FSerialLink(Form()).IsOpen());
     EXPECT_TRUE(Form().OpenComPort(true));
     EXPECT_EQ(Form().Button1->Caption(), "CLOSE");
-    EXPECT_TRUE(TForm1Probe::FReadThreadRunning(Form()).load());
+    EXPECT_TRUE(TForm1Probe::FSerialLink(Form()).IsReading());
     Form().Button1->Click();
-    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsOpen());
 
     // No port selected.
     Form().ComboBox1->Items()->Clear();

@@ -45,8 +45,8 @@ TEST_F(FormLifeCycle, ConstructorGivesEveryMemberItsDefault) {
     EXPECT_FALSE(P::FTxtFormat(form));
     EXPECT_FALSE(P::FFilter(form).Enabled);
     EXPECT_EQ(P::FNextShotNumber(form), 0);
-    EXPECT_EQ(P::FReadThread(form), nullptr);
-    EXPECT_FALSE(P::FReadThreadRunning(form).load());
+    EXPECT_FALSE(P::FSerialLink(form).IsOpen());
+    EXPECT_FALSE(P::FSerialLink(form).IsReading());
 #if TARVEX_BLE
     EXPECT_EQ(P::FScanIndex(form), nullptr);
     EXPECT_EQ(P::FConnTimeout(form), nullptr);
@@ -297,7 +297,7 @@ TEST_F(FormLifeCycle, FailedSettingsWriteOnCloseStillShutsDownAndReports) {
     EXPECT_EQ(FDialogs.Errors.front(),
               "Unable to write to " + IniFilePath() + " (Is a directory)");
     EXPECT_EQ(action, caFree);  // the window still closes
-    EXPECT_FALSE(P::FReadThreadRunning(Form()).load());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsReading());
     EXPECT_FALSE(HoldsBaseFonts(Form()));
 #if TARVEX_BLE
     EXPECT_EQ(P::FKeepAlive(Form()), nullptr);

@@ -148,7 +148,7 @@ TEST_F(ReceivedLineQueue, ResetReceiveStoresTheFlagAndEmptiesTheQueue) {
         bool Purge;
     };
     const Case cases[] = {{true, true}, {true, false}, {false, true}, {false, false}};
-    ASSERT_FALSE(ComHandle.IsValid());  // the purge is skipped with the port closed
+    ASSERT_FALSE(P::FSerialLink(Form()).IsOpen());  // the purge is skipped with the port closed
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "discard " << c.Discard << " purge " << c.Purge);
         Queue({"1", "2"});

@@ -2,6 +2,7 @@
 // settings file without the Bluetooth LE keys.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 
 #include <QDir>
@@ -9,6 +10,7 @@
 
 #include "links/PseudoTerminal.h"
 #include "links/SerialLink.h"
+#include "platform/core/Exception.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/IniFile.h"
 #include "support/FormFixture.h"
@@ -210,15 +212,24 @@ protected:
     }
     void TearDown() override {
         SerialBuild::TearDown();
-        EXPECT_FALSE(ComHandle.IsValid());
-        CloseComPortHandle();
+        // No test may leave the port to the next one.
+        EXPECT_FALSE(PortHeld());
+    }
+    // Whether something still holds the port: an exclusive open is refused.
+    bool PortHeld() {
+        try {
+            TSerialLink().Open(FTerminal.SlavePath());
+        } catch (const ESysError& e) {
+            return e.Error() == EBUSY;
+        }
+        return false;
     }
     // Starts the form and lets the start-up timer open the port.
     void StartAndOpen() {
         StartForm();
-        ASSERT_TRUE(WaitFor([&] { return ComHandle.IsValid(); }, 30))
+        ASSERT_TRUE(WaitFor([&] { return P::FSerialLink(Form()).IsOpen(); }, 30))
             << "the start-up timer did not open " << FTerminal.SlavePath().toStdString();
-        EXPECT_TRUE(P::FReadThreadRunning(Form()).load());
+        EXPECT_TRUE(P::FSerialLink(Form()).IsReading());
     }
 
     TPseudoTerminal FTerminal;
@@ -232,7 +243,7 @@ TEST_F(SerialBuildPort, ShotsArriveOnlyFromThePortAndCloseJoinsTheReader) {
     EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), (QStringList{"812.35", "815.5"}));
 
     CloseForm();
-    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_FALSE(PortHeld());
     const TIniFile ini(IniFilePath());
     EXPECT_EQ(ini.ReadString("Settings", "ComPort", ""), FTerminal.SlavePath());
     EXPECT_FALSE(ini.ValueExists("Settings", "CheckBoxBTAuto"));
@@ -251,9 +262,8 @@ TEST_F(SerialBuildPort, RefusedSettingsWriteAtCloseIsReportedAndTheWindowStillCl
         << FDialogs.Errors[0].toStdString();
     EXPECT_EQ(action, caFree);
     // The reader is joined and the port closed all the same.
-    EXPECT_FALSE(P::FReadThreadRunning(Form()).load());
-    EXPECT_EQ(P::FReadThread(Form()), nullptr);
-    EXPECT_FALSE(ComHandle.IsValid());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsReading());
+    EXPECT_FALSE(P::FSerialLink(Form()).IsOpen());
     EXPECT_EQ(P::FLabel2BaseFont(Form()), nullptr);
     delete FForm;
     FForm = nullptr;

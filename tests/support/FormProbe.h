@@ -27,8 +27,7 @@ public:
     TARVEX_PROBE(FTxtFormat)
     TARVEX_PROBE(FFilter)
     TARVEX_PROBE(FNextShotNumber)
-    TARVEX_PROBE(FReadThread)
-    TARVEX_PROBE(FReadThreadRunning)
+    TARVEX_PROBE(FSerialLink)
     TARVEX_PROBE(FReceivedLinesMutex)
     TARVEX_PROBE(FReceivedLines)
 #if TARVEX_BLE
