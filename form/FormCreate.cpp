@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include "app/Style.h"
+#include "platform/core/ScopeGuard.h"
 #include "series/FilterSettings.h"
 #include "links/core/PortList.h"
 #include "platform/chart/Chart.h"
@@ -150,14 +151,11 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         } else {
             // The stored weight is read, not entered: the box's change
             // handler, which saves every entered weight, stays out of it.
-            FUpdatingWeight = true;
-            try {
+            {
+                FUpdatingWeight = true;
+                const TScopeGuard weightShown([this] { FUpdatingWeight = false; });
                 Edit1->SetText(ReadSettingString(ini, Setting::Multiplier));
-            } catch (...) {
-                FUpdatingWeight = false;
-                throw;
             }
-            FUpdatingWeight = false;
             ParseWeightEdit(CheckBox1->Checked(), CheckBox2->Checked(), false);
         }
 

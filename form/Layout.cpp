@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "platform/chart/Chart.h"
+#include "platform/core/ScopeGuard.h"
 
 namespace {
 
@@ -68,31 +69,26 @@ void TForm1::FormResize(TObject* /*Sender*/) {
     FResizing = true;
     SendMessage(this, WM_SETREDRAW, 0, 0);
     LockWindowUpdate(this);
-    std::exception_ptr failure;
-    try {
+    // Drawing must come back on whatever fails below.
+    const TScopeGuard redrawn([this] {
+        LockWindowUpdate(nullptr);
+        SendMessage(this, WM_SETREDRAW, 1, 0);
+        RedrawWindow(this, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        FResizing = false;
+    });
+    {
         const double x = double(ClientWidth()) / FDesignClientWidth;
         const double y = double(ClientHeight()) / FDesignClientHeight;
         const double f = std::min(x, y);
-        DisableAlign();
-        try {
+        {
+            DisableAlign();
+            const TScopeGuard aligned([this] { EnableAlign(); });
             ScaleLayout(FLayout, f, y, x);
-        } catch (...) {
-            EnableAlign();
-            throw;
         }
-        EnableAlign();
         FitLabelFont(Label2, Label2->Caption());
         FitLabelFont(Label15, Label15->Caption());
         ResetBarWidth(false);
-    } catch (...) {
-        failure = std::current_exception();
     }
-    // Drawing must come back on whatever failed above.
-    LockWindowUpdate(nullptr);
-    SendMessage(this, WM_SETREDRAW, 1, 0);
-    RedrawWindow(this, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    FResizing = false;
-    if (failure) std::rethrow_exception(failure);
 }
 
 void TForm1::FitLabelFont(TLabel* label, const QString& text) {
@@ -137,15 +133,11 @@ void TForm1::HandleSysCommand(TMessage& message) {
         return;
     }
     SendMessage(this, WM_SETREDRAW, 0, 0);
-    std::exception_ptr failure;
-    try {
-        TForm::DefaultHandler(message);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    SendMessage(this, WM_SETREDRAW, 1, 0);
-    RedrawWindow(this, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    FResizing = false;
-    FormResize(this);
-    if (failure) std::rethrow_exception(failure);
+    const TScopeGuard redrawn([this] {
+        SendMessage(this, WM_SETREDRAW, 1, 0);
+        RedrawWindow(this, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        FResizing = false;
+        FormResize(this);
+    });
+    TForm::DefaultHandler(message);
 }

@@ -173,15 +173,7 @@ bool TForm1::UnlockMemo() {
                     Form->FMemoUpdating = false;
                 }
             } restore{this};
-            TStrings* lines = Memo1->Lines();
-            lines->BeginUpdate();
-            try {
-                lines->Assign(kept);
-            } catch (...) {
-                lines->EndUpdate();
-                throw;
-            }
-            lines->EndUpdate();
+            Memo1->Lines()->Assign(kept);
         }
         RebuildVelocityCache(CheckBox1->Checked());
         ClearCommandProgress();

@@ -21,15 +21,10 @@ TFilterConfig LoadFilterConfig() {
     if (!QFileInfo::exists(IniPath())) return {};
     // A file that cannot be read filters nothing; the filter is an aid, so
     // the program goes on without a message.
-    try {
-        const TIniFile ini(IniPath());
-        TFilterConfig config;
-        config.Enabled = ini.ReadInteger(SectionFilter, KeyFilter, 0) != 0;
-        config.VelocityRule =
-            ParseFilterRule(ini.ReadString(SectionFilter, KeyVelocity, QString()), 0);
-        config.ShotsRule = ParseFilterRule(ini.ReadString(SectionFilter, KeyShots, QString()), 1);
-        return config;
-    } catch (...) {
-        return {};
-    }
+    const TIniFile ini(IniPath());
+    TFilterConfig config;
+    config.Enabled = ini.ReadInteger(SectionFilter, KeyFilter, 0) != 0;
+    config.VelocityRule = ParseFilterRule(ini.ReadString(SectionFilter, KeyVelocity, QString()), 0);
+    config.ShotsRule = ParseFilterRule(ini.ReadString(SectionFilter, KeyShots, QString()), 1);
+    return config;
 }

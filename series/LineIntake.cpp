@@ -4,6 +4,7 @@
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/IniFile.h"
+#include "platform/core/ScopeGuard.h"
 #include "series/core/Counter.h"
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
@@ -55,8 +56,15 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     FVelocityCache.push_back(VelocityToMetres(v, CheckBox1->Checked()));
     const QString text = FormatDot2(v);
 
-    FMemoUpdating = true;
-    try {
+    {
+        FMemoUpdating = true;
+        // Until the list and the cache have both changed they may disagree;
+        // a failure leaves the cache for the next reader to rebuild.
+        bool agree = false;
+        const TScopeGuard memoUpdated([this, &agree] {
+            FMemoUpdating = false;
+            FVelocityCacheDirty = !agree;
+        });
         TStrings* lines = Memo1->Lines();
         lines->Add(text);
         const int count = lines->Count();
@@ -69,24 +77,16 @@ void TForm1::ProcessIncomingLine(const QString& line) {
             double value = 0.0;
             for (int i = 0; i < cut; ++i)
                 if (ShotLineValue(lines->Strings(i), value)) ++valuesCut;
-            lines->BeginUpdate();
-            try {
+            {
+                // The cut fires the list's change once.
+                lines->BeginUpdate();
+                const TScopeGuard updated([lines] { lines->EndUpdate(); });
                 for (int i = 0; i < cut; ++i) lines->Delete(0);
-            } catch (...) {
-                lines->EndUpdate();
-                throw;
             }
-            lines->EndUpdate();
             DropFirstVelocities(FVelocityCache, valuesCut);
         }
-    } catch (...) {
-        // List and cache may now disagree; the next reader rebuilds the cache.
-        FMemoUpdating = false;
-        FVelocityCacheDirty = true;
-        throw;
+        agree = true;
     }
-    FMemoUpdating = false;
-    FVelocityCacheDirty = false;
 
     // Automatic saving takes the shot here.
     AutoSaveOnShot(text);

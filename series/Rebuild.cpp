@@ -106,15 +106,7 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
                 Memo->Invalidate();
             }
         } redrawOn{Memo1};
-        TStrings* lines = Memo1->Lines();
-        lines->BeginUpdate();
-        try {
-            lines->Assign(texts);
-        } catch (...) {
-            lines->EndUpdate();
-            throw;
-        }
-        lines->EndUpdate();
+        Memo1->Lines()->Assign(texts);
     }
     FMemoUpdating = false;
     FVelocityCacheDirty = false;

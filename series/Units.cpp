@@ -7,6 +7,7 @@
 
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
+#include "platform/core/ScopeGuard.h"
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
@@ -58,14 +59,11 @@ void TForm1::ParseWeightEdit(bool units, bool mix, bool save) {
 }
 
 void TForm1::ShowWeight(bool save) {
-    FUpdatingWeight = true;
-    try {
+    {
+        FUpdatingWeight = true;
+        const TScopeGuard weightShown([this] { FUpdatingWeight = false; });
         Edit1->SetText(FormatDot12(GramsToBoxWeight(FWeightGrams, BoxUnits(*this))));
-    } catch (...) {
-        FUpdatingWeight = false;
-        throw;
     }
-    FUpdatingWeight = false;
     if (save) SaveMultiplier();
 }
 

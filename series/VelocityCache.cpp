@@ -4,6 +4,7 @@
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
+#include "platform/core/ScopeGuard.h"
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
@@ -70,25 +71,15 @@ void TForm1::ShowStatsLabels() {
 void TForm1::RecomputeStatistics() {
     const std::vector<double> values = FVelocityCache;
 
-    FMemoUpdating = true;
-    TStrings* lines = Memo1->Lines();
-    try {
+    {
+        FMemoUpdating = true;
+        const TScopeGuard memoUpdated([this] { FMemoUpdating = false; });
         QStringList texts;
         texts.reserve(qsizetype(values.size()));
         for (double value : values) texts.append(FormatDot2(DisplayVelocity(value)));
-        lines->BeginUpdate();
-        try {
-            lines->Assign(texts);
-        } catch (...) {
-            lines->EndUpdate();
-            throw;
-        }
-        lines->EndUpdate();
-    } catch (...) {
-        FMemoUpdating = false;
-        throw;
+        // One assignment fires the list's change once.
+        Memo1->Lines()->Assign(texts);
     }
-    FMemoUpdating = false;
     FVelocityCacheDirty = false;
 
     ResetShotStats();
@@ -145,11 +136,6 @@ void TForm1::EmptyShotList() {
     // A change the program makes leaves the cache clean; the flag is
     // cleared on every path.
     FMemoUpdating = true;
-    try {
-        Memo1->Lines()->Clear();
-    } catch (...) {
-        FMemoUpdating = false;
-        throw;
-    }
-    FMemoUpdating = false;
+    const TScopeGuard memoUpdated([this] { FMemoUpdating = false; });
+    Memo1->Lines()->Clear();
 }

@@ -11,6 +11,7 @@
 #include <QPalette>
 
 #include "platform/core/Exception.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/ui/UiDetail.h"
 
 TComponent::TComponent(TComponent* owner) : FOwner(owner) {
@@ -179,14 +180,9 @@ QStringList TStrings::ToStringList() const {
 
 void TStrings::Assign(const QStringList& lines) {
     BeginUpdate();
-    try {
-        Clear();
-        for (const QString& line : lines) Add(line);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TScopeGuard updated([this] { EndUpdate(); });
+    Clear();
+    for (const QString& line : lines) Add(line);
 }
 
 namespace {

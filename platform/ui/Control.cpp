@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QWidget>
 
+#include "platform/core/ScopeGuard.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/UiDetail.h"
 
@@ -329,13 +330,8 @@ LRESULT TWinControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
 void TWinControl::Realign() {
     if (FAlignLevel > 0 || FAligning) return;
     FAligning = true;
-    try {
-        AlignControls();
-    } catch (...) {
-        FAligning = false;
-        throw;
-    }
-    FAligning = false;
+    const TScopeGuard aligned([this] { FAligning = false; });
+    AlignControls();
 }
 
 void TWinControl::AlignControls() {

@@ -148,14 +148,10 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
 }
 
 bool FileNameUsesIndex(const QString& section) {
-    try {
-        const TIniFile ini(IniPath());
-        const QString pattern = TrimSetting(ini.ReadString(section, KeyFileName, QString()));
-        const QString index = TrimSetting(ini.ReadString(section, KeyIndex, QString()));
-        return pattern.contains(u'$') && !index.isEmpty();
-    } catch (...) {
-        return false;
-    }
+    const TIniFile ini(IniPath());
+    const QString pattern = TrimSetting(ini.ReadString(section, KeyFileName, QString()));
+    const QString index = TrimSetting(ini.ReadString(section, KeyIndex, QString()));
+    return pattern.contains(u'$') && !index.isEmpty();
 }
 
 std::optional<QString> NextIndexText(const QString& index) {

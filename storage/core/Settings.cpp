@@ -166,21 +166,17 @@ bool ReadCnvMode() {
 }
 
 int ReadAutoSaveCount() {
-    try {
-        const TIniFile ini(IniPath());
-        int count = 0;
-        for (const TSettingKey& source : AutoSaveCountSources) {
-            // [Settings] AUT, the last source, is read also when absent.
-            if (SameName(source.Section, SectionSettings) ||
-                ini.ValueExists(source.Section, source.Key)) {
-                count = ini.ReadInteger(source.Section, source.Key, 0);
-                break;
-            }
+    const TIniFile ini(IniPath());
+    int count = 0;
+    for (const TSettingKey& source : AutoSaveCountSources) {
+        // [Settings] AUT, the last source, is read also when absent.
+        if (SameName(source.Section, SectionSettings) ||
+            ini.ValueExists(source.Section, source.Key)) {
+            count = ini.ReadInteger(source.Section, source.Key, 0);
+            break;
         }
-        return std::clamp(count, 0, AutoSaveCountMax);
-    } catch (...) {
-        return 0;
     }
+    return std::clamp(count, 0, AutoSaveCountMax);
 }
 
 TUnitsSetting DecodeUnits(int mu) {
