@@ -331,6 +331,16 @@ static std::optional<TScrollZoom> ZoomScrollingWindow(TChartAxis* bottom, double
 }
 
 void TForm1::SpeedButton4Click(TObject* /*Sender*/) {
+    ZoomShotAxis(true);
+}
+
+void TForm1::SppeButton3Click(TObject* /*Sender*/) {
+    ZoomShotAxis(false);
+}
+
+// "+" narrows the shot axis and "-" widens it: about the scrolling window's
+// anchor, or about the centre of the shown shots.
+void TForm1::ZoomShotAxis(bool zoomIn) {
     if (!FActiveSeries || FActiveSeries->Count() == 0) return;
     TChartAxis* bottom = Chart1->BottomAxis();
     const double minX = FActiveSeries->MinXValue();
@@ -339,17 +349,21 @@ void TForm1::SpeedButton4Click(TObject* /*Sender*/) {
 
     if (CheckBoxScroll->Checked()) {
         const std::optional<TScrollZoom> zoom =
-            ZoomScrollingWindow(bottom, maxX, FZoomAnchor, true);
+            ZoomScrollingWindow(bottom, maxX, FZoomAnchor, zoomIn);
         if (!zoom) return;
         FZoomActive = true;
         FZoomAnchor = zoom->Anchor;
-        ++FZoomSteps;
-    } else {
-        if (!(r > 1)) {
-            UpdateXAxis();
-            ResetBarWidth(true);
-            return;
-        }
+        if (zoomIn)
+            ++FZoomSteps;
+        else if (zoom->Width >= 24.999)
+            FZoomSteps = 0;
+        else if (FZoomSteps > 0)
+            --FZoomSteps;
+    } else if (!(r > 1)) {
+        UpdateXAxis();
+        ResetBarWidth(true);
+        return;
+    } else if (zoomIn) {
         TWindow current{minX, maxX};
         if (!bottom->Automatic() && bottom->Maximum() > bottom->Minimum() && FZoomActive)
             current = {bottom->Minimum(), bottom->Maximum()};
@@ -361,35 +375,7 @@ void TForm1::SpeedButton4Click(TObject* /*Sender*/) {
         FZoomActive = true;
         FZoomAnchor = ZoomAnchorCentre;
         ++FZoomSteps;
-    }
-    ResetBarWidth(true);
-    Chart1->Repaint();
-    FitVelocityAxis(*this);
-}
-
-void TForm1::SppeButton3Click(TObject* /*Sender*/) {
-    if (!FActiveSeries || FActiveSeries->Count() == 0) return;
-    TChartAxis* bottom = Chart1->BottomAxis();
-    const double minX = FActiveSeries->MinXValue();
-    const double maxX = FActiveSeries->MaxXValue();
-    const double r = maxX - minX;
-
-    if (CheckBoxScroll->Checked()) {
-        const std::optional<TScrollZoom> zoom =
-            ZoomScrollingWindow(bottom, maxX, FZoomAnchor, false);
-        if (!zoom) return;
-        FZoomActive = true;
-        FZoomAnchor = zoom->Anchor;
-        if (zoom->Width >= 24.999)
-            FZoomSteps = 0;
-        else if (FZoomSteps > 0)
-            --FZoomSteps;
     } else {
-        if (!(r > 1)) {
-            UpdateXAxis();
-            ResetBarWidth(true);
-            return;
-        }
         const double lo = bottom->Minimum();
         const double hi = bottom->Maximum();
         if (bottom->Automatic() || !(hi > lo) || !FZoomActive) {

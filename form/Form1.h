@@ -153,6 +153,7 @@ public:
     void MoveShotWindow(bool toStart);
     void SppeButton3Click(TObject* Sender);
     void SpeedButton4Click(TObject* Sender);
+    void ZoomShotAxis(bool zoomIn);
     void Chart1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void Chart1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* Series, int ValueIndex,
@@ -189,6 +190,9 @@ public:
     // Empties Memo1 as a change of the program (FMemoUpdating set).
     void EmptyShotList();
     void ShowStatsLabels();
+    // The value and energy labels read as for an empty list; the statistics
+    // labels show ShotStats.
+    void ShowClearedShotLabels();
 
     // ---- Units, weight, energy, power factor (series/Units.cpp)
     bool IsCnvMode();

@@ -4,10 +4,10 @@
 // list back.
 #include <vector>
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "form/Form1.h"
+#include "platform/core/CurrentFolder.h"
 #include "platform/ui/Dialogs.h"
 #include "series/core/Analysis.h"
 #include "series/core/CompareFile.h"
@@ -19,31 +19,10 @@ namespace {
 // A derived series shows at most this many values (ReloadValues' cap).
 constexpr std::size_t MaxDerivedValues = 10000;
 
-// Makes the noted folder current again when the file dialog ends, however
-// it ends.
-class TCurrentFolderKeeper {
-public:
-    TCurrentFolderKeeper() : FFolder(QDir::currentPath()) {}
-    ~TCurrentFolderKeeper() {
-        if (!FFolder.isEmpty()) QDir::setCurrent(FFolder);
-    }
-    TCurrentFolderKeeper(const TCurrentFolderKeeper&) = delete;
-    TCurrentFolderKeeper& operator=(const TCurrentFolderKeeper&) = delete;
-
-private:
-    QString FFolder;
-};
-
 }  // namespace
 
 std::vector<double> TForm1::ParseMemoNumbers() {
-    const QStringList lines = Memo1->Lines()->ToStringList();
-    std::vector<double> values;
-    values.reserve(std::size_t(lines.size()));
-    double value = 0.0;
-    for (const QString& line : lines)
-        if (ShotLineValue(line, value)) values.push_back(value);
-    return values;
+    return ShotLineValues(Memo1->Lines()->ToStringList());
 }
 
 void TForm1::RangeDifferences(const std::vector<double>& values, int a, int b, int c, int d) {

@@ -17,17 +17,6 @@ namespace {
 // No path may show more values than the shot list holds after a cut.
 constexpr std::size_t MaxShownValues = 10000;
 
-// The values of the lines, by the one rule of the shot list, so that a log
-// line or a typed note holding digits never becomes a value.
-std::vector<double> LineValues(const QStringList& lines) {
-    std::vector<double> values;
-    values.reserve(std::size_t(lines.size()));
-    double value = 0.0;
-    for (const QString& line : lines)
-        if (ShotLineValue(line, value)) values.push_back(value);
-    return values;
-}
-
 }  // namespace
 
 void TForm1::RebuildFromLines(const QStringList& lines, bool refill) {
@@ -35,7 +24,7 @@ void TForm1::RebuildFromLines(const QStringList& lines, bool refill) {
     FZoomSteps = 0;
     FZoomAnchor = 0;
     FZoomActive = false;
-    const std::vector<double> values = LineValues(lines);
+    const std::vector<double> values = ShotLineValues(lines);
     // The last values are the newest shots; the cut is made before any value
     // is formatted, charted or counted.
     const std::size_t first = values.size() > MaxShownValues ? values.size() - MaxShownValues : 0;
@@ -47,7 +36,7 @@ void TForm1::ReloadValues(const QStringList& texts) {
     FZoomSteps = 0;
     FZoomAnchor = 0;
     FZoomActive = false;
-    const std::vector<double> values = LineValues(texts);
+    const std::vector<double> values = ShotLineValues(texts);
     // A derived series is capped like every other: a huge compare file must
     // not grow the list and the chart without bound. Its first values are
     // kept, where the pairs of a comparison lie.
@@ -115,10 +104,7 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
     if (values.empty()) {
         LastVelocity = 0.0;
         LastVelocityValid = false;
-        Label2->SetCaption(FormatValue(true, 0.0));
-        Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
-        ShowStatsLabels();
-        Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+        ShowClearedShotLabels();
     } else {
         LastVelocity = values.back();
         LastVelocityValid = true;

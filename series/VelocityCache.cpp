@@ -68,6 +68,13 @@ void TForm1::ShowStatsLabels() {
     Label8->SetCaption(texts.Count);
 }
 
+void TForm1::ShowClearedShotLabels() {
+    Label2->SetCaption(FormatValue(true, 0.0));
+    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+    ShowStatsLabels();
+    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+}
+
 void TForm1::RecomputeStatistics() {
     const std::vector<double> values = FVelocityCache;
 
@@ -88,10 +95,7 @@ void TForm1::RecomputeStatistics() {
     LastVelocity = 0.0;
     LastVelocityValid = false;
 
-    Label2->SetCaption(FormatValue(true, 0.0));
-    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
-    ShowStatsLabels();
-    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+    ShowClearedShotLabels();
 
     Chart1->LeftAxis()->SetAutomatic(true);
 

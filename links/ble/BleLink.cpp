@@ -4,6 +4,7 @@
 
 #include "form/Form1.h"
 #include "platform/ble/BleWorkers.h"
+#include "platform/core/Exception.h"
 #include "platform/core/IniFile.h"
 #include "platform/ui/Threads.h"
 #include "storage/core/SettingsKeys.h"
@@ -56,6 +57,19 @@ bool AsciiCaseEqual(const QString& a, const QString& b) {
         if (x != y) return false;
     }
     return true;
+}
+
+// Unhooks the device's notifications and lets its link go. A link that
+// refuses to close cleanly is dropped all the same: the program no longer
+// listens to it, and its failure is no news to the user.
+void ReleaseBleDevice(TBluetoothLEDevice* device) {
+    if (!device) return;
+    device->SetOnDisconnect(nullptr);
+    device->SetOnConnect(nullptr);
+    try {
+        device->Disconnect();
+    } catch (const Exception&) {
+    }
 }
 
 }  // namespace
@@ -117,14 +131,7 @@ void TForm1::ShowBleStatus(const QString& text) {
 
 void TForm1::ResetBleLink() {
     ++FBleAttempt;
-    if (FBleDevice) {
-        FBleDevice->SetOnDisconnect(nullptr);
-        FBleDevice->SetOnConnect(nullptr);
-        try {
-            FBleDevice->Disconnect();
-        } catch (...) {
-        }
-    }
+    ReleaseBleDevice(FBleDevice);
     FBleDevice = nullptr;
     FNotifyCharacteristic = nullptr;
     FWriteCharacteristic = nullptr;
@@ -456,14 +463,7 @@ void TForm1::SetBleDisconnected() {
     const bool wasConnected = FConnected;
     FConnected = false;
     Shape1->SetBrushColor(LampRed);
-    if (FBleDevice) {
-        FBleDevice->SetOnDisconnect(nullptr);
-        FBleDevice->SetOnConnect(nullptr);
-        try {
-            FBleDevice->Disconnect();
-        } catch (...) {
-        }
-    }
+    ReleaseBleDevice(FBleDevice);
     if (wasConnected) ShowBleStatus(QStringLiteral("Disconnected"));
 }
 

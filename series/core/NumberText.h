@@ -1,6 +1,10 @@
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include <QString>
+#include <QStringList>
 
 // Number text of the shot series: reading values whose decimal separator may
 // be ',' or '.', writing shot-list values with '.', writing the big velocity
@@ -76,6 +80,16 @@ inline constexpr const char* LogLinePrefix = "LOG: ";
 // Stores the number in value and returns true; returns false otherwise,
 // value unchanged. Never throws.
 bool ShotLineValue(const QString& line, double& value);
+
+// The values of the lines, in order, by ShotLineValue.
+inline std::vector<double> ShotLineValues(const QStringList& lines) {
+    std::vector<double> values;
+    values.reserve(std::size_t(lines.size()));
+    double value = 0.0;
+    for (const QString& line : lines)
+        if (ShotLineValue(line, value)) values.push_back(value);
+    return values;
+}
 
 // The display format as the start-up step accepts it: text trimmed; accepted
 // when it is not empty, begins with '0', has at most 6 characters and holds
