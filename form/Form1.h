@@ -49,8 +49,11 @@ constexpr WPARAM TIMER_BLE_AUTOCONNECT = 778;
 constexpr WPARAM TIMER_COM_AUTOOPEN = 779;
 
 // Analysis commands and what the shot list shows.
-using TAnalysisCommand = std::int32_t;  // 1 REFRESH, 2 SYM, 3 CMP, 4 dV, 0 none
-using TAnalysisMode = std::int32_t;     // 0 shots, 1 SYM, 2 CMP, 3 dV
+// The commands run through the analysis frame; the value travels as the
+// wParam of WM_RUN_ANALYSIS.
+enum class TAnalysisCommand : std::int32_t { None = 0, Refresh = 1, Sym = 2, Cmp = 3, DV = 4 };
+// What the shot list shows: the shots, or the series a command derived.
+enum class TAnalysisMode : std::int32_t { Shots = 0, Sym = 1, Cmp = 2, DV = 3 };
 
 // One control's design bounds and font size, re-applied on every resize.
 struct TLayoutRecord {
@@ -413,8 +416,8 @@ private:
     bool FZoomActive = false;
     // Analysis commands.
     bool FCommandBusy = false;
-    TAnalysisCommand FRunningCommand = 0;
-    TAnalysisCommand FHoveredCommand = 0;
+    TAnalysisCommand FRunningCommand = TAnalysisCommand::None;
+    TAnalysisCommand FHoveredCommand = TAnalysisCommand::None;
     // Automatic saving. FAutoSaveCount counts the shots taken into the buffer
     // since it was started afresh, less those an indexed file took; it equals
     // the buffer's size until the buffer reaches its bound (AutoSave.cpp).
@@ -430,7 +433,7 @@ private:
     std::vector<QString> FMemoSnapshot;
     bool FMemoLocked = false;
     std::atomic<bool> FDiscardInput{false};
-    TAnalysisMode FAnalysisMode = 0;
+    TAnalysisMode FAnalysisMode = TAnalysisMode::Shots;
 };
 
 // The one main form, set when the application creates it.

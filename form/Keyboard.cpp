@@ -93,7 +93,7 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, WORD& Key, TShiftState Shift) {
         case 'R':
             if (Shift.Shift) return;
             // Through the command frame, as the "R" button does.
-            BeginAnalysisCommand(1);
+            BeginAnalysisCommand(TAnalysisCommand::Refresh);
             break;
         case 'T':
             ToggleTxtFormat(FTxtFormat, Label20);
@@ -107,11 +107,11 @@ void TForm1::FormKeyDown(TObject* /*Sender*/, WORD& Key, TShiftState Shift) {
 namespace {
 
 TAnalysisCommand CommandOf(const TForm1& form, const TObject* sender) {
-    if (sender == form.SpeedButton3) return 1;
-    if (sender == form.SpeedButton5) return 2;
-    if (sender == form.SpeedButton6) return 3;
-    if (sender == form.SpeedButton7) return 4;
-    return 0;
+    if (sender == form.SpeedButton3) return TAnalysisCommand::Refresh;
+    if (sender == form.SpeedButton5) return TAnalysisCommand::Sym;
+    if (sender == form.SpeedButton6) return TAnalysisCommand::Cmp;
+    if (sender == form.SpeedButton7) return TAnalysisCommand::DV;
+    return TAnalysisCommand::None;
 }
 
 }  // namespace
@@ -122,7 +122,7 @@ void TForm1::AnalysisButtonEnter(TObject* Sender) {
 }
 
 void TForm1::AnalysisButtonLeave(TObject* Sender) {
-    if (CommandOf(*this, Sender) == FHoveredCommand) FHoveredCommand = 0;
+    if (CommandOf(*this, Sender) == FHoveredCommand) FHoveredCommand = TAnalysisCommand::None;
     ClearCommandProgress();
 }
 

@@ -36,7 +36,7 @@ bool TForm1::MirrorCommand() {
         ShowMessage(QStringLiteral(" Use min. 2 points"));
         return false;
     }
-    FAnalysisMode = 1;
+    FAnalysisMode = TAnalysisMode::Sym;
     RangeDifferences(values, 1, n, n, 1);
     Label20->SetCaption(QStringLiteral("SYM: Mirror ") + QString::number(n));
     return true;
@@ -85,7 +85,7 @@ bool TForm1::CompareCommand() {
         file.push_back(value);
     }
 
-    FAnalysisMode = 2;
+    FAnalysisMode = TAnalysisMode::Cmp;
     ReloadValues(DerivedTexts(CompareDifferences(memo, file, MaxDerivedValues)));
     Label20->SetCaption(QStringLiteral("CMP: Memo - ") + name);
     return true;
@@ -98,7 +98,7 @@ bool TForm1::DeltaCommand() {
         return false;
     }
     const std::vector<double> differences = SuccessiveDifferences(values);
-    FAnalysisMode = 3;
+    FAnalysisMode = TAnalysisMode::DV;
     ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(DvStatusText(int(differences.size())));
     return true;

@@ -6,6 +6,7 @@
 
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/ui/Dialogs.h"
 #include "series/FilterSettings.h"
 #include "series/core/NumberText.h"
@@ -14,20 +15,21 @@
 
 namespace {
 
-// The status text of a running command, by command code.
+// The status text of a running command.
 QString AnalysisCommandText(TAnalysisCommand command) {
     switch (command) {
-        case 1:
+        case TAnalysisCommand::Refresh:
             return QStringLiteral("REFRESH: processing...");
-        case 2:
+        case TAnalysisCommand::Sym:
             return QStringLiteral("SYM: processing...");
-        case 3:
+        case TAnalysisCommand::Cmp:
             return QStringLiteral("CMP: processing...");
-        case 4:
+        case TAnalysisCommand::DV:
             return QStringLiteral("dV: processing...");
-        default:
-            return QString();
+        case TAnalysisCommand::None:
+            break;
     }
+    return QString();
 }
 
 // The lines of the list that are not empty after trimming, trimmed.
@@ -61,7 +63,7 @@ void TForm1::FilterCommand() {
     FMemoLocked = false;
     ResetReceive(false, false);
     FDerivedValues = false;
-    FAnalysisMode = 0;
+    FAnalysisMode = TAnalysisMode::Shots;
     const bool anyRule = config.ShotsRule.Valid || config.VelocityRule.Valid;
     const QString description = anyRule ? FilterDescription(config) : QStringLiteral("BYPASS");
     // The filter has been applied to the list; live shots are no longer
@@ -90,7 +92,7 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     FMemoSnapshot.clear();
     FMemoLocked = false;
     ResetReceive(false, false);
-    FAnalysisMode = 0;
+    FAnalysisMode = TAnalysisMode::Shots;
     // A window set by hand and the derived display go with the series, so
     // the empty chart fits itself again and hides negative labels.
     FZoomSteps = 0;
@@ -121,7 +123,7 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
 
 void TForm1::RefreshCommand() {
     FDerivedValues = false;
-    FAnalysisMode = 0;
+    FAnalysisMode = TAnalysisMode::Shots;
     if (FMemoLocked) {
         if (!FMemoSnapshot.empty()) {
             QStringList kept;
@@ -165,14 +167,11 @@ bool TForm1::UnlockMemo() {
         FMemoUpdating = true;
         SendMessage(Memo1, WM_SETREDRAW, 0, 0);
         {
-            struct Restore {
-                TForm1* Form;
-                ~Restore() {
-                    SendMessage(Form->Memo1, WM_SETREDRAW, 1, 0);
-                    Form->Memo1->Invalidate();
-                    Form->FMemoUpdating = false;
-                }
-            } restore{this};
+            const TScopeGuard restore([this] {
+                SendMessage(Memo1, WM_SETREDRAW, 1, 0);
+                Memo1->Invalidate();
+                FMemoUpdating = false;
+            });
             Memo1->Lines()->Assign(kept);
         }
         RebuildVelocityCache(CheckBox1->Checked());
@@ -201,7 +200,7 @@ void TForm1::BeginAnalysisCommand(TAnalysisCommand command) {
 }
 
 void TForm1::CloseAnalysisFrame() {
-    FRunningCommand = 0;
+    FRunningCommand = TAnalysisCommand::None;
     ClearCommandProgress();
     FCommandBusy = false;
     Screen()->SetCursor(crDefault);
@@ -214,37 +213,46 @@ void TForm1::RunAnalysisCommand(TMessage& message) {
     const auto command = TAnalysisCommand(message.WParam);
     // The frame closes whatever the command did; a failure goes on to the
     // default handler afterwards.
-    struct FrameCloser {
-        TForm1* Form;
-        ~FrameCloser() { Form->CloseAnalysisFrame(); }
-    } closer{this};
+    const TScopeGuard closer([this] { CloseAnalysisFrame(); });
 
-    if (command == 1) {
+    if (command == TAnalysisCommand::Refresh) {
         RefreshCommand();
         ResetBarWidth(true);
         Chart1->Repaint();
-    } else if (command >= 2 && command <= 4) {
-        if (Memo1->Lines()->Count() == 0) return;
-        if (FMemoLocked) {
-            static const char* const names[] = {"SYM", "CMP", "dV"};
-            Label20->SetCaption(QString::fromLatin1(names[command - 2]) +
-                                QStringLiteral(": Use refresh to unlock"));
-            return;
-        }
-        LockMemo();
-        bool done = false;
-        if (command == 2)
-            done = MirrorCommand();
-        else if (command == 3)
-            done = CompareCommand();
-        else
-            done = DeltaCommand();
-        if (!done) UnlockMemo();
+        return;
     }
+    const char* name = nullptr;
+    switch (command) {
+        case TAnalysisCommand::Sym:
+            name = "SYM";
+            break;
+        case TAnalysisCommand::Cmp:
+            name = "CMP";
+            break;
+        case TAnalysisCommand::DV:
+            name = "dV";
+            break;
+        default:
+            return;
+    }
+    if (Memo1->Lines()->Count() == 0) return;
+    if (FMemoLocked) {
+        Label20->SetCaption(QString::fromLatin1(name) + QStringLiteral(": Use refresh to unlock"));
+        return;
+    }
+    LockMemo();
+    bool done = false;
+    if (command == TAnalysisCommand::Sym)
+        done = MirrorCommand();
+    else if (command == TAnalysisCommand::Cmp)
+        done = CompareCommand();
+    else
+        done = DeltaCommand();
+    if (!done) UnlockMemo();
 }
 
 void TForm1::ShowCommandProgress() {
-    if (FRunningCommand != 0 && FRunningCommand == FHoveredCommand)
+    if (FRunningCommand != TAnalysisCommand::None && FRunningCommand == FHoveredCommand)
         Label20->SetCaption(AnalysisCommandText(FRunningCommand));
     else
         ClearCommandProgress();
@@ -252,7 +260,8 @@ void TForm1::ShowCommandProgress() {
 
 void TForm1::ClearCommandProgress() {
     const QString text = Label20->Caption();
-    for (TAnalysisCommand command = 1; command <= 4; ++command)
+    for (TAnalysisCommand command : {TAnalysisCommand::Refresh, TAnalysisCommand::Sym,
+                                     TAnalysisCommand::Cmp, TAnalysisCommand::DV})
         if (text == AnalysisCommandText(command)) {
             Label20->SetCaption(QString());
             return;
@@ -260,17 +269,17 @@ void TForm1::ClearCommandProgress() {
 }
 
 void TForm1::SpeedButton3Click(TObject* /*Sender*/) {
-    BeginAnalysisCommand(1);
+    BeginAnalysisCommand(TAnalysisCommand::Refresh);
 }
 
 void TForm1::SpeedButton5Click(TObject* /*Sender*/) {
-    BeginAnalysisCommand(2);
+    BeginAnalysisCommand(TAnalysisCommand::Sym);
 }
 
 void TForm1::SpeedButton6Click(TObject* /*Sender*/) {
-    BeginAnalysisCommand(3);
+    BeginAnalysisCommand(TAnalysisCommand::Cmp);
 }
 
 void TForm1::SpeedButton7Click(TObject* /*Sender*/) {
-    BeginAnalysisCommand(4);
+    BeginAnalysisCommand(TAnalysisCommand::DV);
 }

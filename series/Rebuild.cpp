@@ -8,6 +8,7 @@
 
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
+#include "platform/core/ScopeGuard.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "variants/BuildVariant.h"
@@ -88,13 +89,10 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
     if (refill) {
         // One assignment with redraw off: the list changes and repaints once.
         SendMessage(Memo1, WM_SETREDRAW, 0, 0);
-        struct RedrawOn {
-            TMemo* Memo;
-            ~RedrawOn() {
-                SendMessage(Memo, WM_SETREDRAW, 1, 0);
-                Memo->Invalidate();
-            }
-        } redrawOn{Memo1};
+        const TScopeGuard redrawOn([this] {
+            SendMessage(Memo1, WM_SETREDRAW, 1, 0);
+            Memo1->Invalidate();
+        });
         Memo1->Lines()->Assign(texts);
     }
     FMemoUpdating = false;

@@ -66,13 +66,18 @@ void TForm1::ExportReportImage() {
     QString mode = QStringLiteral("STAT");
     QString tag;
     switch (FAnalysisMode) {
-        case 1: mode = tag = QStringLiteral("SYM"); break;
-        case 2: mode = tag = QStringLiteral("CMP"); break;
-        case 3:
+        case TAnalysisMode::Sym:
+            mode = tag = QStringLiteral("SYM");
+            break;
+        case TAnalysisMode::Cmp:
+            mode = tag = QStringLiteral("CMP");
+            break;
+        case TAnalysisMode::DV:
             mode = QStringLiteral("dV");
             tag = QStringLiteral("DV");
             break;
-        default: break;
+        case TAnalysisMode::Shots:
+            break;
     }
 
     QImage report(ReportWidth, ReportHeight, QImage::Format_RGB888);

@@ -119,7 +119,7 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     FMemoLocked = false;
     ResetReceive(false, false);
     FDerivedValues = false;
-    FAnalysisMode = 0;
+    FAnalysisMode = TAnalysisMode::Shots;
     RebuildFromLines(earlier + added, true);
 
     // Automatic saving in one fixed file starts from the list as it now

@@ -75,7 +75,7 @@ TEST_F(AnalysisCommands, SymPairsBothEndsAndSkipsNonValueLines) {
         EXPECT_EQ(MemoLines(), c.Result);
         EXPECT_EQ(Status(), c.Status);
         EXPECT_TRUE(Locked());
-        EXPECT_EQ(P::FAnalysisMode(Form()), 1);
+        EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Sym);
         EXPECT_TRUE(P::FDerivedValues(Form()));
         EXPECT_TRUE(P::FDiscardInput(Form()).load());
         EXPECT_EQ(ShotStats.Count, int(c.Result.size()));
@@ -103,7 +103,7 @@ TEST_F(AnalysisCommands, TooFewValuesPutTheListBackUnlocked) {
         EXPECT_FALSE(Locked());
         EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
         EXPECT_FALSE(P::FDiscardInput(Form()).load());
-        EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+        EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
         EXPECT_EQ(Status(), "earlier");
     }
 }
@@ -113,7 +113,7 @@ TEST_F(AnalysisCommands, DeltaAndTheReportNamedAfterIt) {
     Run(Form().SpeedButton7);
     EXPECT_EQ(MemoLines(), QStringList({"2", "3"}));
     EXPECT_EQ(Status(), "dV: 2 points |dV|");
-    EXPECT_EQ(P::FAnalysisMode(Form()), 3);
+    EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::DV);
 
     Form().SpeedButton8->Click();  // the save dialog is cancelled
     ASSERT_EQ(FDialogs.SaveRequests.size(), 1u);
@@ -142,7 +142,7 @@ TEST_F(AnalysisCommands, LockRefusesUntilRefreshAndDropsLiveLines) {
     Run(Form().SpeedButton3);
     EXPECT_EQ(MemoLines(), QStringList({"800", "810", "805"}));
     EXPECT_FALSE(Locked());
-    EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+    EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
     EXPECT_FALSE(P::FDerivedValues(Form()));
     EXPECT_EQ(Form().Label8->Caption(), "3");
     EXPECT_EQ(Form().Label3->Caption(), "805.0");
@@ -168,13 +168,13 @@ TEST_F(AnalysisCommands, ASecondCommandIsIgnoredWhileOneRuns) {
     SetList({"10", "12", "9"});
     Form().SpeedButton5->Click();
     EXPECT_FALSE(Form().SpeedButton7->Enabled());
-    Form().BeginAnalysisCommand(4);
-    EXPECT_EQ(P::FRunningCommand(Form()), 2);
+    Form().BeginAnalysisCommand(TAnalysisCommand::DV);
+    EXPECT_EQ(P::FRunningCommand(Form()), TAnalysisCommand::Sym);
     ASSERT_TRUE(WaitFor([this] { return !P::FCommandBusy(Form()); }));
     // Let any stray message arrive.
     QCoreApplication::processEvents();
     EXPECT_EQ(Status(), "SYM: Mirror 3");
-    EXPECT_EQ(P::FAnalysisMode(Form()), 1);
+    EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Sym);
     EXPECT_TRUE(Form().SpeedButton7->Enabled());
 }
 
@@ -211,7 +211,7 @@ TEST_F(AnalysisCommands, CmpSubtractsTheFileByPosition) {
         Run(Form().SpeedButton6);
         EXPECT_EQ(MemoLines(), c.Result);
         EXPECT_EQ(Status(), "CMP: Memo - " + c.FileName);
-        EXPECT_EQ(P::FAnalysisMode(Form()), 2);
+        EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Cmp);
         EXPECT_TRUE(Locked());
         Form().RefreshCommand();
     }
@@ -264,7 +264,7 @@ TEST_F(AnalysisCommands, CmpWithABadFileSaysSoAndLosesNothing) {
         EXPECT_EQ(MemoLines(), QStringList({"800", "LOG: kept", "810"}));
         EXPECT_FALSE(Locked());
         EXPECT_FALSE(P::FDiscardInput(Form()).load());
-        EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+        EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
         EXPECT_EQ(Status(), "earlier");
         EXPECT_EQ(ShotStats.Count, 2);
     }
@@ -333,7 +333,7 @@ TEST_F(AnalysisCommands, RefreshWhileTheCmpDialogIsOpenWins) {
     EXPECT_EQ(MemoLines(), QStringList({"800", "810"}));
     EXPECT_FALSE(Locked());
     EXPECT_FALSE(P::FDerivedValues(Form()));
-    EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+    EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
 }
 
 TEST_F(AnalysisCommands, DerivedValuesSurviveADecimalComma) {

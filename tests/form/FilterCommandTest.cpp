@@ -121,7 +121,7 @@ TEST_F(FilterCommand, RejectingEverythingChangesNothing) {
     EXPECT_TRUE(P::FMemoLocked(Form()));
     EXPECT_EQ(P::FMemoSnapshot(Form()).size(), 4u);
     EXPECT_TRUE(P::FDiscardInput(Form()).load());
-    EXPECT_EQ(P::FAnalysisMode(Form()), 1);
+    EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Sym);
     EXPECT_TRUE(P::FDerivedValues(Form()));
     EXPECT_EQ(Status(), "SYM: Mirror 4");
     EXPECT_EQ(P::FFilter(Form()).VelocityRule.ApplyLive, filterBefore.VelocityRule.ApplyLive);
@@ -143,7 +143,7 @@ TEST_F(FilterCommand, AfterSymFiltersTheDifferencesAndGivesUpTheLock) {
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
     EXPECT_FALSE(P::FDiscardInput(Form()).load());
-    EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+    EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
     EXPECT_FALSE(P::FDerivedValues(Form()));
 
     // Nothing is kept for REFRESH any more: it works on the filtered list.

@@ -57,7 +57,7 @@ TEST_F(FormLifeCycle, ConstructorGivesEveryMemberItsDefault) {
     EXPECT_DOUBLE_EQ(P::FWeightGrams(form), 1.0);
     EXPECT_TRUE(P::FVelocityCache(form).empty());
     EXPECT_FALSE(P::FDiscardInput(form).load());
-    EXPECT_EQ(P::FAnalysisMode(form), 0);
+    EXPECT_EQ(P::FAnalysisMode(form), TAnalysisMode::Shots);
     // The constructor touches no setting and no file.
     EXPECT_FALSE(QFile::exists(IniFilePath()));
 }
@@ -194,11 +194,11 @@ TEST_F(FormLifeCycle, AnalysisMessageRunsTheCommandAndClosesItsFrame) {
     P::FMemoLocked(Form()) = true;
     Form().SpeedButton5->Click();  // SYM: the click only opens the frame
     EXPECT_TRUE(P::FCommandBusy(Form()));
-    EXPECT_EQ(P::FRunningCommand(Form()), 2);
+    EXPECT_EQ(P::FRunningCommand(Form()), TAnalysisCommand::Sym);
     EXPECT_FALSE(Form().SpeedButton3->Enabled());
     EXPECT_EQ(Screen()->Cursor(), crHourGlass);
     Form().SpeedButton6->Click();  // ignored while a command runs
-    EXPECT_EQ(P::FRunningCommand(Form()), 2);
+    EXPECT_EQ(P::FRunningCommand(Form()), TAnalysisCommand::Sym);
     // The progress text shows while the pointer rests on the running button.
     Form().AnalysisButtonEnter(Form().SpeedButton6);
     EXPECT_EQ(Form().Label20->Caption(), "");
@@ -209,7 +209,7 @@ TEST_F(FormLifeCycle, AnalysisMessageRunsTheCommandAndClosesItsFrame) {
     Form().AnalysisButtonEnter(Form().SpeedButton5);
 
     ASSERT_TRUE(WaitFor([&] { return !P::FCommandBusy(Form()); }));
-    EXPECT_EQ(P::FRunningCommand(Form()), 0);
+    EXPECT_EQ(P::FRunningCommand(Form()), TAnalysisCommand::None);
     EXPECT_TRUE(Form().SpeedButton3->Enabled());
     EXPECT_TRUE(Form().SpeedButton7->Enabled());
     EXPECT_EQ(Screen()->Cursor(), crDefault);

@@ -204,11 +204,14 @@ TEST_F(Keyboard, HoverFollowsTheCommandButtonUnderThePointer) {
         TObject* sender;
         TAnalysisCommand hovered;
     };
+    using C = TAnalysisCommand;
     const Step steps[] = {
-        {true, f.SpeedButton3, 1}, {false, f.SpeedButton3, 0}, {true, f.SpeedButton5, 2},
-        {true, f.SpeedButton6, 3}, {false, f.SpeedButton5, 3}, {false, f.SpeedButton6, 0},
-        {true, f.SpeedButton7, 4}, {true, f.Label20, 0},       {true, f.SpeedButton7, 4},
-        {false, f.Label20, 4},     {false, f.SpeedButton7, 0},
+        {true, f.SpeedButton3, C::Refresh}, {false, f.SpeedButton3, C::None},
+        {true, f.SpeedButton5, C::Sym},     {true, f.SpeedButton6, C::Cmp},
+        {false, f.SpeedButton5, C::Cmp},    {false, f.SpeedButton6, C::None},
+        {true, f.SpeedButton7, C::DV},      {true, f.Label20, C::None},
+        {true, f.SpeedButton7, C::DV},      {false, f.Label20, C::DV},
+        {false, f.SpeedButton7, C::None},
     };
     for (const Step& s : steps) {
         if (s.enter)

@@ -96,17 +96,17 @@ TEST_F(ReportImage, SavesTheStatisticsAndTheChartAsAJpeg) {
 TEST_F(ReportImage, NameFollowsTheAnalysisModeAndTheIndex) {
     struct Case {
         const char* Name;
-        int Mode;
+        TAnalysisMode Mode;
         QString Index;  // INDEX of [IMG] before
         QString Proposed;
         QString IndexAfter;
     };
     const Case cases[] = {
-        {"Statistics", 0, "001", "Stat_001.jpg", "002"},
-        {"Sym", 1, "009", "StatSYM_009.jpg", "010"},
-        {"Cmp", 2, "001", "StatCMP_001.jpg", "002"},
-        {"DV", 3, "001", "StatDV_001.jpg", "002"},
-        {"NoIndex", 0, "", "Stat.jpg", ""},
+        {"Statistics", TAnalysisMode::Shots, "001", "Stat_001.jpg", "002"},
+        {"Sym", TAnalysisMode::Sym, "009", "StatSYM_009.jpg", "010"},
+        {"Cmp", TAnalysisMode::Cmp, "001", "StatCMP_001.jpg", "002"},
+        {"DV", TAnalysisMode::DV, "001", "StatDV_001.jpg", "002"},
+        {"NoIndex", TAnalysisMode::Shots, "", "Stat.jpg", ""},
     };
     Feed({"812", "815"});
     for (const Case& c : cases) {

@@ -341,7 +341,7 @@ TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
     EXPECT_FALSE(P::FDerivedValues(Form()));
-    EXPECT_EQ(P::FAnalysisMode(Form()), 0);
+    EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
     EXPECT_FALSE(P::FDiscardInput(Form()));
     EXPECT_EQ(Status(), QStringLiteral("LOAD: 1 added, total 3 points"));
 }
