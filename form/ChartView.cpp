@@ -15,13 +15,13 @@
 
 namespace {
 
-// The colour cycle of ChartColor 1, by the new point's index modulo 8.
+// The colour cycle of TChartColor::Cycle, by the new point's index modulo 8.
 constexpr TColor ChartPointColors[8] = {clRed,  clBlue,  clGreen, clPurple,
                                         clTeal, clOlive, clNavy,  clMaroon};
 
-// The scrolling window never shows more than this many shots, and an
+// The last shot of the widest scrolling window: it never shows more, and an
 // unknown or empty window falls back to it.
-constexpr double FullWindow = 25;
+constexpr double FullWindow = FullWindowShots - 1;
 // "+" narrows the window to this share of its width, "-" widens it by its
 // inverse.
 constexpr double ZoomFactor = 0.75;
@@ -112,24 +112,16 @@ TScrollZoom ScrollingZoom(double b, std::optional<TWindow> axis, int anchor, boo
     return zoom;
 }
 
-// The velocity axis follows the margin box that is ticked, if any.
-void FitVelocityAxis(TForm1& form) {
-    if (form.CheckBoxAuto->Checked())
-        form.UpdateYAxis(0.05);
-    else if (form.CheckBoxAuto50->Checked())
-        form.UpdateYAxis(0.5);
-}
-
 }  // namespace
 
 void TForm1::LoadChartSettings() {
     CreateDefaultIni();
     const TChartSettings settings = ReadChartSettings();
-    FChartType = settings.ChartType;
+    FChartType = TChartType(settings.ChartType);
     FChartLineWidth = settings.ChartLineWidth;
     FChartMarkerSize = settings.ChartMarkerSize;
     FChartBarWidth = settings.ChartBarWidth;
-    FChartColor = settings.ChartColor;
+    FChartColor = TChartColor(settings.ChartColor);
 
     FActiveSeries = Series1;
     if (Series1) {
@@ -140,11 +132,11 @@ void TForm1::LoadChartSettings() {
         Series1->Pointer()->SetVisible(true);
         Series1->Pointer()->SetHorizSize(FChartMarkerSize);
         Series1->Pointer()->SetVertSize(FChartMarkerSize);
-        Series1->Pointer()->SetStyle(FChartType == 1 ? psDiagCross : psCircle);
+        Series1->Pointer()->SetStyle(FChartType == TChartType::Crosses ? psDiagCross : psCircle);
     }
     if (FBarSeries) FBarSeries->SetActive(false);
 
-    if (FChartType == 2) {
+    if (FChartType == TChartType::Bars) {
         if (!FBarSeries) {
             FBarSeries = new TBarSeries(this);
             FBarSeries->Name = QStringLiteral("BarSeries");
@@ -170,16 +162,16 @@ void TForm1::AddChartPoint(double x, double y, bool hasPrevious, double previous
     if (!FActiveSeries) return;
     TColor color = clDefault;
     switch (FChartColor) {
-        case 1:
+        case TChartColor::Cycle:
             color = ChartPointColors[FActiveSeries->Count() % 8];
             break;
-        case 2:
+        case TChartColor::Trend:
             if (!hasPrevious || y == previous)
                 color = clGray;
             else
                 color = y > previous ? clGreen : clRed;
             break;
-        default:
+        case TChartColor::Plain:
             break;
     }
     FActiveSeries->AddXY(x, y, QString(), color);
@@ -193,7 +185,7 @@ void TForm1::UpdateXAxis() {
         return;
     }
     if (FZoomActive || FZoomAnchor != 0 || FZoomSteps > 0) return;
-    if (FChartType == 2) {
+    if (FChartType == TChartType::Bars) {
         const double minX = FActiveSeries->MinXValue();
         const double maxX = FActiveSeries->MaxXValue();
         if (maxX < minX)
@@ -203,6 +195,13 @@ void TForm1::UpdateXAxis() {
     } else {
         bottom->SetAutomatic(true);
     }
+}
+
+void TForm1::FitVelocityAxis() {
+    if (CheckBoxAuto->Checked())
+        UpdateYAxis(TightAxisMargin);
+    else if (CheckBoxAuto50->Checked())
+        UpdateYAxis(WideAxisMargin);
 }
 
 void TForm1::UpdateYAxis(double margin) {
@@ -223,7 +222,8 @@ void TForm1::UpdateYAxis(double margin) {
 }
 
 void TForm1::UpdateBarWidth(bool repaint) {
-    if (FChartType != 2 || !FBarSeries || !FBarSeries->Active() || !Chart1 || !FActiveSeries)
+    if (FChartType != TChartType::Bars || !FBarSeries || !FBarSeries->Active() || !Chart1 ||
+        !FActiveSeries)
         return;
 
     const TRect plot = Chart1->ChartRect();
@@ -232,8 +232,8 @@ void TForm1::UpdateBarWidth(bool repaint) {
                               ? plot.Right - plot.Left
                               : chartWidth - 80;
     int percent = FChartBarWidth;
-    if (percent <= 0) percent = 35;
-    if (percent > 95) percent = 95;
+    if (percent <= 0) percent = ChartBarWidthDefault;
+    if (percent > ChartBarWidthMax) percent = ChartBarWidthMax;
     if (plotWidth < 20) return;
 
     const TChartAxis* bottom = Chart1->BottomAxis();
@@ -270,14 +270,14 @@ void TForm1::CheckBoxScrollClick(TObject* /*Sender*/) {
         Chart1->BottomAxis()->SetMinMax(0, FullWindow);
     else
         UpdateXAxis();
-    FitVelocityAxis(*this);
+    FitVelocityAxis();
     ResetBarWidth(true);
 }
 
 void TForm1::CheckBoxAutoClick(TObject* /*Sender*/) {
     if (CheckBoxAuto->Checked()) {
         CheckBoxAuto50->SetChecked(false);
-        UpdateYAxis(0.05);
+        UpdateYAxis(TightAxisMargin);
     } else if (!CheckBoxAuto50->Checked()) {
         Chart1->LeftAxis()->SetAutomatic(true);
     }
@@ -286,7 +286,7 @@ void TForm1::CheckBoxAutoClick(TObject* /*Sender*/) {
 void TForm1::CheckBoxAuto50Click(TObject* /*Sender*/) {
     if (CheckBoxAuto50->Checked()) {
         CheckBoxAuto->SetChecked(false);
-        UpdateYAxis(0.5);
+        UpdateYAxis(WideAxisMargin);
     } else if (!CheckBoxAuto->Checked()) {
         Chart1->LeftAxis()->SetAutomatic(true);
     }
@@ -312,7 +312,7 @@ void TForm1::MoveShotWindow(bool toStart) {
     FZoomActive = true;
     FZoomAnchor = toStart ? ZoomAnchorStart : ZoomAnchorEnd;
     ResetBarWidth(true);
-    FitVelocityAxis(*this);
+    FitVelocityAxis();
 }
 
 // "+" and "-" on the scrolling window: the shot axis narrows or widens
@@ -355,7 +355,7 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
         FZoomAnchor = zoom->Anchor;
         if (zoomIn)
             ++FZoomSteps;
-        else if (zoom->Width >= 24.999)
+        else if (zoom->Width >= FullWindow - 0.001)
             FZoomSteps = 0;
         else if (FZoomSteps > 0)
             --FZoomSteps;
@@ -404,7 +404,7 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
     }
     ResetBarWidth(true);
     Chart1->Repaint();
-    FitVelocityAxis(*this);
+    FitVelocityAxis();
 }
 
 void TForm1::Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* /*Series*/,

@@ -48,6 +48,27 @@ constexpr WPARAM TIMER_FADE_IN = 777;
 constexpr WPARAM TIMER_BLE_AUTOCONNECT = 778;
 constexpr WPARAM TIMER_COM_AUTOOPEN = 779;
 
+// Timer intervals, in milliseconds: the fade-in step, the start-up's opening
+// of the stored port and its Bluetooth LE connect, the watchdogs of a connect
+// and of a subscription, and the keep-alive write.
+constexpr UINT FadeInStepMs = 10;
+constexpr UINT ComAutoOpenDelayMs = 700;
+constexpr UINT BleAutoConnectDelayMs = 1500;
+constexpr unsigned ConnectWatchdogMs = 12000;
+constexpr unsigned SubscribeWatchdogMs = 15000;
+constexpr unsigned KeepAliveMs = 5000;
+
+// How the chart draws the shots ([Settings] ChartType).
+enum class TChartType : std::int32_t { Circles = 0, Crosses = 1, Bars = 2 };
+// How the chart colours a new point ([Settings] ChartColor): all alike, by a
+// cycle of eight colours, or by its rise or fall from the point before.
+enum class TChartColor : std::int32_t { Plain = 0, Cycle = 1, Trend = 2 };
+
+// The velocity axis's margins above and below the shots, as a share of their
+// spread: the "Auto" box and the "Auto 50%" box.
+constexpr double TightAxisMargin = 0.05;
+constexpr double WideAxisMargin = 0.5;
+
 // Analysis commands and what the shot list shows.
 // The commands run through the analysis frame; the value travels as the
 // wParam of WM_RUN_ANALYSIS.
@@ -148,6 +169,8 @@ public:
     void UpdateYAxis(double margin);
     void UpdateBarWidth(bool repaint);
     void ResetBarWidth(bool repaint);
+    // The velocity axis follows the margin box that is ticked, if any.
+    void FitVelocityAxis();
     void CheckBoxScrollClick(TObject* Sender);
     void CheckBoxAutoClick(TObject* Sender);
     void CheckBoxAuto50Click(TObject* Sender);
@@ -340,11 +363,11 @@ private:
     // Chart settings and series.
     TChartSeries* FActiveSeries = nullptr;
     TBarSeries* FBarSeries = nullptr;
-    std::int32_t FChartType = 0;
-    std::int32_t FChartColor = 1;
+    TChartType FChartType = TChartType::Circles;
+    TChartColor FChartColor = TChartColor::Cycle;
     std::int32_t FChartLineWidth = 1;
     std::int32_t FChartMarkerSize = 5;
-    std::int32_t FChartBarWidth = 35;
+    std::int32_t FChartBarWidth = 35;  // ChartBarWidthDefault until the settings are read
     std::int32_t FAppliedBarWidth = -1;
     // Fade-in.
     std::int32_t FFadeSteps = 2;

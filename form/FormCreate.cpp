@@ -55,7 +55,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     SetAlphaBlend(true);
     SetAlphaBlendValue(1);
     FFadeSteps = 2;
-    SetTimer(this, TIMER_FADE_IN, 10);
+    SetTimer(this, TIMER_FADE_IN, FadeInStepMs);
 
     // 13-14.
     Constraints.MinWidth = 800;
@@ -81,7 +81,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     Chart1->Legend()->SetVisible(false);
     GridPanel1->DoubleBuffered = true;
     Chart1->BottomAxis()->SetAutomatic(false);
-    Chart1->BottomAxis()->SetMinMax(0, 25);
+    Chart1->BottomAxis()->SetMinMax(0, FullWindowShots - 1);
     Chart1->LeftAxis()->SetAutomatic(true);
     FAppliedBarWidth = -1;
     UpdateBarWidth(true);
@@ -209,11 +209,11 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         BluetoothLE1->SetEnabled(true);
         FConnTimeout = new TTimer(this);
         FConnTimeout->SetEnabled(false);
-        FConnTimeout->SetInterval(12000);
+        FConnTimeout->SetInterval(ConnectWatchdogMs);
         FConnTimeout->OnTimer = Handler(this, &TForm1::ConnTimeoutTimer);
         FKeepAlive = new TTimer(this);
         FKeepAlive->SetEnabled(false);
-        FKeepAlive->SetInterval(5000);
+        FKeepAlive->SetInterval(KeepAliveMs);
         FKeepAlive->OnTimer = Handler(this, &TForm1::KeepAliveTimer);
         FScanIndex = new TStringList();
         FScanIndex->NameValueSeparator = QLatin1Char('=');
@@ -246,9 +246,9 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
 #endif
 
         // 52-53. The one-shot timers.
-        SetTimer(this, TIMER_COM_AUTOOPEN, 700);
+        SetTimer(this, TIMER_COM_AUTOOPEN, ComAutoOpenDelayMs);
 #if TARVEX_BLE
-        if (CheckBox3->Checked()) SetTimer(this, TIMER_BLE_AUTOCONNECT, 1500);
+        if (CheckBox3->Checked()) SetTimer(this, TIMER_BLE_AUTOCONNECT, BleAutoConnectDelayMs);
 #endif
     }
 }

@@ -102,7 +102,7 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     Label20->SetCaption(QString());
 
     Chart1->BottomAxis()->SetAutomatic(false);
-    Chart1->BottomAxis()->SetMinMax(0, 25);
+    Chart1->BottomAxis()->SetMinMax(0, FullWindowShots - 1);
     Chart1->LeftAxis()->SetAutomatic(true);
     FAppliedBarWidth = -1;
     UpdateBarWidth(true);

@@ -123,10 +123,7 @@ void TForm1::ProcessIncomingLine(const QString& line) {
         UpdateXAxis();
     }
 
-    if (CheckBoxAuto->Checked())
-        UpdateYAxis(0.05);
-    else if (CheckBoxAuto50->Checked())
-        UpdateYAxis(0.5);
+    FitVelocityAxis();
 
     UpdateBarWidth(true);
 

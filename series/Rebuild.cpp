@@ -118,10 +118,10 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
     if (CheckBoxScroll->Checked()) {
         bottom->SetAutomatic(false);
         if (derived) {
-            bottom->SetMinMax(0, 25);
+            bottom->SetMinMax(0, FullWindowShots - 1);
         } else {
             const int last = NextChartX - 1;
-            const int width = (VisibleShots <= 1 ? 26 : VisibleShots) - 1;
+            const int width = (VisibleShots <= 1 ? FullWindowShots : VisibleShots) - 1;
             if (last >= width)
                 bottom->SetMinMax(last - width, last);
             else
@@ -132,9 +132,9 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
     }
 
     if (CheckBoxAuto->Checked())
-        UpdateYAxis(0.05);
+        UpdateYAxis(TightAxisMargin);
     else if (CheckBoxAuto50->Checked())
-        UpdateYAxis(0.5);
+        UpdateYAxis(WideAxisMargin);
     else
         Chart1->LeftAxis()->SetAutomatic(true);
 

@@ -124,15 +124,12 @@ void TForm1::RecomputeStatistics() {
 
     if (CheckBoxScroll->Checked()) {
         Chart1->BottomAxis()->SetAutomatic(false);
-        Chart1->BottomAxis()->SetMinMax(0, 25);
+        Chart1->BottomAxis()->SetMinMax(0, FullWindowShots - 1);
     } else {
         UpdateXAxis();
     }
     UpdateBarWidth(true);
-    if (CheckBoxAuto->Checked())
-        UpdateYAxis(0.05);
-    else if (CheckBoxAuto50->Checked())
-        UpdateYAxis(0.5);
+    FitVelocityAxis();
     Chart1->Invalidate();
 }
 

@@ -21,8 +21,6 @@ constexpr TColor LampGreen = RGB(0, 255, 0);
 constexpr TColor LampRed = RGB(255, 0, 0);
 
 constexpr int DiscoveryMs = 5000;
-constexpr unsigned ConnectWatchdogMs = 12000;
-constexpr unsigned SubscribeWatchdogMs = 15000;
 constexpr int SubscribePauseMs = 300;
 constexpr int ReconnectPauseMs = 2000;
 

@@ -8,7 +8,7 @@ TShotStats ShotStats;
 double LastVelocity = 0;
 bool LastVelocityValid = false;
 int NextChartX = 1;
-int VisibleShots = 26;
+int VisibleShots = FullWindowShots;
 bool LiveInput = false;
 bool BatchUpdate = false;
 bool CounterMode = false;

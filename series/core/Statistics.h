@@ -20,7 +20,10 @@ extern TShotStats ShotStats;    // the shown series; all 0 at start
 extern double LastVelocity;     // velocity of the last shot, unit shown; 0 at start
 extern bool LastVelocityValid;  // LastVelocity holds a shot; false at start
 extern int NextChartX;          // X of the next chart point; 1 at start and after a reset
-extern int VisibleShots;        // width of the scrolling chart window in shots; 26 at start
+// The scrolling chart window at its widest: this many shots, on a shot axis
+// from 0 to FullWindowShots - 1.
+inline constexpr int FullWindowShots = 26;
+extern int VisibleShots;  // width of the scrolling chart window in shots; FullWindowShots at start
 extern bool LiveInput;          // true only while the drain passes received lines on
 extern bool BatchUpdate;        // true during a batch of list updates (one repaint at the end)
 extern bool CounterMode;        // counter conversion configured (CounterFreq, CounterGate > 0)

@@ -153,7 +153,8 @@ TChartSettings ReadChartSettings() {
     const int markerSize = ReadSettingInteger(ini, Setting::ChartMarkerSize);
     chart.ChartMarkerSize = markerSize < 1 ? 5 : std::min(markerSize, ChartMarkerSizeMax);
     const int barWidth = ReadSettingInteger(ini, Setting::ChartBarWidth);
-    chart.ChartBarWidth = barWidth < 1 ? 35 : std::min(barWidth, ChartBarWidthMax);
+    chart.ChartBarWidth =
+        barWidth < 1 ? ChartBarWidthDefault : std::min(barWidth, ChartBarWidthMax);
     chart.ChartColor =
         ClampOrDefault(ReadSettingInteger(ini, Setting::ChartColor), 0, ChartColorMax, 1);
     return chart;

@@ -172,5 +172,6 @@ inline constexpr int ChartTypeMax = 2;         // 0..2, else 0
 inline constexpr int ChartColorMax = 2;        // 0..2, else 1
 inline constexpr int ChartLineWidthMax = 6;    // below 1 gives 1, above gives the max
 inline constexpr int ChartMarkerSizeMax = 12;  // below 1 gives 5, above gives the max
-inline constexpr int ChartBarWidthMax = 95;    // below 1 gives 35, above gives the max
+inline constexpr int ChartBarWidthMax = 95;    // below 1 gives the default, above the max
+inline constexpr int ChartBarWidthDefault = 35;
 inline constexpr int AutoSaveCountMax = 100000;

@@ -137,8 +137,8 @@ TEST_F(ChartView, SettingsChooseTheSeriesAndAreClamped) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings);
         TForm1& form = Start(c.settings);
-        EXPECT_EQ(P::FChartType(form), c.type);
-        EXPECT_EQ(P::FChartColor(form), c.color);
+        EXPECT_EQ(int(P::FChartType(form)), c.type);
+        EXPECT_EQ(int(P::FChartColor(form)), c.color);
         EXPECT_EQ(P::FChartLineWidth(form), c.lineWidth);
         EXPECT_EQ(P::FChartMarkerSize(form), c.markerSize);
         EXPECT_EQ(P::FChartBarWidth(form), c.barWidth);

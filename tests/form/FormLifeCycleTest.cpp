@@ -33,8 +33,8 @@ TEST_F(FormLifeCycle, ConstructorGivesEveryMemberItsDefault) {
     TForm1 form(Application);
     EXPECT_EQ(P::FActiveSeries(form), nullptr);
     EXPECT_EQ(P::FBarSeries(form), nullptr);
-    EXPECT_EQ(P::FChartType(form), 0);
-    EXPECT_EQ(P::FChartColor(form), 1);
+    EXPECT_EQ(int(P::FChartType(form)), 0);
+    EXPECT_EQ(int(P::FChartColor(form)), 1);
     EXPECT_EQ(P::FChartLineWidth(form), 1);
     EXPECT_EQ(P::FChartMarkerSize(form), 5);
     EXPECT_EQ(P::FChartBarWidth(form), 35);
