@@ -4,7 +4,6 @@
 // shot list, the big value, the statistics, the chart and the settings file.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -15,7 +14,6 @@
 
 #include "links/PseudoTerminal.h"
 #include "links/SerialLink.h"
-#include "platform/core/Exception.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
@@ -47,17 +45,7 @@ protected:
     void TearDown() override {
         FormFixture::TearDown();
         // No test may leave the port to the next one.
-        EXPECT_FALSE(PortHeld());
-    }
-
-    // Whether something still holds the port: an exclusive open is refused.
-    bool PortHeld() {
-        try {
-            TSerialLink().Open(FTerminal.SlavePath());
-        } catch (const ESysError& e) {
-            return e.Error() == EBUSY;
-        }
-        return false;
+        EXPECT_FALSE(FTerminal.SlaveHeld());
     }
 
     // The settings file the user prepared: the pseudo-terminal as the port,

@@ -2,7 +2,6 @@
 // settings file without the Bluetooth LE keys.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cmath>
 
 #include <QDir>
@@ -10,7 +9,6 @@
 
 #include "links/PseudoTerminal.h"
 #include "links/SerialLink.h"
-#include "platform/core/Exception.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/IniFile.h"
 #include "support/FormFixture.h"
@@ -213,16 +211,7 @@ protected:
     void TearDown() override {
         SerialBuild::TearDown();
         // No test may leave the port to the next one.
-        EXPECT_FALSE(PortHeld());
-    }
-    // Whether something still holds the port: an exclusive open is refused.
-    bool PortHeld() {
-        try {
-            TSerialLink().Open(FTerminal.SlavePath());
-        } catch (const ESysError& e) {
-            return e.Error() == EBUSY;
-        }
-        return false;
+        EXPECT_FALSE(FTerminal.SlaveHeld());
     }
     // Starts the form and lets the start-up timer open the port.
     void StartAndOpen() {
@@ -243,7 +232,7 @@ TEST_F(SerialBuildPort, ShotsArriveOnlyFromThePortAndCloseJoinsTheReader) {
     EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), (QStringList{"812.35", "815.5"}));
 
     CloseForm();
-    EXPECT_FALSE(PortHeld());
+    EXPECT_FALSE(FTerminal.SlaveHeld());
     const TIniFile ini(IniFilePath());
     EXPECT_EQ(ini.ReadString("Settings", "ComPort", ""), FTerminal.SlavePath());
     EXPECT_FALSE(ini.ValueExists("Settings", "CheckBoxBTAuto"));

@@ -9,6 +9,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include "platform/core/Exception.h"
+#include "platform/serial/SerialPort.h"
+
 // A pseudo-terminal pair standing in for a chronograph on a serial adapter:
 // the test writes at the master, the code under test opens the slave by path.
 class TPseudoTerminal {
@@ -26,6 +29,16 @@ public:
     bool IsValid() const { return FMaster >= 0 && !FSlavePath.isEmpty(); }
     int Master() const { return FMaster; }
     const QString& SlavePath() const { return FSlavePath; }
+
+    // Whether a port still holds the slave: an exclusive open is refused.
+    bool SlaveHeld() const {
+        try {
+            SerialClose(SerialOpen(FSlavePath));
+        } catch (const ESysError& e) {
+            return e.Error() == EBUSY;
+        }
+        return false;
+    }
 
     // Sends bytes as the device would; true when all of them went out.
     bool Write(const QByteArray& bytes) {
