@@ -2,6 +2,7 @@
 // list.
 #include "form/Form1.h"
 #include "links/core/NotificationText.h"
+#include "platform/core/ScopeGuard.h"
 #include "platform/ui/Threads.h"
 #include "series/core/NumberText.h"
 
@@ -24,23 +25,18 @@ void TForm1::MemoAppendLine(TMemo* memo, const QString& line) {
         added.chop(1);
     TStrings* lines = memo->Lines();
     lines->BeginUpdate();
-    try {
-        QString text = memo->Text();
-        int end = text.size();
-        while (end > 0 && text[end - 1].unicode() <= 0x20) --end;
-        text.truncate(end);
-        if (!text.isEmpty()) text += QStringLiteral("\r\n");
-        text += added;
-        memo->SetText(text);
-        while (lines->Count() > 10000) lines->Delete(0);
-        memo->SetSelStart(memo->Text().size());
-        memo->SetSelLength(0);
-        memo->Perform(EM_SCROLLCARET, 0, 0);
-    } catch (...) {
-        lines->EndUpdate();
-        throw;
-    }
-    lines->EndUpdate();
+    const TScopeGuard updated([lines] { lines->EndUpdate(); });
+    QString text = memo->Text();
+    int end = text.size();
+    while (end > 0 && text[end - 1].unicode() <= 0x20) --end;
+    text.truncate(end);
+    if (!text.isEmpty()) text += QStringLiteral("\r\n");
+    text += added;
+    memo->SetText(text);
+    while (lines->Count() > 10000) lines->Delete(0);
+    memo->SetSelStart(memo->Text().size());
+    memo->SetSelLength(0);
+    memo->Perform(EM_SCROLLCARET, 0, 0);
 }
 
 void TForm1::BluetoothLE1CharacteristicRead(TObject* /*Sender*/,
