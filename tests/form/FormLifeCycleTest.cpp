@@ -21,10 +21,6 @@ bool HoldsBaseFonts(TForm1& form) {
     return P::FLabel2BaseFont(form) || P::FLabel15BaseFont(form);
 }
 
-QString IniValue(const QString& path, const QString& key) {
-    return TIniFile(path).ReadString(QStringLiteral("Settings"), key, QStringLiteral("<none>"));
-}
-
 }  // namespace
 
 class FormLifeCycle : public FormFixture {};
@@ -123,16 +119,7 @@ TEST_F(FormLifeCycle, TabMovesThroughTheControlsInResourceOrder) {
         Form().CheckBox3,
 #endif
         Form().Memo1};
-    // The widgets Tab reaches from the shot list, controls' inner parts aside.
-    std::vector<QWidget*> reached;
-    QWidget* widget = Form().Memo1->Widget();
-    while (reached.size() < expected.size()) {
-        widget = widget->nextInFocusChain();
-        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->parentWidget()->focusPolicy())
-            reached.push_back(widget);
-    }
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(reached[i], expected[i]->Widget()) << expected[i]->Name.toStdString();
+    ExpectTabOrderFromShotList(expected);
 }
 
 TEST_F(FormLifeCycle, EraseBackgroundIsAnsweredWithoutErasing) {
@@ -177,15 +164,9 @@ TEST_F(FormLifeCycle, FadeInRunsByItselfOnTheWindowTimer) {
 
 TEST_F(FormLifeCycle, ReceivedLinesMessageDrainsTheQueue) {
     StartForm();
-    {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        P::FReceivedLines(Form()).push_back(QStringLiteral("812.5"));
-    }
+    QueueReceived({"812.5"});
     ASSERT_TRUE(PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0));
-    EXPECT_TRUE(WaitFor([&] {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        return P::FReceivedLines(Form()).empty();
-    }));
+    EXPECT_TRUE(WaitFor([&] { return ReceivedQueueEmpty(); }));
 }
 
 TEST_F(FormLifeCycle, AnalysisMessageRunsTheCommandAndClosesItsFrame) {
@@ -237,7 +218,7 @@ TEST_F(FormLifeCycle, CloseWritesUnitsAsMu) {
         Form().CheckBox1->SetChecked(c.units);
         Form().CheckBox2->SetChecked(c.mix);
         CloseForm();
-        EXPECT_EQ(IniValue(IniFilePath(), "MU"), c.mu);
+        EXPECT_EQ(IniValue("Settings", "MU"), c.mu);
     }
 }
 
@@ -247,8 +228,8 @@ TEST_F(FormLifeCycle, CloseWritesWeightTextVerbatimAndGramsInGeneralFormat) {
     P::FWeightGrams(Form()) = 1.0 / 3.0;
     Form().CheckBoxAuto50->SetChecked(true);
     CloseForm();
-    EXPECT_EQ(IniValue(IniFilePath(), "Multiplier"), "12,5 gr?");
-    EXPECT_EQ(IniValue(IniFilePath(), "MultiplierG"), "0.333333333333333");
+    EXPECT_EQ(IniValue("Settings", "Multiplier"), "12,5 gr?");
+    EXPECT_EQ(IniValue("Settings", "MultiplierG"), "0.333333333333333");
     EXPECT_EQ(TIniFile(IniFilePath()).ReadBool("Settings", "CheckBoxAuto50", false), true);
 }
 

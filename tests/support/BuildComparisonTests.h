@@ -86,14 +86,6 @@ inline const std::string SerialDefaultFile = TARVEX_DEFAULT_SETTINGS_HEAD
 
 class BuildComparison : public FormFixture {
 protected:
-    // Starts the form with no timer left to fire on its own: the port
-    // auto-open and the Bluetooth LE auto-connect would touch the machine.
-    void Start() {
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
-        KillTimer(&Form(), TIMER_BLE_AUTOCONNECT);
-    }
-
     // Closes with an empty port list, so that what the close writes as
     // ComPort does not depend on the ports of the machine.
     void Close() {
@@ -116,7 +108,7 @@ TEST_F(BuildComparison, FirstStartWritesTheDefaultFileOfTheBuild) {
     EXPECT_EQ(Settings(), "[Settings]\nMU=1\n");
 
     ASSERT_TRUE(QFile::remove(IniFilePath()));
-    Start();
+    StartFormOffline();
     // The start-up finds every key and writes nothing until close.
     EXPECT_EQ(Settings(), defaults);
     Close();
@@ -140,7 +132,7 @@ TEST_F(BuildComparison, StartRepairsAnOlderTarvexFileAndSerialDropsTheLinkKeys) 
                   "FileName=Run_$\n"
                   "INDEX=007\n"
                   "AUT=4\n");
-    Start();
+    StartFormOffline();
     const std::string repairedTail =
         "[TXTCSV]\n"
         "Folder=./RUNS\n"
@@ -227,7 +219,7 @@ TEST_F(BuildComparison, StartRepairsAnOlderTarvexFileAndSerialDropsTheLinkKeys) 
 
 TEST_F(BuildComparison, CloseWritesItsKeysInPlaceAndNothingElse) {
     using namespace build_comparison;
-    Start();
+    StartFormOffline();
     const QByteArray started = ReadFileBytes(IniFilePath());
     Form().CheckBox2->SetChecked(true);
     Form().CheckBoxAuto->SetChecked(true);
@@ -243,7 +235,7 @@ TEST_F(BuildComparison, CloseWritesItsKeysInPlaceAndNothingElse) {
 
 TEST_F(BuildComparison, SettingsFileRemovedWhileRunningGetsOnlyTheCloseKeys) {
     using namespace build_comparison;
-    Start();
+    StartFormOffline();
     ASSERT_TRUE(QFile::remove(IniFilePath()));
     Close();
     // The close handler writes no defaults; Tarvex adds its auto-connect box.
@@ -292,11 +284,11 @@ TEST_F(BuildComparison, ClearShowsTheZeroTextsOfTheBuildInEveryDisplayMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetDecimalSeparatorForTesting(c.separator);
-        Start();
+        StartFormOffline();
         Form().Edit1->SetText(QStringLiteral("8"));
         if (c.toggles == 1) Form().TogglePowerFactor();
         if (c.toggles == 2) Form().TogglePowerFactorIpsc();
-        for (const char* line : {"812.5", "815.0"}) Form().ProcessIncomingLine(line);
+        Feed({"812.5", "815.0"}, false);
 
         Form().ButtonClear->Click();
         EXPECT_EQ(Form().Label15->Caption(), ForBuild(c.tarvexLast, c.serialLast));
@@ -316,7 +308,7 @@ TEST_F(BuildComparison, ClearShowsTheZeroTextsOfTheBuildInEveryDisplayMode) {
 }
 
 TEST_F(BuildComparison, PowerFactorToggleAfterClearShowsTheZeroTextsOfTheNewMode) {
-    Start();
+    StartFormOffline();
     Form().ProcessIncomingLine(QStringLiteral("812.5"));
     Form().ButtonClear->Click();
     Form().TogglePowerFactor();
@@ -339,7 +331,7 @@ TEST_F(BuildComparison, RecomputedStatisticsFollowTheModeInBothBuilds) {
     const Case cases[] = {{0, "0.00", "00.0"}, {1, "0", "0"}, {2, "0.0", "0.0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.toggles);
-        Start();
+        StartFormOffline();
         if (c.toggles == 1) Form().TogglePowerFactor();
         if (c.toggles == 2) Form().TogglePowerFactorIpsc();
         Form().RecomputeStatistics();
@@ -351,7 +343,7 @@ TEST_F(BuildComparison, RecomputedStatisticsFollowTheModeInBothBuilds) {
 
 TEST_F(BuildComparison, DvShowsTheStatusTextOfTheBuild) {
     using build_comparison::ForBuild;
-    Start();
+    StartFormOffline();
     Form().Memo1->Lines()->Assign(QStringList({"10", "12", "9"}));
     Form().RefreshCommand();
     Form().SpeedButton7->Click();
