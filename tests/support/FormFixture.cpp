@@ -40,19 +40,6 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
     return true;
 }
 
-QString WriteTextFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return QString();
-    file.write(content);
-    return path;
-}
-
-QByteArray ReadFileBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
-}
-
 void FormFixture::SetUp() {
     ASSERT_TRUE(FDir.isValid());
     SetExecutablePathForTesting(FDir.filePath(QStringLiteral("tarvex")));

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include "RecordingDialogs.h"
+#include "support/CoreSupport.h"
 #include "form/Form1.h"
 #include "support/FormProbe.h"
 
@@ -23,10 +24,6 @@ void ResetProgramWideValues();
 
 // Runs the event loop until `done` holds or `seconds` pass.
 bool WaitFor(const std::function<bool()>& done, int seconds = 10);
-
-// Writes a text file (UTF-8) and returns its path.
-QString WriteTextFile(const QString& path, const QByteArray& content);
-QByteArray ReadFileBytes(const QString& path);
 
 class FormFixture : public ::testing::Test {
 protected:
