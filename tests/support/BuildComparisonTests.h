@@ -13,6 +13,7 @@
 
 #include "platform/core/FormatFloat.h"
 #include "storage/ProgramSettings.h"
+#include "support/DefaultSettingsFiles.h"
 #include "support/FormFixture.h"
 #include "variants/BuildVariant.h"
 
@@ -24,63 +25,10 @@ T ForBuild(T tarvex, T serial) {
     return TARVEX_BLE ? tarvex : serial;
 }
 
-// The settings section of a fresh file up to ChartBarWidth, shared by both.
-#define TARVEX_DEFAULT_SETTINGS_HEAD \
-    "[Settings]\n"                   \
-    "Style=1\n"                      \
-    "TXT=0\n"                        \
-    "Multiplier=1\n"                 \
-    "MultiplierG=1.0\n"              \
-    "CheckBoxScroll=1\n"             \
-    "ComPort=\n"                     \
-    "OpenCom=\n"                     \
-    "CheckBoxAuto=0\n"               \
-    "CheckBoxAuto50=0\n"             \
-    "CNV=0\n"                        \
-    "Label2DisplayFormat=0##\n"      \
-    "ChartType=0\n"                  \
-    "ChartColor=1\n"                 \
-    "ChartLineWidth=1\n"             \
-    "ChartMarkerSize=5\n"            \
-    "ChartBarWidth=35\n"
-
-#define TARVEX_DEFAULT_OUTPUT_SECTIONS \
-    "[FILTER]\n"                       \
-    "Filter=0\n"                       \
-    "Shots=S(~)\n"                     \
-    "Velocity=V(~)\n"                  \
-    "[TXTCSV]\n"                       \
-    "Folder=./MYSHOTS\n"               \
-    "FileName=Chrono_$\n"              \
-    "INDEX=001\n"                      \
-    "[IMG]\n"                          \
-    "Folder=./IMG\n"                   \
-    "FileName=Stat%_$\n"               \
-    "INDEX=001\n"                      \
-    "[AUTOSAVE]\n"                     \
-    "AUT=0\n"                          \
-    "Folder=./AUTOSAVE\n"              \
-    "FileName=Chrono_$\n"              \
-    "INDEX=001\n"
-
 // A fresh file: 35 writes in six sections for Tarvex, 33 in five for Tarvex
 // Serial, where MU follows ChartBarWidth and FILTER follows A.
-inline const std::string TarvexDefaultFile = TARVEX_DEFAULT_SETTINGS_HEAD
-    "CheckBoxBTAuto=0\n"
-    "MU=10\n"
-    "FREQ=0\n"
-    "GATE=0\n"
-    "A=0\n"
-    "[BLE]\n"
-    "Last=\n" TARVEX_DEFAULT_OUTPUT_SECTIONS;
-inline const std::string SerialDefaultFile = TARVEX_DEFAULT_SETTINGS_HEAD
-    "MU=10\n"
-    "FREQ=0\n"
-    "GATE=0\n"
-    "A=0\n" TARVEX_DEFAULT_OUTPUT_SECTIONS;
-
-#undef TARVEX_DEFAULT_SETTINGS_HEAD
-#undef TARVEX_DEFAULT_OUTPUT_SECTIONS
+inline const std::string TarvexDefaultFile = DefaultTarvexSettingsFile.toStdString();
+inline const std::string SerialDefaultFile = DefaultSerialSettingsFile().toStdString();
 
 }  // namespace build_comparison
 
