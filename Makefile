@@ -72,7 +72,7 @@ fuzz: build-asan
 bench: build-werror
 	@status=0; \
 	for b in $(BUILD)/bench/bench_*; do \
-	  [ -x "$$b" ] || continue; \
+	  [ -f "$$b" ] && [ -x "$$b" ] || continue; \
 	  echo "== $$(basename $$b)"; \
 	  $(TEST_ENV) "$$b" || status=1; \
 	done; \
