@@ -435,10 +435,21 @@ void TForm1::Chart1MouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftSta
     if (Button != mbLeft || !FActiveSeries) return;
     const int index = FActiveSeries->Clicked(X, Y);
     if (index < 0) return;
-    const double shot = std::trunc(FActiveSeries->XValue(index));
-    // The shot number is taken as the line number; log lines count too.
-    if (!(shot >= 1) || shot > Memo1->Lines()->Count()) return;
-    const int line = int(shot) - 1;
+    // The series and the value lines of the list end with the same shot, but
+    // a cut or a log line shifts their starts apart (and the shot number
+    // keeps counting past a cut): count from the end of both.
+    const int fromEnd = FActiveSeries->Count() - 1 - index;
+    TStrings* lines = Memo1->Lines();
+    int line = -1;
+    double value = 0.0;
+    for (int i = lines->Count() - 1, seen = 0; i >= 0; --i) {
+        if (!ShotLineValue(lines->Strings(i), value)) continue;
+        if (seen++ == fromEnd) {
+            line = i;
+            break;
+        }
+    }
+    if (line < 0) return;
     const LRESULT first = SendMessage(Memo1, EM_GETFIRSTVISIBLELINE, 0, 0);
     SendMessage(Memo1, EM_LINESCROLL, 0, LPARAM(line - first));
     const LRESULT start = SendMessage(Memo1, EM_LINEINDEX, WPARAM(line), 0);

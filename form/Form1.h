@@ -322,10 +322,15 @@ private:
     bool FCommandBusy = false;
     TAnalysisCommand FRunningCommand = 0;
     TAnalysisCommand FHoveredCommand = 0;
-    // Automatic saving.
+    // Automatic saving. FAutoSaveCount counts the shots taken into the buffer
+    // since it was started afresh, less those an indexed file took; it equals
+    // the buffer's size until the buffer reaches its bound (AutoSave.cpp).
     std::int32_t FAutoSaveCount = 0;
     std::vector<QString> FAutoSaveLines;
     std::vector<QString> FLoadedLines;
+    // Indexed files written while their INDEX could not advance: never
+    // written over in the same run.
+    std::vector<QString> FAutoSaveStuckFiles;
     // Derived display.
     bool FDerivedValues = false;
     // Memo lock.

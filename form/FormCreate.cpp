@@ -144,7 +144,16 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         if (IsCnvMode()) {
             LoadMultiplier();
         } else {
-            Edit1->SetText(ReadSettingString(ini, Setting::Multiplier));
+            // The stored weight is read, not entered: the box's change
+            // handler, which saves every entered weight, stays out of it.
+            FUpdatingWeight = true;
+            try {
+                Edit1->SetText(ReadSettingString(ini, Setting::Multiplier));
+            } catch (...) {
+                FUpdatingWeight = false;
+                throw;
+            }
+            FUpdatingWeight = false;
             ParseWeightEdit(CheckBox1->Checked(), CheckBox2->Checked(), false);
         }
 

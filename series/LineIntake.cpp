@@ -62,6 +62,13 @@ void TForm1::ProcessIncomingLine(const QString& line) {
         const int count = lines->Count();
         if (count >= CutAt) {
             const int cut = count - MaxKept;
+            // The cache holds the values of the numeric lines only: it loses
+            // as many values as value lines go, so that it stays the values
+            // of the lines that remain.
+            int valuesCut = 0;
+            double value = 0.0;
+            for (int i = 0; i < cut; ++i)
+                if (ShotLineValue(lines->Strings(i), value)) ++valuesCut;
             lines->BeginUpdate();
             try {
                 for (int i = 0; i < cut; ++i) lines->Delete(0);
@@ -70,9 +77,7 @@ void TForm1::ProcessIncomingLine(const QString& line) {
                 throw;
             }
             lines->EndUpdate();
-            // The cache loses as many values as the list lost lines, log
-            // lines included, so it stays aligned with the list's end.
-            DropFirstVelocities(FVelocityCache, cut);
+            DropFirstVelocities(FVelocityCache, valuesCut);
         }
     } catch (...) {
         // List and cache may now disagree; the next reader rebuilds the cache.

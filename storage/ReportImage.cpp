@@ -130,7 +130,9 @@ void TForm1::ExportReportImage() {
     TFileDialogRequest request;
     request.Filter = QStringLiteral("JPEG (*.jpg)|*.jpg|All (*.*)|*.*");
     request.DefaultExt = QStringLiteral("jpg");
-    request.InitialDir = proposed.path() + QLatin1Char('/');
+    // An output folder that could not be created: the dialog opens where it
+    // can, so another folder can be chosen.
+    request.InitialDir = NearestExistingFolder(proposed.path());
     request.FileName = proposed.fileName();
     if (!Dialogs().ExecuteSave(request)) return;
 

@@ -17,7 +17,8 @@
 #include <QFileInfo>
 
 EIniFileException::EIniFileException(const QString& fullPath, int error)
-    : Exception(QStringLiteral("Unable to write to %1").arg(fullPath)), FError(error) {}
+    : Exception(QStringLiteral("Unable to write to %1").arg(fullPath) + SystemErrorCause(error)),
+      FError(error) {}
 
 bool TryStrToInt(const QString& text, int& value) {
     const qsizetype n = text.size();
@@ -122,24 +123,50 @@ QByteArray JoinText(const TIniText& text) {
     return bytes;
 }
 
+bool IsQuote(QChar c) {
+    return c == u'"' || c == u'\'';
+}
+
+// A value wrapped in one pair of matching quotes reads without them, as
+// settings files written elsewhere expect; the writer adds such a pair
+// exactly when the reader would otherwise change the value.
+QString Unquote(const QString& value) {
+    if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+bool NeedsQuotes(const QString& value) {
+    if (value.isEmpty()) return false;
+    if (value.front().isSpace() || value.back().isSpace()) return true;
+    return value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+}
+
+// A line is a section header when it is "[name]" and nothing else (a
+// comment may follow), with no "=" inside the brackets. Every line with a
+// named "=" is a key, also one whose name begins with "[": a written key
+// never turns into a header, whatever its name or value.
 TLineInfo Classify(const QByteArray& raw) {
     TLineInfo info;
     const QString line = QString::fromUtf8(raw).trimmed();
+    const qsizetype eq = line.indexOf(u'=');
     if (line.startsWith(u'[')) {
         const qsizetype close = line.indexOf(u']');
-        if (close > 0) {
-            info.Kind = TLineKind::Section;
-            info.Name = line.mid(1, close - 1).trimmed();
-            return info;
+        if (close > 0 && (eq < 0 || eq > close)) {
+            const QString rest = line.mid(close + 1).trimmed();
+            if (rest.isEmpty() || (eq < 0 && rest.startsWith(u';'))) {
+                info.Kind = TLineKind::Section;
+                info.Name = line.mid(1, close - 1).trimmed();
+                return info;
+            }
         }
     }
     if (line.startsWith(u';')) return info;
-    const qsizetype eq = line.indexOf(u'=');
     if (eq <= 0) return info;
     info.Name = line.left(eq).trimmed();
     if (info.Name.isEmpty()) return info;
     info.Kind = TLineKind::Key;
-    info.Value = line.mid(eq + 1).trimmed();
+    info.Value = Unquote(line.mid(eq + 1).trimmed());
     return info;
 }
 
@@ -219,21 +246,20 @@ TInfos ReadInfos(const QString& fileName) {
     const bool statted = ::stat(path.constData(), &now) == 0 && S_ISREG(now.st_mode);
     auto same = [&](const struct stat& a) {
         return a.st_dev == now.st_dev && a.st_ino == now.st_ino && a.st_size == now.st_size &&
-               a.st_mtim.tv_sec == now.st_mtim.tv_sec &&
-               a.st_mtim.tv_nsec == now.st_mtim.tv_nsec &&
+               a.st_mtim.tv_sec == now.st_mtim.tv_sec && a.st_mtim.tv_nsec == now.st_mtim.tv_nsec &&
                a.st_ctim.tv_sec == now.st_ctim.tv_sec && a.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
     };
-    timespec clock {};
+    timespec clock{};
     ::clock_gettime(CLOCK_REALTIME, &clock);
-    const bool settled = statted && clock.tv_sec - now.st_mtim.tv_sec > 2 &&
-                         clock.tv_sec - now.st_ctim.tv_sec > 2;
+    const bool settled =
+        statted && clock.tv_sec - now.st_mtim.tv_sec > 2 && clock.tv_sec - now.st_ctim.tv_sec > 2;
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (settled && cached.Infos && cached.Name == fileName && same(cached.Stat))
             return cached.Infos;
     }
-    auto infos = std::make_shared<const std::vector<TLineInfo>>(
-        ClassifyAll(LoadForReading(fileName)));
+    auto infos =
+        std::make_shared<const std::vector<TLineInfo>>(ClassifyAll(LoadForReading(fileName)));
     if (settled) {
         std::lock_guard<std::mutex> lock(mutex);
         cached = TCached{fileName, now, infos};
@@ -260,7 +286,8 @@ std::optional<QString> FindValue(const QString& fileName, const QString& section
 // rather than replaced by a file holding only the new key.
 TIniText LoadForWriting(const QString& fileName) {
     TIniText text;
-    if (LoadText(fileName, text) == TLoad::Unreadable) Refuse(fileName, EIO);
+    if (LoadText(fileName, text) == TLoad::Unreadable)
+        Refuse(fileName, QFileInfo(fileName).isDir() ? EISDIR : EIO);
     return text;
 }
 
@@ -385,24 +412,22 @@ double TIniFile::ReadFloat(const QString& section, const QString& ident, double 
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
     const QString cleanSection = OneLine(section).trimmed();
     const QString cleanIdent = OneLine(ident).trimmed();
-    const QByteArray cleanValue = OneLine(value).toUtf8();
+    const QString oneLine = OneLine(value);
+    const QByteArray cleanValue = (NeedsQuotes(oneLine) ? u'"' + oneLine + u'"' : oneLine).toUtf8();
 
     TIniText text = LoadForWriting(FFileName);
+    const QByteArray before = JoinText(text);
+    const bool existed = QFileInfo::exists(FFileName);
     const std::vector<TLineInfo> infos = ClassifyAll(text);
     auto& lines = text.Lines;
     const int header = FindSection(infos, cleanSection);
     if (header >= 0) {
         const int key = FindKey(infos, header, cleanIdent);
         if (key >= 0) {
-            // Keep the key as the file spells it, with the blanks between "="
-            // and a value ("key = value" stays in that style). Blanks that
-            // were the whole value go.
+            // The key keeps the file's spelling; the value follows the "="
+            // directly, so the line reads back as written wherever it is read.
             QByteArray& raw = lines[key].Text;
-            const qsizetype afterEq = raw.indexOf('=') + 1;
-            qsizetype start = afterEq;
-            while (start < raw.size() && (raw[start] == ' ' || raw[start] == '\t')) ++start;
-            if (start == raw.size()) start = afterEq;
-            raw = raw.left(start) + cleanValue;
+            raw = raw.left(raw.indexOf('=')).trimmed() + '=' + cleanValue;
         } else {
             int at = header + 1;
             const int end = SectionEnd(infos, header);
@@ -418,6 +443,9 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
         lines.push_back(TLine{'[' + cleanSection.toUtf8() + ']', text.Eol});
         lines.push_back(TLine{cleanIdent.toUtf8() + '=' + cleanValue, text.Eol});
     }
+    // A write that would leave the file as it is touches nothing, so a
+    // complete settings file may be read-only.
+    if (existed && JoinText(text) == before) return;
     SaveText(FFileName, text);
 }
 

@@ -6,9 +6,9 @@
 #include "platform/core/Exception.h"
 
 // A write to the settings file that did not reach the disk. The message is
-// "Unable to write to <full path>"; Error() holds the system error number of
-// the call that failed (0 when the refusal came from a check of our own, such
-// as a read-only file).
+// "Unable to write to <full path> (<cause>)", the cause being the system's
+// description of Error(), the error number of the call that failed (a
+// read-only file counts as EACCES).
 class EIniFileException : public Exception {
 public:
     EIniFileException(const QString& fullPath, int error);
@@ -31,17 +31,28 @@ bool TryStrToInt(const QString& text, int& value);
 // - Creating an object touches no file. Every call reads the file anew, so a
 //   read sees every earlier write, also one made through another object.
 // - Section and key names match without regard to letter case; blanks around
-//   names and values are ignored. A duplicated section or key: the first one
-//   counts. Lines starting with ";" are comments.
+//   names and values are ignored, and a value wrapped in one pair of matching
+//   quotes (" or ') reads without them. A duplicated section or key: the
+//   first one counts. Lines starting with ";" are comments.
+// - A section header is "[name]" alone on its line (a ";" comment may follow
+//   when the line holds no "="); any other line with a named "=" is a key,
+//   also when its name begins with "[". Section names hold no "=" or "]",
+//   key names no "=" and no leading ";".
 // - Reads never fail: a missing or unreadable file, a missing key, or a line
 //   that cannot be understood (garbage, no "=", before any section) yields
 //   the caller's default. A UTF-8 byte-order mark is skipped; text is UTF-8.
+// - A key written reads back exactly as written: the line becomes "Key=Value"
+//   (the key as the file spelled it, nothing between "=" and the value), and
+//   a value that begins or ends with a blank, or is itself wrapped in
+//   matching quotes, is written inside a pair of double quotes. Carriage
+//   returns, line feeds and NULs in a written name or value become blanks, so
+//   a value can never add lines to the file.
 // - A write replaces the key's line in place, or adds the key after the last
 //   key of its section, or adds the section at the end of the file. Every
 //   other line stays byte for byte (comments, unknown keys, blank lines, the
 //   byte-order mark, line endings). New lines take the file's line ending;
-//   a new file uses LF. Carriage returns, line feeds and NULs in a written
-//   name or value become blanks, so a value can never add lines to the file.
+//   a new file uses LF. A write that leaves the file's bytes as they are
+//   touches nothing, so a complete read-only file reads and "writes" fine.
 // - A write is on the disk when the call returns. The new file replaces the
 //   old one in a single step (temporary file in the same folder, then a
 //   rename), keeping the old file's permissions and owner, so a failed write

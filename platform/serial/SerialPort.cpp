@@ -22,10 +22,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The error number must be taken before close(), which may overwrite it.
-[[noreturn]] void Fail(const char* call, int error, int fd, int wakeFd) {
+[[noreturn]] void Fail(const char* call, int error, int fd, int wakeFd,
+                       const QString& path = QString()) {
     if (fd >= 0) ::close(fd);
     if (wakeFd >= 0) ::close(wakeFd);
-    throw ESysError(QString::fromLatin1(call), error);
+    throw ESysError(QString::fromLatin1(call), error, path);
 }
 
 void Configure(termios& tio) {
@@ -79,23 +80,26 @@ TComHandle SerialOpen(const QString& path) {
 
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) Fail("CreateFile", errno, -1, wakeFd);
+    if (fd < 0) Fail("CreateFile", errno, -1, wakeFd, path);
 
     // The lock is what keeps a second open out when the program runs as root,
     // whom TIOCEXCL does not stop. It is taken before TIOCEXCL so that a
     // failed open never marks a port that someone else holds.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) Fail("CreateFile", errno, fd, wakeFd);
+    // Another holder of the lock has the port: it is busy, as the exclusive
+    // open reports it to everyone but root.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        Fail("CreateFile", errno == EWOULDBLOCK ? EBUSY : errno, fd, wakeFd, path);
     ::ioctl(fd, TIOCEXCL);
 
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) Fail("GetCommState", errno, fd, wakeFd);
+    if (::tcgetattr(fd, &tio) != 0) Fail("GetCommState", errno, fd, wakeFd, path);
     Configure(tio);
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) Fail("SetCommState", errno, fd, wakeFd);
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) Fail("SetCommState", errno, fd, wakeFd, path);
 
     // A pseudo-terminal has no modem lines and answers ENOTTY or EINVAL.
     int lines = TIOCM_DTR | TIOCM_RTS;
     if (::ioctl(fd, TIOCMBIS, &lines) != 0 && errno != ENOTTY && errno != EINVAL)
-        Fail("SetCommState", errno, fd, wakeFd);
+        Fail("SetCommState", errno, fd, wakeFd, path);
 
     ::tcflush(fd, TCIOFLUSH);
     return TComHandle{fd, wakeFd};

@@ -29,10 +29,11 @@ inline constexpr TComHandle INVALID_HANDLE_VALUE{};
 // signals or character translation), no flow control, receiver on, modem
 // control lines ignored, DTR and RTS raised where the device has them, reads
 // that never block; then both buffers are emptied.
-// Throws ESysError (platform/core/Exception.h) with errno and leaves nothing
-// open on failure:
+// Throws ESysError (platform/core/Exception.h) with errno and the path, and
+// leaves nothing open on failure ("CreateFile error: 16 (Device or resource
+// busy: /dev/ttyUSB0)"):
 //   "CreateFile"   the device cannot be opened or is held by another open
-//                  (EBUSY or EWOULDBLOCK for a held port);
+//                  (EBUSY for a held port);
 //   "GetCommState" the device is not a terminal (ENOTTY for a plain file);
 //   "SetCommState" the settings were refused.
 TComHandle SerialOpen(const QString& path);

@@ -1,6 +1,7 @@
 #include "storage/core/OutputNaming.h"
 
 #include <cstdlib>
+#include <limits>
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,7 +57,9 @@ QString ResolveFolder(const QString& folder) {
         result = DocumentsPath();
     } else if (text.startsWith(QStringLiteral("./"))) {
         result = ExecutableFolder() + text.mid(2);
-    } else if (QDir::isAbsolutePath(text)) {
+    } else if (text.startsWith(u'/')) {
+        // Only a real root makes a folder absolute: Qt would also take
+        // ":name" as one, a resource path where nothing can be written.
         result = text;
     } else {
         // Relative forms, drive letters included where the system has none,
@@ -73,6 +76,17 @@ bool EnsureFolder(const QString& folder) {
     if (QFileInfo(folder).isDir()) return true;
     QDir().mkpath(folder);
     return QFileInfo(folder).isDir();
+}
+
+QString NearestExistingFolder(const QString& folder) {
+    QString current = QDir::cleanPath(folder);
+    while (!current.isEmpty() && !QFileInfo(current).isDir()) {
+        const qsizetype slash = current.lastIndexOf(u'/');
+        if (slash < 0) return QString();
+        current = slash == 0 ? QStringLiteral("/") : current.left(slash);
+    }
+    if (!current.isEmpty() && !current.endsWith(u'/')) current += u'/';
+    return current;
 }
 
 QString ExpandFileNamePattern(const QString& pattern, const QString& tag, const QString& index) {
@@ -120,10 +134,13 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
     const QString index =
         pattern.contains(u'$') ? ini.ReadString(section, KeyIndex, QString()) : QString();
 
-    // A folder that cannot be made would leave the caller writing somewhere
-    // the user did not choose (or nowhere); say so here, with the folder.
+    // A folder that cannot be made is the writer's to report, when a file is
+    // actually written there: SAVE and IM still open their dialog, where the
+    // user can pick another folder. Only a folder that cannot even be
+    // determined ends the call.
     const QString resolved = ResolveFolder(folder);
-    if (!EnsureFolder(resolved)) throw EOutputFolderError(resolved);
+    if (resolved.isEmpty()) throw EOutputFolderError(resolved);
+    EnsureFolder(resolved);
 
     // The pattern, the tag and the index are free text from the settings
     // file; SafeFileName keeps the result a plain name inside the folder.
@@ -144,6 +161,9 @@ bool FileNameUsesIndex(const QString& section) {
 std::optional<QString> NextIndexText(const QString& index) {
     int value = 0;
     if (!TryStrToInt(index, value)) return std::nullopt;
+    // The next number must read back as one, or every later file would
+    // take the same name.
+    if (value == std::numeric_limits<int>::max()) return std::nullopt;
     const qint64 next = qint64(value) + 1;
     QString digits = QString::number(std::llabs(next));
     const qsizetype width = index.size() - (next < 0 ? 1 : 0);
@@ -151,12 +171,13 @@ std::optional<QString> NextIndexText(const QString& index) {
     return next < 0 ? u'-' + digits : digits;
 }
 
-void IncrementIndex(const QString& section) {
-    if (!FileNameUsesIndex(section)) return;
+bool IncrementIndex(const QString& section) {
+    if (!FileNameUsesIndex(section)) return false;
     TIniFile ini(IniPath());
     const QString index = ini.ReadString(section, KeyIndex, QString());
-    if (index.isEmpty()) return;
-    if (const std::optional<QString> next = NextIndexText(index)) {
-        ini.WriteString(section, KeyIndex, *next);
-    }
+    if (index.isEmpty()) return false;
+    const std::optional<QString> next = NextIndexText(index);
+    if (!next) return false;
+    ini.WriteString(section, KeyIndex, *next);
+    return true;
 }

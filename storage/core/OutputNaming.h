@@ -13,9 +13,8 @@
 // that uses the settings file opens it anew on IniPath() and releases it
 // before it returns, also on failure.
 
-// An output folder that does not exist and could not be created. The message
-// is "Unable to create directory <folder>" ("Unable to create directory" when
-// the folder could not be determined at all).
+// An output folder that could not be determined at all (no Documents folder):
+// "Unable to create directory".
 class EOutputFolderError : public Exception {
 public:
     explicit EOutputFolderError(const QString& folder);
@@ -37,13 +36,19 @@ TOutputDefaults OutputSectionDefaults(const QString& section);
 // The absolute folder for a Folder setting, ending in "/" unless empty; reads
 // no setting and creates nothing. Backslashes count as separators. The empty
 // text and "." give the Documents folder; "./rest" the executable's folder
-// followed by rest; an absolute path stays as it is; anything else is taken
-// from the executable's folder (so "..\shots" is beside it).
+// followed by rest; a path from the root ("/") stays as it is; anything else
+// is taken from the executable's folder (so "..\shots" is beside it and
+// ":shots" is a plain folder there, never a resource path).
 QString ResolveFolder(const QString& folder);
 
 // True when the folder exists, creating it with its missing parents first
 // when needed; false for the empty text or a folder that cannot be created.
 bool EnsureFolder(const QString& folder);
+
+// The folder itself when it exists, else its nearest existing parent, ending
+// in "/"; empty when none exists. Where a save dialog opens when the output
+// folder could not be created.
+QString NearestExistingFolder(const QString& folder);
 
 // The name from a pattern, without folder or extension: the first "%" is
 // replaced by the tag, then the first "$" by the index. With an empty index
@@ -59,10 +64,11 @@ QString SafeFileName(const QString& fileName);
 // name from the pattern (made safe with SafeFileName) + extension (with its
 // dot). A blank Folder or FileName gets the section's default written back;
 // writing the default FileName also writes INDEX "001" when the section has no
-// INDEX key. The folder is created when missing.
-// Raises EIniFileException when a default cannot be written, and
-// EOutputFolderError when the folder does not exist and cannot be created
-// (the defaults written before stay).
+// INDEX key. The folder is created when missing; a folder that cannot be
+// created is not reported here (the path is returned and the write there
+// fails). Raises EIniFileException when a default cannot be written, and
+// EOutputFolderError when the folder cannot be determined (the defaults
+// written before stay).
 QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag);
 
 // True when the trimmed FileName holds a "$" and the trimmed INDEX is not
@@ -72,10 +78,12 @@ bool FileNameUsesIndex(const QString& section);
 // The index after the given one at the same width: the integer (class library
 // syntax, so "$0A" is 10) plus one in decimal, padded with "0" after any sign
 // to the old length; longer numbers keep all digits. Nothing when the text is
-// no integer.
+// no integer or is the largest one (2147483647), whose successor would not
+// read back.
 std::optional<QString> NextIndexText(const QString& index);
 
-// When FileNameUsesIndex holds, writes NextIndexText of INDEX back as INDEX;
-// an INDEX that is no integer stays unchanged without a report. A refused
-// write raises EIniFileException.
-void IncrementIndex(const QString& section);
+// When FileNameUsesIndex holds, writes NextIndexText of INDEX back as INDEX
+// and returns true; an INDEX that cannot advance (no integer, or 2147483647)
+// stays unchanged without a report and the result is false. A refused write
+// raises EIniFileException.
+bool IncrementIndex(const QString& section);

@@ -103,13 +103,13 @@ void WriteFileReplacing(const QString& path, const QByteArray& bytes) {
     const QByteArray target = QFile::encodeName(path);
     const QByteArray part = target + ".part";
     const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw ESysError(QStringLiteral("open"), errno);
+    if (fd < 0) throw ESysError(QStringLiteral("open"), errno, path);
 
     // On any failure the partial file goes; the file it was to replace stays.
     const auto fail = [&](const char* call, int error, bool open) {
         if (open) ::close(fd);
         ::unlink(part.constData());
-        throw ESysError(QString::fromLatin1(call), error);
+        throw ESysError(QString::fromLatin1(call), error, path);
     };
     qsizetype done = 0;
     while (done < bytes.size()) {

@@ -39,5 +39,6 @@ QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSet
 // Writes bytes as the whole content of the file at path, replacing it. The
 // bytes go to "<path>.part" first, which then takes the file's place, so a
 // failed write leaves an earlier file as it was. Raises ESysError with the
-// failed call and errno.
+// failed call, errno and the path ("open error: 2 (No such file or
+// directory: /home/u/shots/Chrono_001.csv)").
 void WriteFileReplacing(const QString& path, const QByteArray& bytes);

@@ -181,3 +181,63 @@ TEST_F(AutoSave, FailedRewriteLeavesTheEarlierFixedFileWhole) {
     EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
     EXPECT_EQ(Shots().size(), 4);
 }
+
+TEST_F(AutoSave, IndexThatCannotAdvanceNeverWritesOverAnEarlierFile) {
+    struct Case {
+        const char* Index;
+        const char* File;
+    };
+    const Case cases[] = {{"abc", "Chrono_abc.txt"}, {"2147483647", "Chrono_2147483647.txt"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Index);
+        Start(QByteArray("AUT=2\nFileName=Chrono_$\nINDEX=") + c.Index + "\n", "TXT=1\n");
+        Feed({"801", "802"});
+        const QString file = SavedFile(QString::fromLatin1(c.File));
+        EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
+        EXPECT_EQ(Status(), "AUTO SAVE: " + QString::fromLatin1(c.File));
+        EXPECT_EQ(ReadKey("INDEX"), QString::fromLatin1(c.Index));
+
+        // The next batch would take the same name: it stays in the buffer.
+        Feed({"803", "804", "805"});
+        EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
+        EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
+        EXPECT_EQ(P::FAutoSaveLines(Form()), (std::vector<QString>{"803", "804", "805"}));
+        EXPECT_EQ(ReadKey("INDEX"), QString::fromLatin1(c.Index));
+        EXPECT_EQ(Shots().size(), 5);
+
+        // An index that can move again saves the kept shots.
+        WriteKey("INDEX", QStringLiteral("007"));
+        Feed({"806"});
+        EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Chrono_007.txt"))), CrLf({"803", "804"}));
+        EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("008"));
+        CloseForm();
+        QDir(Folder()).removeRecursively();
+        QFile::remove(IniFilePath());
+    }
+}
+
+TEST_F(AutoSave, FixedFileKeepsTheLastTenThousandShots) {
+    Start("AUT=500\nFileName=Fixed\n", "TXT=1\n");
+    P::FLoadedLines(Form()) = {QStringLiteral("700")};
+    QStringList shots;
+    for (int i = 1; i <= 10500; ++i) shots << QString::number(i);
+    BatchUpdate = true;
+    Feed(shots);
+    BatchUpdate = false;
+
+    EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 10000u);
+    EXPECT_EQ(P::FAutoSaveLines(Form()).front(), QStringLiteral("501"));
+    // The file still comes every 500 shots, with the loaded list first and
+    // the last 10000 shots after it.
+    const QStringList saved = QString::fromUtf8(ReadFileBytes(SavedFile("Fixed.txt")).mid(3))
+                                  .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(saved.size(), 10001);
+    EXPECT_EQ(saved.front(), QStringLiteral("700"));
+    EXPECT_EQ(saved[1], QStringLiteral("501"));
+    EXPECT_EQ(saved.back(), QStringLiteral("10500"));
+    Feed({"10501"});
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Fixed.txt"));
+    Feed(shots.mid(0, 499));
+    EXPECT_EQ(QString::fromUtf8(ReadFileBytes(SavedFile("Fixed.txt"))).count(u'\n'), 10001);
+    EXPECT_TRUE(ReadFileBytes(SavedFile("Fixed.txt")).endsWith("\r\n499\r\n"));
+}

@@ -664,17 +664,21 @@ TEST_F(ChartView, HoverShowsTheShotUnderTheMouse) {
     EXPECT_EQ(form.Label20->Caption(), "");
 }
 
-TEST_F(ChartView, ClickingAPointSelectsItsLine) {
+TEST_F(ChartView, ClickingAPointSelectsTheLineOfItsShot) {
     TForm1& form = Start();
-    QStringList lines;
-    for (int i = 1; i <= 60; ++i) lines << QStringLiteral("8%1.5").arg(i, 2, 10, QLatin1Char('0'));
+    // After a cut the shots are numbered from 101 on; a log line and a typed
+    // note stand between the values, and the user deleted the lines of the
+    // first five shots that the chart still shows.
+    QStringList lines{"LOG: Connected"};
+    for (int i = 1; i <= 30; ++i) lines << QStringLiteral("8%1.5").arg(i, 2, 10, QLatin1Char('0'));
+    lines << "typed note";
+    for (int i = 31; i <= 60; ++i) lines << QStringLiteral("8%1.5").arg(i, 2, 10, QLatin1Char('0'));
     P::FMemoUpdating(form) = true;
     form.Memo1->Lines()->Assign(lines);
     P::FMemoUpdating(form) = false;
-    AddPoints(Shots(1, 58));
-    form.AddChartPoint(59.7, 800, true, 800);
-    form.AddChartPoint(70, 800, true, 800);
-    Bottom()->SetMinMax(0, 72);
+    AddPoints(Shots(101, 165));
+    ASSERT_EQ(Series().Count(), 65);
+    Bottom()->SetMinMax(95, 170);
     Left()->SetMinMax(700, 900);
     QCoreApplication::processEvents();
 
@@ -682,26 +686,29 @@ TEST_F(ChartView, ClickingAPointSelectsItsLine) {
         int point;  // index in the series
         int line;   // expected selected line
     };
-    const Case cases[] = {{2, 2}, {40, 40}, {58, 58}};
+    // The last point is the last value line, counting back over the note
+    // and the log line.
+    const Case cases[] = {{64, 61}, {35, 32}, {34, 30}, {5, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.point);
         Click(PointPixel(c.point), Qt::LeftButton);
-        EXPECT_EQ(SendMessage(form.Memo1, EM_GETFIRSTVISIBLELINE, 0, 0) <= c.line, true);
+        EXPECT_LE(SendMessage(form.Memo1, EM_GETFIRSTVISIBLELINE, 0, 0), c.line);
         EXPECT_EQ(form.Memo1->SelStart(), SendMessage(form.Memo1, EM_LINEINDEX, c.line, 0));
         EXPECT_EQ(form.Memo1->SelLength(), lines[c.line].size());
         EXPECT_EQ(form.Memo1->SelText(), lines[c.line]);
     }
-    // Shot 3 goes to the top of the view.
-    Click(PointPixel(2), Qt::LeftButton);
-    EXPECT_EQ(SendMessage(form.Memo1, EM_GETFIRSTVISIBLELINE, 0, 0), 2);
+    // The chosen line goes to the top of the view.
+    Click(PointPixel(5), Qt::LeftButton);
+    EXPECT_EQ(SendMessage(form.Memo1, EM_GETFIRSTVISIBLELINE, 0, 0), 1);
 
-    // A shot beyond the list, the right button or no point: nothing.
+    // A shot whose line is gone, the right button or no point: nothing.
     const int start = form.Memo1->SelStart();
-    Click(PointPixel(59), Qt::LeftButton);
+    Click(PointPixel(4), Qt::LeftButton);
+    Click(PointPixel(0), Qt::LeftButton);
     Click(PointPixel(40), Qt::RightButton);
     Click(PointPixel(40) + QPoint(0, 15), Qt::LeftButton);
     EXPECT_EQ(form.Memo1->SelStart(), start);
-    EXPECT_EQ(form.Memo1->SelText(), lines[2]);
+    EXPECT_EQ(form.Memo1->SelText(), lines[1]);
 }
 
 TEST_F(ChartView, TenThousandPointsDrawInTheirColoursWhereTheAxesSay) {

@@ -294,7 +294,8 @@ TEST_F(FormLifeCycle, FailedSettingsWriteOnCloseStillShutsDownAndReports) {
     TCloseAction action = caFree;
     Form().FormClose(&Form(), action);
     ASSERT_EQ(FDialogs.Errors.size(), 1);
-    EXPECT_EQ(FDialogs.Errors.front(), "Unable to write to " + IniFilePath());
+    EXPECT_EQ(FDialogs.Errors.front(),
+              "Unable to write to " + IniFilePath() + " (Is a directory)");
     EXPECT_EQ(action, caFree);  // the window still closes
     EXPECT_FALSE(P::FReadThreadRunning(Form()).load());
     EXPECT_FALSE(HoldsBaseFonts(Form()));

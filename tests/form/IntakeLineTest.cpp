@@ -214,7 +214,7 @@ TEST_F(LineIntake, FullSeriesIsCutBackInListCacheAndChart) {
     EXPECT_EQ(Form().Label8->Caption(), "10101");
 }
 
-TEST_F(LineIntake, CutBackCountsLogLinesAndTakesAsManyCachedValues) {
+TEST_F(LineIntake, CutBackCountsLogLinesButTakesOnlyTheirValuesFromTheCache) {
     // Two log lines, then 10,098 values: the list as the user sees it, the
     // cache rebuilt from it at the next shot.
     Form().Memo1->Lines()->Assign(QStringList{"Connected", "Subscribed"} + Numbers(1, 10098));
@@ -224,10 +224,33 @@ TEST_F(LineIntake, CutBackCountsLogLinesAndTakesAsManyCachedValues) {
     const QStringList shots = Shots();
     ASSERT_EQ(shots.size(), 10000);
     EXPECT_EQ(shots.front(), "100");
-    // 10,098 + 1 values, less the 101 that went with the cut lines.
-    EXPECT_EQ(Cache().size(), 9998u);
-    EXPECT_DOUBLE_EQ(Cache().back(), 20000.0);
+    // The 101 lines that went held 99 values: the cache keeps the values of
+    // the lines that remain, in order.
+    std::vector<double> remaining;
+    for (int i = 100; i <= 10098; ++i) remaining.push_back(i);
+    remaining.push_back(20000);
+    EXPECT_EQ(Cache(), remaining);
     EXPECT_FALSE(P::FVelocityCacheDirty(Form()));
+}
+
+TEST_F(LineIntake, CutBackKeepsTheCnvAverageEnergyOnTheListedShots) {
+    // A note typed above a full series of 100 m/s shots, one of 1000 m/s
+    // and 300 m/s ones; the next shot cuts the note and the 100s away.
+    WriteTextFile(IniFilePath(), "[Settings]\nCNV=1\nMU=10\n");
+    P::FWeightGrams(Form()) = 8.0;
+    QStringList lines{"typed note"};
+    for (int i = 0; i < 100; ++i) lines << "100";
+    lines << "1000";
+    for (int i = 0; i < 9998; ++i) lines << "300";
+    Form().Memo1->Lines()->Assign(lines);
+    Feed({"300"});
+
+    ASSERT_EQ(Shots().size(), 10000);
+    EXPECT_EQ(Shots().front(), "1000");
+    ASSERT_EQ(Cache().size(), 10000u);
+    EXPECT_DOUBLE_EQ(Cache().front(), 1000.0);
+    // (1000^2 + 9999 x 300^2) / 10000 x 8 g / 2000 = 360.364 J.
+    EXPECT_EQ(Form().Label19->Caption(), "360.36");
 }
 
 TEST_F(LineIntake, EditedListIsReadIntoTheCacheBeforeTheShot) {

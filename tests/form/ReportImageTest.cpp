@@ -151,9 +151,39 @@ TEST_F(ReportImage, NothingIsWrittenWithoutDataOrWhenCancelled) {
 TEST_F(ReportImage, AFileThatCannotBeWrittenIsReportedAndKeepsTheIndex) {
     Feed({"812"});
     Form().Label20->SetCaption(QStringLiteral("before"));
-    FDialogs.QueueFile(FDir.filePath(QStringLiteral("missing/report.jpg")));
-    // The error goes on to the application's handler, which shows it.
-    EXPECT_THROW(Form().SpeedButton8->Click(), ESysError);
+    const QString file = FDir.filePath(QStringLiteral("missing/report.jpg"));
+    FDialogs.QueueFile(file);
+    // The error goes on to the application's handler, which shows it: what
+    // failed, why and where.
+    try {
+        Form().SpeedButton8->Click();
+        ADD_FAILURE() << "no error";
+    } catch (const ESysError& e) {
+        EXPECT_EQ(e.Message(), "open error: 2 (No such file or directory: " + file + ")");
+    }
     EXPECT_EQ(Status(), QStringLiteral("before"));
     EXPECT_EQ(ImgKey("INDEX"), QStringLiteral("001"));
+}
+
+TEST_F(ReportImage, FolderThatCannotBeCreatedStillOffersTheDialog) {
+    // The IMG folder would lie inside a plain file: it cannot be made.
+    WriteTextFile(FDir.filePath(QStringLiteral("plain")), "x");
+    TIniFile(IniFilePath())
+        .WriteString(QStringLiteral("IMG"), QStringLiteral("Folder"),
+                     FDir.filePath(QStringLiteral("plain/reports")));
+    Feed({"812"});
+    const QString chosen = FDir.filePath(QStringLiteral("Stat_001.jpg"));
+    FDialogs.QueueFile(chosen);
+
+    Form().SpeedButton8->Click();
+
+    // Nothing failed before the dialog, which opened at the nearest folder
+    // that exists; the file went where the user chose.
+    ASSERT_EQ(FDialogs.SaveRequests.size(), 1u);
+    EXPECT_EQ(FDialogs.SaveRequests[0].InitialDir, FDir.path() + QLatin1Char('/'));
+    EXPECT_EQ(FDialogs.SaveRequests[0].FileName, QStringLiteral("Stat_001.jpg"));
+    EXPECT_TRUE(FDialogs.Errors.isEmpty());
+    EXPECT_TRUE(ReadFileBytes(chosen).startsWith("\xFF\xD8\xFF"));
+    EXPECT_EQ(Status(), QStringLiteral("IMG: Stat_001.jpg"));
+    EXPECT_EQ(ImgKey("INDEX"), QStringLiteral("002"));
 }

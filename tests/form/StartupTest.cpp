@@ -161,13 +161,9 @@ TEST_F(Startup, FirstStartWritesTheDefaultFileAndASecondStartChangesNothing) {
     ASSERT_FALSE(QFile::exists(IniFilePath()));
     StartFormAndStopTimers();
 
-    // The weight box's change handler may save the weight it was given at
-    // start; that writes the same gram weight in the general number format.
-    QStringList expected = DefaultFileLines();
+    // Exactly the default file: the weight read at start is not saved.
     const QByteArray first = ReadFileBytes(IniFilePath());
-    if (first.contains("\nMultiplierG=1\n"))
-        expected.replace(expected.indexOf("MultiplierG=1.0"), "MultiplierG=1");
-    ExpectFileLines(first, expected, "\n");
+    ExpectFileLines(first, DefaultFileLines(), "\n");
     // With AUT 0 no output folder is made, and none of the naming defaults
     // creates one at start.
     EXPECT_EQ(SubFolders(FDir.path()), QStringList());
@@ -179,6 +175,40 @@ TEST_F(Startup, FirstStartWritesTheDefaultFileAndASecondStartChangesNothing) {
     EXPECT_EQ(ReadFileBytes(IniFilePath()), first);
     EXPECT_EQ(SubFolders(FDir.path()), QStringList());
     EXPECT_TRUE(FDialogs.Errors.isEmpty());
+
+    // Close writes its own keys and nothing else, each in its place.
+    CloseStartedForm();
+    const QStringList closeKeys{"Style",          "Multiplier",   "MultiplierG",
+                                "ComPort",        "CheckBoxScroll", "CheckBoxAuto",
+                                "CheckBoxAuto50", "CheckBoxBTAuto", "MU"};
+    const QStringList before = DefaultFileLines();
+    const QStringList after = QString::fromUtf8(ReadFileBytes(IniFilePath())).split('\n');
+    ASSERT_EQ(after.size(), before.size() + 1);  // the last line end
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const QString key = before[i].section('=', 0, 0);
+        if (after[i] != before[i]) {
+            EXPECT_TRUE(closeKeys.contains(key)) << "close changed " << before[i].toStdString();
+        }
+        EXPECT_EQ(after[i].section('=', 0, 0), key);
+    }
+    const TIniFile ini(IniFilePath());
+    EXPECT_EQ(ini.ReadString("Settings", "MultiplierG", ""), "1");
+    EXPECT_EQ(ini.ReadString("Settings", "Multiplier", ""), "1");
+}
+
+TEST_F(Startup, CompleteReadOnlySettingsFileStartsWithoutAnError) {
+    // A finished set-up that the user locked: start-up only reads it.
+    QStringList lines = DefaultFileLines();
+    lines.replace(lines.indexOf("Multiplier=1"), "Multiplier=8.5");
+    lines.replace(lines.indexOf("MU=10"), "MU=0");
+    WriteIni(lines, "\r\n");
+    ASSERT_TRUE(QFile::setPermissions(IniFilePath(), QFile::ReadOwner | QFile::ReadGroup));
+    StartFormAndStopTimers();
+    EXPECT_TRUE(FDialogs.Errors.isEmpty()) << FDialogs.Errors.join('|').toStdString();
+    EXPECT_EQ(Form().Edit1->Text(), "8.5");
+    EXPECT_DOUBLE_EQ(P::FWeightGrams(Form()), 8.5 * 0.06479891);
+    EXPECT_EQ(ReadFileBytes(IniFilePath()), JoinLines(lines, "\r\n"));
+    DropForm();
 }
 
 TEST_F(Startup, OlderFileIsCompletedAndMigratedAndUnknownKeysStay) {
@@ -487,9 +517,10 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
     struct Case {
         const char* name;
         bool folder;  // a folder in place of the file, else a file without write bits
+        const char* cause;
     };
-    const Case cases[] = {{"file without write permission", false},
-                          {"folder in place of the file", true}};
+    const Case cases[] = {{"file without write permission", false, "Permission denied"},
+                          {"folder in place of the file", true, "Is a directory"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FDialogs.Errors.clear();
@@ -507,7 +538,8 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
         FForm = Form1;
         QCoreApplication::processEvents();
 
-        EXPECT_EQ(FDialogs.Errors, QStringList{"Unable to write to " + IniFilePath()});
+        const QString refused = "Unable to write to " + IniFilePath() + " (" + c.cause + ")";
+        EXPECT_EQ(FDialogs.Errors, QStringList{refused});
         EXPECT_TRUE(Form().Showing());
         // Start-up ended at the refused write.
         EXPECT_EQ(P::FNextShotNumber(Form()), 0);
@@ -522,7 +554,7 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
         FDialogs.Errors.clear();
         TCloseAction action = caFree;
         Form().FormClose(&Form(), action);
-        EXPECT_EQ(FDialogs.Errors, QStringList{"Unable to write to " + IniFilePath()});
+        EXPECT_EQ(FDialogs.Errors, QStringList{refused});
         delete FForm;
         FForm = nullptr;
         Form1 = nullptr;

@@ -209,10 +209,16 @@ TEST_F(IniFileTest, EditsChangeOnlyTheirOwnLines) {
          [](TIniFile& i) { i.WriteString("B", "k", "v"); }, "[A]\nx=1\n[B]\nk=v\n"},
         {"byte-order mark kept, names match without case", "\xEF\xBB\xBF[A]\r\nx=1\r\n",
          [](TIniFile& i) { i.WriteString("a", "X", "2"); }, "\xEF\xBB\xBF[A]\r\nx=2\r\n"},
-        {"blanks around = kept", "[A]\n  key = old  \n",
-         [](TIniFile& i) { i.WriteString("A", "KEY", "new"); }, "[A]\n  key = new\n"},
-        {"a blank value is replaced from the =", "[A]\nk =   \n",
-         [](TIniFile& i) { i.WriteString("A", "k", "v"); }, "[A]\nk =v\n"},
+        {"a written line is key=value in the file's spelling", "[A]\n  key = old  \n",
+         [](TIniFile& i) { i.WriteString("A", "KEY", "new"); }, "[A]\nkey=new\n"},
+        {"no blank stays after the =", "[A]\nComPort= /dev/ttyS0\nk =   \n",
+         [](TIniFile& i) {
+             i.WriteString("A", "ComPort", "/dev/ttyUSB0");
+             i.WriteString("A", "k", "v");
+         },
+         "[A]\nComPort=/dev/ttyUSB0\nk=v\n"},
+        {"a key named like a header stays a key where it stands", "[A]\n[k=1\nx=2\n[B]\ny=3\n",
+         [](TIniFile& i) { i.WriteString("A", "[k", "]"); }, "[A]\n[k=]\nx=2\n[B]\ny=3\n"},
         {"garbage lines kept byte for byte",
          "[A]\n\xFF\xFE\x00\x01junk\n\x80\n"
          "x=1\n"sv,
@@ -360,7 +366,13 @@ TEST_F(IniFileTest, RefusedWriteRaisesAndChangesNothing) {
                 write();
                 ADD_FAILURE() << "write reported success";
             } catch (const EIniFileException& e) {
-                EXPECT_EQ(e.Message(), "Unable to write to " + QFileInfo(path).absoluteFilePath());
+                // The cause follows the text the user knows.
+                EXPECT_TRUE(e.Message().startsWith("Unable to write to " +
+                                                   QFileInfo(path).absoluteFilePath() + " ("))
+                    << e.Message().toStdString();
+                EXPECT_TRUE(e.Message().endsWith(")"));
+                EXPECT_EQ(e.Message(), "Unable to write to " + QFileInfo(path).absoluteFilePath() +
+                                           SystemErrorCause(e.Error()));
             }
         }
         EXPECT_EQ(Entries(), before) << "no temporary file left behind";
@@ -429,7 +441,7 @@ TEST_F(IniFileTest, SettledFileIsReadAgainAfterAnyChange) {
     ::sleep(3);
     TIniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);
-    EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);  // from the parsed copy
+    EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);              // from the parsed copy
     EXPECT_EQ(TIniFile(other).ReadInteger("Settings", "CNV", -1), 7);  // another file
 
     WriteFile(path, "[Settings]\nCNV=1\nMU=10\n");  // in place, same size
@@ -438,4 +450,68 @@ TEST_F(IniFileTest, SettledFileIsReadAgainAfterAnyChange) {
     EXPECT_EQ(ini.ReadInteger("Settings", "MU", -1), 11);
     QFile::remove(path);
     EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), -1);
+}
+
+TEST_F(IniFileTest, WrittenKeyReadsBackExactlyAndNeighboursStayInTheirSection) {
+    // Values and names that a plain "key=value" line would change on the
+    // way back: blanks at either end, quotes, "=", "[" and "]".
+    const QString values[] = {"",         " ",       " /dev/ttyUSB0", "x ",    "\"quoted\"",
+                              "'one'",    "\"",      "\"\"",          "a=b",   "]",
+                              "[A]",      "  [x]  ", "; not a note",  "\t9\t", "mid dle",
+                              "'mixed\"", "ünïcode "};
+    const QString keys[] = {"k", "[k", "[k]", "[k]x", "k]", "k k", "[", "[A"};
+    for (const QString& key : keys) {
+        for (const QString& value : values) {
+            SCOPED_TRACE((key + " = <" + value + ">").toStdString());
+            const QString path = Path("roundtrip.ini");
+            // The key already stands in the file with an older value.
+            WriteFile(path, "[A]\nbefore=1\n" + key.toUtf8() + "=old\nafter=2\n[B]\nb=3\n");
+            TIniFile ini(path);
+            ASSERT_EQ(ini.ReadString("A", key, "def"), "old");
+            ini.WriteString("A", key, value);
+            EXPECT_EQ(ini.ReadString("A", key, "def"), value);
+            ini.WriteString("A", key, value);  // a second write changes nothing
+            EXPECT_EQ(ini.ReadString("A", key, "def"), value);
+            EXPECT_EQ(ini.ReadString("A", "before", "def"), "1");
+            EXPECT_EQ(ini.ReadString("A", "after", "def"), "2");
+            EXPECT_EQ(ini.ReadString("B", "b", "def"), "3");
+            EXPECT_EQ(ini.ReadSections(), (QStringList{"A", "B"}));
+            EXPECT_EQ(ini.ReadSection("A"), (QStringList{"before", key, "after"}));
+
+            // The same when the key is new to the file.
+            QFile::remove(path);
+            ini.WriteString("A", "before", "1");
+            ini.WriteString("A", key, value);
+            ini.WriteString("A", "after", "2");
+            EXPECT_EQ(ini.ReadString("A", key, "def"), value);
+            EXPECT_EQ(ini.ReadSection("A"), (QStringList{"before", key, "after"}));
+        }
+    }
+    // Values wrapped in quotes by hand, as other programs write them.
+    const QString path = Path("quoted.ini");
+    WriteFile(path, "[A]\nFolder=\"C:\\My Shots\"\nName = ' x '\nHalf=\"open\n");
+    const TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("A", "Folder", "def"), "C:\\My Shots");
+    EXPECT_EQ(ini.ReadString("A", "Name", "def"), " x ");
+    EXPECT_EQ(ini.ReadString("A", "Half", "def"), "\"open");
+}
+
+TEST_F(IniFileTest, WriteThatChangesNothingLeavesAReadOnlyFileAlone) {
+    const QString path = Path("complete.ini");
+    const QByteArray content = "[S]\r\nk=v\r\nn=5\r\nb=1\r\n";
+    WriteFile(path, content);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
+    TIniFile ini(path);
+    ini.WriteString("S", "k", "v");
+    ini.WriteInteger("s", "N", 5);
+    ini.WriteBool("S", "b", true);
+    EXPECT_EQ(ReadFile(path), content);
+    try {
+        ini.WriteString("S", "k", "w");
+        ADD_FAILURE() << "a real change reported success";
+    } catch (const EIniFileException& e) {
+        EXPECT_EQ(e.Message(), "Unable to write to " + QFileInfo(path).absoluteFilePath() +
+                                   " (Permission denied)");
+    }
+    EXPECT_EQ(ReadFile(path), content);
 }

@@ -228,7 +228,8 @@ TEST(Application, HandleExceptionShowsMessagesOfTheFamilyOnly) {
         QString Shown;
     };
     const Case cases[] = {
-        {[] { throw ESysError("CreateFile", 16); }, "CreateFile error: 16"},
+        {[] { throw ESysError("CreateFile", 16, "/dev/ttyUSB0"); },
+         "CreateFile error: 16 (Device or resource busy: /dev/ttyUSB0)"},
         {[] { throw Exception("plain"); }, "plain"},
         {[] { throw std::runtime_error("foreign"); }, ""},
         {[] { throw 42; }, ""},
@@ -240,7 +241,9 @@ TEST(Application, HandleExceptionShowsMessagesOfTheFamilyOnly) {
             app.HandleException();
         }
     }
-    EXPECT_EQ(dialogs.Errors, (QStringList{"CreateFile error: 16", "plain", "", ""}));
+    EXPECT_EQ(dialogs.Errors,
+              (QStringList{"CreateFile error: 16 (Device or resource busy: /dev/ttyUSB0)", "plain",
+                           "", ""}));
     app.HandleException();  // nothing in flight: nothing shown
     EXPECT_EQ(dialogs.Errors.size(), 4);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -94,23 +95,53 @@ TEST(BuildOutputPath, NamesFilesFromTheOutputSections) {
     }
 }
 
-TEST(BuildOutputPath, FolderThatCannotBeCreatedRaisesWithThePath) {
+TEST(BuildOutputPath, FolderThatCannotBeCreatedIsLeftToTheWriter) {
     const TProgramFolder program;
     QFile plain(program.Root() + "plain");
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     program.WriteIni(Expand("[TXTCSV]\nFolder={R}plain/sub\n", program).toUtf8());
-    try {
-        BuildOutputPath("TXTCSV", ".txt", "");
-        ADD_FAILURE() << "no exception";
-    } catch (const EOutputFolderError& e) {
-        EXPECT_EQ(e.Folder(), program.Root() + "plain/sub/");
-        EXPECT_EQ(e.Message(), "Unable to create directory " + program.Root() + "plain/sub/");
-    }
-    // The defaults written before the folder was tried stay.
+    // The path comes back all the same: the caller's dialog or write decides.
+    EXPECT_EQ(BuildOutputPath("TXTCSV", ".txt", ""), program.Root() + "plain/sub/Chrono_001.txt");
     EXPECT_EQ(
         program.ReadIni(),
         Expand("[TXTCSV]\nFolder={R}plain/sub\nFileName=Chrono_$\nINDEX=001\n", program).toUtf8());
+    EXPECT_EQ(NearestExistingFolder(program.Root() + "plain/sub/"), program.Root());
+}
+
+TEST(BuildOutputPath, FolderStartingWithAColonIsAPlainFolder) {
+    const TProgramFolder program;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(program.Root()));
+    program.WriteIni("[AUTOSAVE]\nFolder=:shots\nFileName=run\n");
+    const QString path = BuildOutputPath("AUTOSAVE", ".csv", "");
+    QDir::setCurrent(before);
+    EXPECT_EQ(path, program.Prog() + ":shots/run.csv");
+    EXPECT_TRUE(QFileInfo(program.Prog() + ":shots").isDir());
+    // Nothing appears in the process's current folder.
+    EXPECT_EQ(QDir(program.Root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              (QStringList{"Prog"}));
+    EXPECT_EQ(ResolveFolder(":shots"), program.Prog() + ":shots/");
+}
+
+TEST(OutputNaming, NearestExistingFolderWalksUpToAFolderThatExists) {
+    const TProgramFolder program;
+    const QString root = program.Root();
+    const struct {
+        QString Folder;
+        QString Expected;
+    } cases[] = {
+        {root + "Prog/", root + "Prog/"},
+        {root + "Prog", root + "Prog/"},
+        {root + "Prog/a/b/c/", root + "Prog/"},
+        {root + "none/x", root},
+        {"/", "/"},
+        {"relative/none", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Folder.toStdString());
+        EXPECT_EQ(NearestExistingFolder(c.Folder), c.Expected);
+    }
 }
 
 TEST(BuildOutputPath, SettingsFileThatCannotBeWrittenRaises) {
@@ -169,7 +200,10 @@ TEST(OutputNaming, IndexUseAndIncrement) {
         {"Chrono_$", "abc", true, "abc"},
         {"Chrono_$", "$0A", true, "011"},
         {"Chrono_$", "-05", true, "-04"},
-        {"Chrono_$", "2147483647", true, "2147483648"},
+        // The largest index stays: its successor would not read back.
+        {"Chrono_$", "2147483647", true, "2147483647"},
+        {"Chrono_$", "2147483646", true, "2147483647"},
+        {"Chrono_$", "$7FFFFFFF", true, "$7FFFFFFF"},
         {"Chrono_$", "99999999999", true, "99999999999"},
         {"Chrono_$", "", false, ""},
         {"Chrono", "005", false, "005"},
@@ -184,7 +218,8 @@ TEST(OutputNaming, IndexUseAndIncrement) {
         program.WriteIni(ini);
 
         EXPECT_EQ(FileNameUsesIndex("IMG"), c.UsesIndex);
-        IncrementIndex("IMG");
+        const bool advanced = IncrementIndex("IMG");
+        EXPECT_EQ(advanced, c.After && QByteArray(c.After) != QByteArray(c.Index ? c.Index : ""));
 
         const TIniFile file(program.Ini());
         EXPECT_EQ(file.ValueExists("IMG", "INDEX"), c.After != nullptr);

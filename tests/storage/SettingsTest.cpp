@@ -117,7 +117,8 @@ TEST(CreateDefaultIni, RefusedWriteRaises) {
         CreateDefaultIni(TIniVariant::Tarvex);
         ADD_FAILURE() << "no exception";
     } catch (const EIniFileException& e) {
-        EXPECT_EQ(e.Message(), "Unable to write to " + program.Root() + "missing/tarvex.ini");
+        EXPECT_EQ(e.Message(), "Unable to write to " + program.Root() +
+                                   "missing/tarvex.ini (No such file or directory)");
     }
 }
 

@@ -96,6 +96,9 @@ TEST(WriteFileReplacing, ReplacesTheFileOrLeavesItAlone) {
     } catch (const ESysError& e) {
         EXPECT_EQ(e.Call(), QStringLiteral("open"));
         EXPECT_EQ(e.Error(), ENOENT);
+        // The shooter reads why and where.
+        EXPECT_EQ(e.Message(), "open error: 2 (No such file or directory: " +
+                                   dir.filePath(QStringLiteral("missing/shots.txt")) + ")");
     }
 
     // The target is a folder: the rename fails and the partial file goes.
