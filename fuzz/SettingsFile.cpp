@@ -2,10 +2,10 @@
 //
 // Input: the file's bytes, then a section, a key and a value, cut at NUL
 // bytes. Properties: reading never fails; a key written reads back exactly
-// (for every name the file syntax can hold: no line break, no "=" in a key,
-// no "]" in a section, no blanks around a name, a key not starting with ";",
-// a value without blanks around it); every other key reads as before, and no
-// section appears or goes but the one written.
+// (any value on one line, blanks and quotes included; any name the file
+// syntax can hold: no "=" and no "]" in a section, no "=" and no leading ";"
+// in a key, no blanks around a name); every other key reads as before, and no
+// key appears or goes but the one written.
 #include <map>
 
 #include <QDir>
@@ -27,22 +27,32 @@ const QString& FilePath() {
     return path;
 }
 
-bool Plain(const QString& text) {
-    if (!text.isValidUtf16()) return false;
+// A name as the program could give one: valid text without control
+// characters or blanks around it. A name starting with U+FEFF is left out:
+// the reader takes that character at the start of a line for a byte-order
+// mark (issue 14).
+bool PlainName(const QString& text) {
+    if (text.isEmpty() || !text.isValidUtf16() || text.front() == QChar(0xFEFF)) return false;
     for (const QChar c : text)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
     return text.trimmed() == text;
 }
 
 bool WritableSection(const QString& name) {
-    return !name.isEmpty() && Plain(name) && !name.contains(QLatin1Char(']'));
+    return PlainName(name) && !name.contains(QLatin1Char(']')) && !name.contains(QLatin1Char('='));
 }
 
-// A key starting with "[" is left out until the writer keeps such a key a key
-// where it already stands (issue 14).
 bool WritableKey(const QString& name) {
-    return !name.isEmpty() && Plain(name) && !name.contains(QLatin1Char('=')) &&
-           !name.startsWith(QLatin1Char(';')) && !name.startsWith(QLatin1Char('['));
+    return PlainName(name) && !name.contains(QLatin1Char('=')) &&
+           !name.startsWith(QLatin1Char(';'));
+}
+
+// Any value a control could hold on one line, blanks and quotes included.
+bool WritableValue(const QString& value) {
+    if (!value.isValidUtf16()) return false;
+    for (const QChar c : value)
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0) return false;
+    return true;
 }
 
 using TSnapshot = std::map<std::pair<QString, QString>, QString>;
@@ -80,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ini.ReadInteger(section, key, 0);
     ini.ReadFloat(section, key, 0);
 
-    if (!WritableSection(section) || !WritableKey(key) || !Plain(value)) return 0;
+    if (!WritableSection(section) || !WritableKey(key) || !WritableValue(value)) return 0;
     try {
         ini.WriteString(section, key, value);
     } catch (const EIniFileException&) {
