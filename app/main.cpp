@@ -6,11 +6,23 @@
 
 #include "app/Style.h"
 #include "form/Form1.h"
+#include "platform/ui/Signals.h"
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     TApplication application;
     RegisterProgramStyles();
+    // A logout, `kill` or Ctrl+C closes the window as the user would: the
+    // close handler saves the settings and shuts the port, and the program
+    // ends with status 0.
+    OnTerminationRequest([] {
+        RunGuarded([] {
+            if (TForm* form = Application->MainForm())
+                form->Close();
+            else
+                Application->Terminate();
+        });
+    });
     try {
         Application->Initialize();
         ApplySavedStyle();

@@ -4,6 +4,7 @@
 
 #include "app/Style.h"
 #if TARVEX_BLE
+#include "platform/ble/BleWorkers.h"
 #include "platform/ble/BluetoothLE.h"
 #endif
 #include "links/SerialLink.h"
@@ -23,6 +24,12 @@ TForm1::~TForm1() {
     StopReadThread();
     CloseComPortHandle();
 #if TARVEX_BLE
+    // Workers end before anything they use goes; the index is freed here too
+    // when FormClose never ran.
+    StopBleLink();
+    FBleWorkers.reset();
+    delete FScanIndex;
+    FScanIndex = nullptr;
     delete FConnTimeout;
     FConnTimeout = nullptr;
     delete FKeepAlive;
@@ -124,6 +131,9 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     }
 
 #if TARVEX_BLE
+    // Nothing a link worker or the device queued may run on a closing form:
+    // every pending call is cancelled, every worker joined.
+    StopBleLink();
     if (FConnTimeout) FConnTimeout->SetEnabled(false);
     if (FKeepAlive) {
         FKeepAlive->SetEnabled(false);

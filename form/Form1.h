@@ -1,13 +1,17 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
@@ -24,10 +28,14 @@ class TBarSeries;
 using TChartSeries = ChartSeries;
 using TChartAxis = ChartAxis;
 #if TARVEX_BLE
-class TBluetoothLE;
-class TBluetoothLEDevice;
-class TBluetoothGattCharacteristic;
-class TBluetoothGattService;
+#include "platform/ble/BluetoothLE.h"
+class TBleWorkers;
+
+// The 16-bit UUIDs 0xFFE1, 0xFFE7 (notify characteristics) and 0x2902 (client
+// characteristic configuration) on the Bluetooth base UUID.
+extern const TGUID CharUuidFFE1;
+extern const TGUID CharUuidFFE7;
+extern const TGUID CccdUuid;
 #endif
 
 // Window messages of the main form.
@@ -200,12 +208,43 @@ public:
 
     // ---- Filter, rebuild, analysis commands
     void FilterCommand();
+    // Makes the value lines of lines (ShotLineValue) the shown series: the
+    // last 10000 values become the velocity cache, the chart, the statistics
+    // and, with refill, the shot list (other lines vanish from it); the next
+    // live shot continues the numbering. Leaves Label20, the memo lock and
+    // FAnalysisMode to the caller. Flags of the batch are restored on every
+    // path; a failure passes on.
+    void RebuildFromLines(const QStringList& lines, bool refill);
+    // Shows derived values (SYM, CMP, dV) as the shot list, at most the first
+    // 10000, marked as derived (FDerivedValues); the next live shot would
+    // take the number 1.
+    void ReloadValues(const QStringList& texts);
+    // The common body of the two rebuilds, on values already chosen.
+    void ShowValues(std::span<const double> values, bool derived, bool refill);
     void ButtonClearClick(TObject* Sender);
     void RefreshCommand();
     void BeginAnalysisCommand(TAnalysisCommand command);
     void RunAnalysisCommand(TMessage& message);
+    // Ends the open command frame: busy cleared, cursor and buttons back.
+    void CloseAnalysisFrame();
     void ShowCommandProgress();
     void ClearCommandProgress();
+    // Keeps the trimmed non-empty lines of Memo1 in FMemoSnapshot, locks the
+    // list and has the receive path drop data.
+    void LockMemo();
+    // Puts the kept lines back into Memo1 when locked with a snapshot (true),
+    // then releases the lock and reopens the receive path.
+    bool UnlockMemo();
+    // SYM, CMP and dV: true when the shot list shows their result, false
+    // (with a message, or a cancelled dialog) when they left it alone.
+    bool MirrorCommand();
+    bool CompareCommand();
+    bool DeltaCommand();
+    // The values of the value lines of Memo1 (ShotLineValue), in order.
+    std::vector<double> ParseMemoNumbers();
+    // Shows value(i) - value(j) over the paired 1-based ranges a..b and c..d
+    // as the derived series.
+    void RangeDifferences(const std::vector<double>& values, int a, int b, int c, int d);
     void SpeedButton3Click(TObject* Sender);
     void SpeedButton5Click(TObject* Sender);
     void SpeedButton6Click(TObject* Sender);
@@ -239,12 +278,38 @@ public:
     void ResetReceive(bool discard, bool purge);
 
 #if TARVEX_BLE
-    // ---- Bluetooth LE link (links/ble/)
+    // ---- Bluetooth LE link (links/ble/). Main thread unless said otherwise.
     void SCANClick(TObject* Sender);
     void CONNECTClick(TObject* Sender);
+    void BluetoothLE1DiscoverLEDevice(TObject* Sender, TBluetoothLEDevice* ADevice, int Rssi,
+                                      const TBytes& ScanResponse);
+    void BluetoothLE1EndDiscoverDevices(TObject* Sender,
+                                        const std::vector<TBluetoothLEDevice*>& devices);
+    void BluetoothLE1ServicesDiscovered(TObject* Sender, TBluetoothGattServiceList* services);
+    void BluetoothLE1CharacteristicRead(TObject* Sender,
+                                        TBluetoothGattCharacteristic* ACharacteristic,
+                                        TBluetoothGattStatus AGattStatus);
+    void BluetoothLE1DisconnectDevice(TObject* Sender, TBluetoothLEDevice* ADevice);
     void ConnTimeoutTimer(TObject* Sender);
     void KeepAliveTimer(TObject* Sender);
+    void ParseDeviceTarget(const QString& text);
+    static QString NormalizeHex(const QString& text);
+    bool MatchesTarget(TBluetoothLEDevice* device);
     void LoadBleLast();
+    void SaveBleLast();
+    static void DeviceConnect(TObject* Sender);
+    void ResetBleLink();
+    void ShowBleStatus(const QString& text);
+    void SetBleDisconnected();
+    // On the characteristic worker: the characteristic to subscribe to
+    // (FFE1 or FFE7 first, then any with a 2902 descriptor), or null.
+    TBluetoothGattCharacteristic* FindNotifyCharacteristic(
+        const TBluetoothGattServiceList& services);
+    // Any thread: appends LogLinePrefix + text to the shot list on the main
+    // thread (at once when called there; never after the form closed).
+    void Log(const QString& text);
+    // Appends line to memo as its last line and keeps it at 10000 lines.
+    static void MemoAppendLine(TMemo* memo, const QString& line);
 #endif
 
 private:
@@ -252,6 +317,16 @@ private:
     friend class TForm1Probe;
     void LoadResource();
     void LoadChartResource();
+#if TARVEX_BLE
+    // The link's private steps (links/ble/).
+    void LinkLossStep();
+    void StartBleWorker(std::function<void()> work);
+    // From any thread: runs step on the main thread while the form lives and
+    // attempt is still the current one.
+    void QueueBleStep(std::uint64_t attempt, std::function<void(TForm1&)> step);
+    // Cancels and joins every worker and drops every queued step; for close.
+    void StopBleLink();
+#endif
 
     // ---- Private state, grouped by owner.
     // Chart settings and series.
@@ -300,6 +375,19 @@ private:
     bool FConnected = false;
     bool FAutoReconnect = true;
     QString FIniPath;
+    // An overlong notification line is being dropped up to its LF.
+    bool FBleRxSkipping = false;
+    // Every step a worker or the device queues carries the attempt it
+    // belongs to; SCAN, CONNECT, a dropped link and closing start a new one,
+    // so a stale step is dropped instead of run.
+    std::uint64_t FBleAttempt = 0;
+    // False once the form closes; queued steps and log lines hold it and do
+    // nothing after that. Set in the constructor, never reassigned.
+    const std::shared_ptr<std::atomic<bool>> FBleAlive = std::make_shared<std::atomic<bool>>(true);
+    // The link's workers; joined when the form closes.
+    std::unique_ptr<TBleWorkers> FBleWorkers;
+    // A keep-alive write is under way; a tick skips while it is.
+    std::atomic<bool> FBleWriteInFlight{false};
 #endif
     // Unit state of the stored values.
     bool FLastUnitsMetric = true;

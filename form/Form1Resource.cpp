@@ -3,6 +3,7 @@
 #include "form/Form1.h"
 
 #include "platform/chart/Chart.h"
+#include "variants/BuildVariant.h"
 #if TARVEX_BLE
 #include "platform/ble/BluetoothLE.h"
 #endif
@@ -77,8 +78,8 @@ void TForm1::LoadResource() {
     Constraints.MinHeight = 296;
     Constraints.MinWidth = 426;
     ApplyConstraints();
-    SetClientWidth(865);
-    SetClientHeight(554);
+    SetClientWidth(BuildClientWidth);
+    SetClientHeight(BuildClientHeight);
     SetBounds(0, 0, Width(), Height());
 
     Label1 = MakeLabel(this, "Label1", 11, 10, 42, 20, false);
@@ -214,6 +215,9 @@ void TForm1::LoadResource() {
 
     Chart1 = Make<TChart>(this, this, "Chart1", 109, 308, 746, 207);
     LoadChartResource();
+
+    // The bounds above are Tarvex's; the serial-only build moves a few.
+    ApplyBuildBounds(*this);
 
 #if TARVEX_BLE
     Shape1 = Make<TShape>(this, this, "Shape1", 10, 522, 6, 25);

@@ -16,7 +16,9 @@
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
+#include "variants/BuildVariant.h"
 #if TARVEX_BLE
+#include "platform/ble/BleWorkers.h"
 #include "platform/ble/BluetoothLE.h"
 #endif
 
@@ -36,6 +38,8 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         if (!ini.ValueExists(SectionSettings, KeyOpenCom))
             WriteSettingDefault(ini, Setting::OpenCom);
     }
+    // Keys of the other program, when this one's file holds them.
+    RemoveOtherBuildSettings();
 
     // 5-11.
     ApplySavedStyle();
@@ -129,8 +133,8 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
         label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
     Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
-    Label15->SetCaption(ZeroEnergyText());
-    Label19->SetCaption(ZeroAverageEnergyText());
+    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     Edit1->SetAlignment(taCenter);
 
     // 34-38. Units, weight, check boxes and port from the settings.
@@ -221,6 +225,26 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         LoadBleLast();
         SCAN->OnClick = Handler(this, &TForm1::SCANClick);
         CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
+        BluetoothLE1->OnDiscoverLEDevice = [this](TObject* sender, TBluetoothLEDevice* device,
+                                                  int rssi, const TBytes& scan) {
+            BluetoothLE1DiscoverLEDevice(sender, device, rssi, scan);
+        };
+        BluetoothLE1->OnEndDiscoverDevices =
+            [this](TObject* sender, const std::vector<TBluetoothLEDevice*>& devices) {
+                BluetoothLE1EndDiscoverDevices(sender, devices);
+            };
+        BluetoothLE1->OnServicesDiscovered = [this](TObject* sender,
+                                                    TBluetoothGattServiceList* services) {
+            BluetoothLE1ServicesDiscovered(sender, services);
+        };
+        BluetoothLE1->OnCharacteristicRead =
+            [this](TObject* sender, TBluetoothGattCharacteristic* c, TBluetoothGattStatus status) {
+                BluetoothLE1CharacteristicRead(sender, c, status);
+            };
+        BluetoothLE1->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
+            BluetoothLE1DisconnectDevice(sender, device);
+        };
+        FBleWorkers = std::make_unique<TBleWorkers>(BleClock());
 #endif
 
         // 52-53. The one-shot timers.

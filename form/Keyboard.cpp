@@ -37,6 +37,15 @@ void ShowLabelHint(TLabel* label, const QString& hint) {
 }  // namespace
 
 void TForm1::AppMessage(TMsg& Msg, bool& Handled) {
+#if TARVEX_BLE
+    // A red lamp (failed or lost link) goes back to silver once the user is
+    // seen again, unless a connection is being made or held.
+    if (Msg.message == WM_MOUSEMOVE && Shape1 && Shape1->BrushColor() == RGB(255, 0, 0) &&
+        !FConnecting && !FSubscribing && !FConnected) {
+        Shape1->SetBrushColor(RGB(192, 192, 192));
+        Shape1->SetPenColor(clBlack);
+    }
+#endif
     if (Msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return;
     // The hook runs on the main thread, so each action runs here and now,
     // before the key press would reach the focused control.

@@ -64,6 +64,7 @@ void TForm1::ResetReceive(bool discard, bool purge) {
     }
 #if TARVEX_BLE
     FBleRxText.clear();
+    FBleRxSkipping = false;
 #endif
     if (purge && ComHandle.IsValid()) SerialPurge(ComHandle, TPurge::Input);
 }

@@ -7,6 +7,7 @@
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
+#include "variants/BuildVariant.h"
 
 namespace {
 
@@ -97,9 +98,9 @@ void TForm1::RecomputeStatistics() {
     LastVelocityValid = false;
 
     Label2->SetCaption(FormatValue(true, 0.0));
-    Label15->SetCaption(ZeroEnergyText());
+    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     ShowStatsLabels();
-    Label19->SetCaption(ZeroAverageEnergyText());
+    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
 
     Chart1->LeftAxis()->SetAutomatic(true);
 

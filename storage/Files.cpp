@@ -1,4 +1,4 @@
-// Save format, shot files and the report image.
+// The save format.
 #include "form/Form1.h"
 
 #include "storage/ProgramSettings.h"
@@ -7,7 +7,3 @@ void TForm1::LoadTxtFormat() {
     CreateDefaultIni();
     FTxtFormat = ReadTxtFormat();
 }
-
-void TForm1::ButtonSaveClick(TObject* /*Sender*/) {}
-
-void TForm1::Button2Click(TObject* /*Sender*/) {}

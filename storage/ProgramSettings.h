@@ -5,7 +5,8 @@
 #include "platform/core/IniFile.h"
 #include "storage/core/Settings.h"
 #include "storage/core/SettingsKeys.h"
+#include "variants/BuildVariant.h"
 
 inline void CreateDefaultIni() {
-    CreateDefaultIni(TARVEX_BLE ? TIniVariant::Tarvex : TIniVariant::TarvexSerial);
+    CreateDefaultIni(BuildIniVariant);
 }

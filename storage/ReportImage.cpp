@@ -1,6 +1,5 @@
 // The IM button: the statistics and the chart as a JPEG report picture.
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
@@ -10,6 +9,7 @@
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
 #include "platform/chart/ChartSeries.h"
+#include "platform/core/CurrentFolder.h"
 #include "platform/core/Exception.h"
 #include "platform/ui/Dialogs.h"
 #include "storage/core/OutputNaming.h"
@@ -46,20 +46,6 @@ QFont ReportFont(int points, bool bold) {
 void DrawTextAt(QPainter& painter, int x, int y, const QString& text) {
     painter.drawText(x, y + painter.fontMetrics().ascent(), text);
 }
-
-// Makes the noted folder current again however the export ends.
-class TCurrentFolderKeeper {
-public:
-    TCurrentFolderKeeper() : FFolder(QDir::currentPath()) {}
-    ~TCurrentFolderKeeper() {
-        if (!FFolder.isEmpty()) QDir::setCurrent(FFolder);
-    }
-    TCurrentFolderKeeper(const TCurrentFolderKeeper&) = delete;
-    TCurrentFolderKeeper& operator=(const TCurrentFolderKeeper&) = delete;
-
-private:
-    QString FFolder;
-};
 
 }  // namespace
 

@@ -1,12 +1,488 @@
-// The Bluetooth LE link.
+// The Bluetooth LE link: scan, connect, the choice of the notify
+// characteristic, subscription, keep-alive, watchdog and link loss.
+#include <QFileInfo>
+
 #include "form/Form1.h"
+#include "platform/ble/BleWorkers.h"
+#include "platform/core/IniFile.h"
+#include "platform/ui/Threads.h"
+#include "storage/core/SettingsKeys.h"
 
-void TForm1::SCANClick(TObject* /*Sender*/) {}
+const TGUID CharUuidFFE1 = StringToGUID(QStringLiteral("{0000FFE1-0000-1000-8000-00805F9B34FB}"));
+const TGUID CharUuidFFE7 = StringToGUID(QStringLiteral("{0000FFE7-0000-1000-8000-00805F9B34FB}"));
+const TGUID CccdUuid = StringToGUID(QStringLiteral("{00002902-0000-1000-8000-00805F9B34FB}"));
 
-void TForm1::CONNECTClick(TObject* /*Sender*/) {}
+namespace {
 
-void TForm1::ConnTimeoutTimer(TObject* /*Sender*/) {}
+constexpr TColor LampSilver = RGB(192, 192, 192);
+constexpr TColor LampBlue = RGB(0, 0, 255);
+constexpr TColor LampGreen = RGB(0, 255, 0);
+constexpr TColor LampRed = RGB(255, 0, 0);
 
-void TForm1::KeepAliveTimer(TObject* /*Sender*/) {}
+constexpr int DiscoveryMs = 5000;
+constexpr unsigned ConnectWatchdogMs = 12000;
+constexpr unsigned SubscribeWatchdogMs = 15000;
+constexpr int SubscribePauseMs = 300;
+constexpr int ReconnectPauseMs = 2000;
 
-void TForm1::LoadBleLast() {}
+const QString NoNameText = QStringLiteral("(no name)");
+const QString KvrnText = QStringLiteral("KVRN");
+
+void Arm(TTimer* timer, unsigned ms) {
+    if (!timer) return;
+    timer->SetEnabled(false);
+    timer->SetInterval(ms);
+    timer->SetEnabled(true);
+}
+
+void Disarm(TTimer* timer) {
+    if (timer) timer->SetEnabled(false);
+}
+
+// A target made only of separators names no device; it must not match all.
+bool BlankTarget(const QString& trimmed) {
+    for (QChar c : trimmed)
+        if (c != QLatin1Char(':') && c != QLatin1Char('-')) return false;
+    return true;
+}
+
+bool AsciiCaseEqual(const QString& a, const QString& b) {
+    if (a.size() != b.size()) return false;
+    for (int i = 0; i < a.size(); ++i) {
+        QChar x = a[i];
+        QChar y = b[i];
+        if (x.unicode() >= 'a' && x.unicode() <= 'z') x = QChar(x.unicode() - 32);
+        if (y.unicode() >= 'a' && y.unicode() <= 'z') y = QChar(y.unicode() - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- Hand-off between the workers and the main thread
+
+namespace {
+
+// The form is touched on the main thread only, and only while alive holds.
+void QueueStep(std::shared_ptr<std::atomic<bool>> alive, TForm1* form,
+               std::function<void(TForm1&)> step) {
+    TThread::Queue(nullptr, [alive = std::move(alive), form, step = std::move(step)] {
+        if (alive->load()) step(*form);
+    });
+}
+
+}  // namespace
+
+void TForm1::QueueBleStep(std::uint64_t attempt, std::function<void(TForm1&)> step) {
+    QueueStep(FBleAlive, this, [attempt, step = std::move(step)](TForm1& form) {
+        if (form.FBleAttempt == attempt) step(form);
+    });
+}
+
+void TForm1::StartBleWorker(std::function<void()> work) {
+    if (!FBleWorkers || !FBleAlive->load()) return;
+    FBleWorkers->Start(std::move(work));
+}
+
+void TForm1::StopBleLink() {
+    if (!FBleAlive->load()) return;
+    FBleAlive->store(false);
+    ++FBleAttempt;
+    if (BluetoothLE1) {
+        BluetoothLE1->OnDiscoverLEDevice = nullptr;
+        BluetoothLE1->OnEndDiscoverDevices = nullptr;
+        BluetoothLE1->OnServicesDiscovered = nullptr;
+        BluetoothLE1->OnCharacteristicRead = nullptr;
+        BluetoothLE1->OnDisconnectDevice = nullptr;
+        BluetoothLE1->CancelPendingCalls();
+    }
+    if (FBleWorkers) FBleWorkers->CancelAndJoin();
+    if (FBleDevice) {
+        FBleDevice->SetOnDisconnect(nullptr);
+        FBleDevice->SetOnConnect(nullptr);
+    }
+}
+
+// ---- Status line and lamp
+
+void TForm1::ShowBleStatus(const QString& text) {
+    TStrings* lines = Memo2->Lines();
+    if (lines->Count() > 0)
+        lines->Put(0, text);
+    else
+        lines->Add(text);
+    Memo2->Perform(EM_LINESCROLL, 0, LPARAM(-lines->Count()));
+}
+
+void TForm1::ResetBleLink() {
+    ++FBleAttempt;
+    if (FBleDevice) {
+        FBleDevice->SetOnDisconnect(nullptr);
+        FBleDevice->SetOnConnect(nullptr);
+        try {
+            FBleDevice->Disconnect();
+        } catch (...) {
+        }
+    }
+    FBleDevice = nullptr;
+    FNotifyCharacteristic = nullptr;
+    FWriteCharacteristic = nullptr;
+    FBleRxText.clear();
+    FBleRxSkipping = false;
+    FConnecting = false;
+    FSubscribing = false;
+    FConnected = false;
+    Disarm(FConnTimeout);
+}
+
+// ---- Target
+
+QString TForm1::NormalizeHex(const QString& text) {
+    QString out;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))
+            out += c.toUpper();
+    }
+    return out;
+}
+
+void TForm1::ParseDeviceTarget(const QString& text) {
+    FTargetName.clear();
+    FTargetAddress.clear();
+    const QString s = text.trimmed();
+    if (s.isEmpty() || BlankTarget(s)) return;
+    bool addressChars = true;
+    for (QChar c : s) {
+        const char16_t u = c.unicode();
+        const bool hex = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        if (!hex && u != ':' && u != '-') {
+            addressChars = false;
+            break;
+        }
+    }
+    if (addressChars && s.size() >= 12) {
+        FTargetAddress = NormalizeHex(s);
+        return;
+    }
+    const int blank = s.indexOf(QLatin1Char(' '));
+    if (blank >= 0) {
+        FTargetName = s.left(blank).trimmed();
+        FTargetAddress = NormalizeHex(s.mid(blank + 1).trimmed());
+    } else {
+        FTargetName = s;
+    }
+}
+
+bool TForm1::MatchesTarget(TBluetoothLEDevice* device) {
+    if (!device) return false;
+    const bool name = FTargetName.isEmpty() || AsciiCaseEqual(FTargetName, device->DeviceName());
+    const bool address =
+        FTargetAddress.isEmpty() || FTargetAddress == NormalizeHex(device->Address());
+    return name && address;
+}
+
+// ---- Remembered device
+
+void TForm1::LoadBleLast() {
+    try {
+        if (QFileInfo::exists(FIniPath)) {
+            TIniFile ini(FIniPath);
+            const QString value =
+                ini.ReadString(QLatin1String(SectionBle), QLatin1String(KeyLast), QString());
+            Edit2->SetText(value.trimmed().isEmpty() ? KvrnText : value);
+        } else {
+            TIniFile ini(FIniPath);
+            ini.WriteString(QLatin1String(SectionBle), QLatin1String(KeyLast), QString());
+            Edit2->SetText(KvrnText);
+        }
+    } catch (...) {
+        Edit2->SetText(KvrnText);
+    }
+}
+
+void TForm1::SaveBleLast() {
+    if (!FBleDevice) return;
+    try {
+        const QString name = FBleDevice->DeviceName();
+        const QString address = NormalizeHex(FBleDevice->Address());
+        const QString value =
+            name.isEmpty() || name == NoNameText ? address : name + QLatin1Char(' ') + address;
+        TIniFile ini(FIniPath);
+        ini.WriteString(QLatin1String(SectionBle), QLatin1String(KeyLast), value);
+    } catch (...) {
+    }
+}
+
+// ---- SCAN and CONNECT
+
+void TForm1::SCANClick(TObject* /*Sender*/) {
+    Memo2->Lines()->Clear();
+    FScanIndex->Clear();
+    FConnectRequested = false;
+    if (!BluetoothLE1->GetCurrentManager()) {
+        ShowBleStatus(QStringLiteral("No BT LE adapter"));
+        Shape1->SetBrushColor(LampSilver);
+        return;
+    }
+    FTargetName.clear();
+    FTargetAddress.clear();
+    ResetBleLink();
+    Shape1->SetBrushColor(LampBlue);
+    BluetoothLE1->DiscoverDevices(DiscoveryMs);
+}
+
+void TForm1::CONNECTClick(TObject* /*Sender*/) {
+    if (FConnecting) return;
+    if (!BluetoothLE1->GetCurrentManager()) {
+        ShowBleStatus(QStringLiteral("No BT LE adapter"));
+        Shape1->SetBrushColor(LampSilver);
+        return;
+    }
+    const QString target = Edit2->Text().trimmed();
+    if (target.isEmpty() || BlankTarget(target)) return;
+    ParseDeviceTarget(target);
+    Memo2->Lines()->Clear();
+    FScanIndex->Clear();
+    ResetBleLink();
+    FConnectRequested = true;
+    FAutoSaveLines.clear();
+    FAutoSaveCount = 0;
+    Shape1->SetBrushColor(LampBlue);
+    ShowBleStatus(QStringLiteral("Connecting..."));
+    BluetoothLE1->DiscoverDevices(DiscoveryMs);
+}
+
+void TForm1::BluetoothLE1DiscoverLEDevice(TObject* /*Sender*/, TBluetoothLEDevice* ADevice,
+                                          int Rssi, const TBytes& /*ScanResponse*/) {
+    if (!ADevice) return;
+    if (FConnectRequested) {
+        if (MatchesTarget(ADevice)) FBleDevice = ADevice;
+        return;
+    }
+    const QString name = ADevice->DeviceName().isEmpty() ? NoNameText : ADevice->DeviceName();
+    const QString line = name + QLatin1Char(' ') + NormalizeHex(ADevice->Address()) +
+                         QLatin1Char(' ') + QString::number(Rssi);
+    const QString key = ADevice->Address().isEmpty() ? name : ADevice->Address();
+    bool isNumber = false;
+    int n = FScanIndex->Values(key).toInt(&isNumber);
+    if (!isNumber) n = -1;
+    TStrings* lines = Memo2->Lines();
+    if (n >= 0 && n < lines->Count()) {
+        lines->Put(n, line);
+        return;
+    }
+    const int c = lines->Count();
+    Memo2->SetSelStart(Memo2->Text().size());
+    Memo2->SetSelLength(0);
+    Memo2->SetSelText(c > 0 ? QStringLiteral("\r\n") + line : line);
+    FScanIndex->SetValues(key, QString::number(c));
+}
+
+void TForm1::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
+                                            const std::vector<TBluetoothLEDevice*>& /*devices*/) {
+    if (!FConnectRequested) {
+        Shape1->SetBrushColor(LampSilver);
+        return;
+    }
+    FConnectRequested = false;
+    if (!FBleDevice) {
+        ShowBleStatus(QStringLiteral("Device not found"));
+        Shape1->SetBrushColor(LampRed);
+        return;
+    }
+    TBluetoothLEDevice* device = FBleDevice;
+    const std::uint64_t attempt = FBleAttempt;
+    std::shared_ptr<std::atomic<bool>> alive = FBleAlive;
+    TForm1* form = this;
+    // The device's own event comes on the layer's thread, possibly while the
+    // form closes: it only queues, and touches the form on the main thread.
+    device->SetOnDisconnect([form, alive, attempt](TObject*) {
+        QueueStep(alive, form, [attempt](TForm1& f) {
+            if (f.FBleAttempt == attempt) f.LinkLossStep();
+        });
+    });
+    device->SetOnConnect(&TForm1::DeviceConnect);
+    FConnecting = true;
+    Arm(FConnTimeout, ConnectWatchdogMs);
+
+    TBluetoothLE* ble = BluetoothLE1;
+    StartBleWorker([form, ble, device, attempt] {
+        try {
+            device->Connect();
+            form->QueueBleStep(attempt, [](TForm1& f) {
+                f.ShowBleStatus(QStringLiteral("Connected"));
+                f.FConnected = true;
+                f.Shape1->SetBrushColor(LampGreen);
+                f.SaveBleLast();
+            });
+            ble->DiscoverServices(device);
+        } catch (...) {
+            form->QueueBleStep(attempt, [](TForm1& f) {
+                f.ShowBleStatus(QStringLiteral("Connection failed"));
+                f.Shape1->SetBrushColor(LampRed);
+            });
+        }
+    });
+}
+
+void TForm1::DeviceConnect(TObject* /*Sender*/) {}
+
+// ---- Services, characteristic, subscription
+
+void TForm1::BluetoothLE1ServicesDiscovered(TObject* /*Sender*/,
+                                            TBluetoothGattServiceList* services) {
+    // Services that arrive after the attempt ended (watchdog, SCAN, CONNECT),
+    // or before this attempt's connect returned, belong to another link.
+    if (!FConnecting || !FConnected) return;
+    Disarm(FConnTimeout);
+    FConnecting = false;
+    const TBluetoothGattServiceList list = services ? *services : TBluetoothGattServiceList{};
+    const std::uint64_t attempt = FBleAttempt;
+    TForm1* form = this;
+    StartBleWorker([form, list, attempt] {
+        TBluetoothGattCharacteristic* chosen = nullptr;
+        try {
+            chosen = form->FindNotifyCharacteristic(list);
+        } catch (...) {
+            chosen = nullptr;
+        }
+        if (!chosen) {
+            // Connected but silent would look like a working link: say so.
+            form->QueueBleStep(attempt, [](TForm1& f) {
+                f.ShowBleStatus(QStringLiteral("Connected - no notify characteristic"));
+            });
+            return;
+        }
+        form->QueueBleStep(attempt, [chosen](TForm1& f) {
+            f.FNotifyCharacteristic = chosen;
+            f.FWriteCharacteristic = chosen;
+            f.FSubscribing = true;
+            Arm(f.FConnTimeout, SubscribeWatchdogMs);
+            TBluetoothLEDevice* device = f.FBleDevice;
+            TBluetoothLE* ble = f.BluetoothLE1;
+            TForm1* form = &f;
+            const std::uint64_t attempt = f.FBleAttempt;
+            TBleWorkers* workers = f.FBleWorkers.get();
+            f.StartBleWorker([form, ble, device, chosen, attempt, workers] {
+                bool subscribed = false;
+                try {
+                    if (workers->Sleep(SubscribePauseMs))
+                        subscribed = ble->SubscribeToCharacteristic(device, chosen);
+                } catch (...) {
+                    subscribed = false;
+                }
+                if (subscribed)
+                    form->QueueBleStep(attempt, [](TForm1& g) {
+                        Disarm(g.FConnTimeout);
+                        g.FSubscribing = false;
+                        if (g.FKeepAlive) g.FKeepAlive->SetEnabled(true);
+                    });
+                else
+                    form->QueueBleStep(attempt, [](TForm1& g) { g.SetBleDisconnected(); });
+            });
+        });
+    });
+}
+
+TBluetoothGattCharacteristic* TForm1::FindNotifyCharacteristic(
+    const TBluetoothGattServiceList& services) {
+    for (TBluetoothGattService* service : services) {
+        if (!service) continue;
+        for (TBluetoothGattCharacteristic* c : BluetoothLE1->GetCharacteristics(service)) {
+            if (!c) continue;
+            if (IsEqualGUID(c->UUID(), CharUuidFFE1) || IsEqualGUID(c->UUID(), CharUuidFFE7))
+                return c;
+        }
+    }
+    for (TBluetoothGattService* service : services) {
+        if (!service) continue;
+        for (TBluetoothGattCharacteristic* c : BluetoothLE1->GetCharacteristics(service)) {
+            if (!c) continue;
+            for (TBluetoothGattDescriptor* d : BluetoothLE1->GetDescriptors(c))
+                if (d && IsEqualGUID(d->UUID(), CccdUuid)) return c;
+        }
+    }
+    return nullptr;
+}
+
+// ---- Timers
+
+void TForm1::KeepAliveTimer(TObject* /*Sender*/) {
+    if (!(FBleDevice && FWriteCharacteristic && FConnected)) {
+        Disarm(FKeepAlive);
+        return;
+    }
+    // One write at a time: a device that stalls a write must not collect a
+    // new blocked thread every tick.
+    if (FBleWriteInFlight.exchange(true)) return;
+    TBluetoothLE* ble = BluetoothLE1;
+    TBluetoothLEDevice* device = FBleDevice;
+    TBluetoothGattCharacteristic* c = FWriteCharacteristic;
+    std::atomic<bool>* inFlight = &FBleWriteInFlight;
+    if (!FBleWorkers || !FBleAlive->load()) {
+        FBleWriteInFlight = false;
+        return;
+    }
+    StartBleWorker([ble, device, c, inFlight] {
+        try {
+            c->SetValue(TBytes(1, '\0'));
+            ble->WriteCharacteristic(device, c);
+        } catch (...) {
+        }
+        inFlight->store(false);
+    });
+}
+
+void TForm1::ConnTimeoutTimer(TObject* /*Sender*/) {
+    Disarm(FConnTimeout);
+    if (FConnecting || FSubscribing) SetBleDisconnected();
+}
+
+// ---- Link loss
+
+void TForm1::BluetoothLE1DisconnectDevice(TObject* /*Sender*/, TBluetoothLEDevice* /*ADevice*/) {
+    SetBleDisconnected();
+}
+
+void TForm1::SetBleDisconnected() {
+    if (!FConnected && !FConnecting && !FSubscribing) return;
+    ++FBleAttempt;
+    Disarm(FConnTimeout);
+    Disarm(FKeepAlive);
+    FConnecting = false;
+    FSubscribing = false;
+    const bool wasConnected = FConnected;
+    FConnected = false;
+    Shape1->SetBrushColor(LampRed);
+    if (FBleDevice) {
+        FBleDevice->SetOnDisconnect(nullptr);
+        FBleDevice->SetOnConnect(nullptr);
+        try {
+            FBleDevice->Disconnect();
+        } catch (...) {
+        }
+    }
+    if (wasConnected) ShowBleStatus(QStringLiteral("Disconnected"));
+}
+
+void TForm1::LinkLossStep() {
+    const bool wasConnected = FConnected;
+    const QString text = Edit2->Text();
+    SetBleDisconnected();
+    if (!(wasConnected && FAutoReconnect && !text.isEmpty())) return;
+    ShowBleStatus(QStringLiteral("Reconnecting..."));
+    // The reconnect belongs to the lost link: SCAN, CONNECT or closing
+    // during the pause start a new attempt and so cancel it.
+    const std::uint64_t attempt = FBleAttempt;
+    TForm1* form = this;
+    TBleWorkers* workers = FBleWorkers.get();
+    StartBleWorker([form, workers, text, attempt] {
+        if (!workers->Sleep(ReconnectPauseMs)) return;
+        form->QueueBleStep(attempt, [text](TForm1& f) {
+            f.Edit2->SetText(text);
+            f.CONNECTClick(&f);
+        });
+    });
+}

@@ -177,8 +177,22 @@ std::vector<TLineInfo> ClassifyAll(const TIniText& text) {
     return infos;
 }
 
-bool SameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+// A name or value must stay on its own line.
+QString OneLine(QString s) {
+    for (QChar& c : s) {
+        if (c == u'\r' || c == u'\n' || c == u'\0') c = u' ';
+    }
+    return s;
+}
+
+// A section or key name as the file holds it after a write.
+QString CleanName(const QString& name) {
+    return OneLine(name).trimmed();
+}
+
+// `wanted` is a caller's name, cleaned as a write would clean it.
+bool SameName(const QString& inFile, const QString& wanted) {
+    return inFile.compare(CleanName(wanted), Qt::CaseInsensitive) == 0;
 }
 
 // Header line of the first copy of the section, or -1.
@@ -289,14 +303,6 @@ TIniText LoadForWriting(const QString& fileName) {
     if (LoadText(fileName, text) == TLoad::Unreadable)
         Refuse(fileName, QFileInfo(fileName).isDir() ? EISDIR : EIO);
     return text;
-}
-
-// A name or value must stay on its own line.
-QString OneLine(QString s) {
-    for (QChar& c : s) {
-        if (c == u'\r' || c == u'\n' || c == u'\0') c = u' ';
-    }
-    return s;
 }
 
 // The file a write has to replace: a symbolic link is followed, so the link
@@ -410,8 +416,8 @@ double TIniFile::ReadFloat(const QString& section, const QString& ident, double 
 }
 
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
-    const QString cleanSection = OneLine(section).trimmed();
-    const QString cleanIdent = OneLine(ident).trimmed();
+    const QString cleanSection = CleanName(section);
+    const QString cleanIdent = CleanName(ident);
     const QString oneLine = OneLine(value);
     const QByteArray cleanValue = (NeedsQuotes(oneLine) ? u'"' + oneLine + u'"' : oneLine).toUtf8();
 

@@ -568,6 +568,10 @@ public:
     unsigned Interval() const { return FInterval; }
     void SetInterval(unsigned ms);
     TNotifyEvent OnTimer;
+    // Tests: while held, no timer ticks by itself (enabled and interval are
+    // kept as usual); the test calls OnTimer when it means time has passed.
+    // Affects timers enabled or restarted afterwards.
+    static void SetHeldForTesting(bool held);
 
 private:
     void Restart();

@@ -2,6 +2,8 @@
 // timers and the screen.
 #include "platform/ui/Controls.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -28,18 +30,24 @@ namespace {
 
 Qt::Alignment Horizontal(TAlignment alignment) {
     switch (alignment) {
-        case taRightJustify: return Qt::AlignRight;
-        case taCenter: return Qt::AlignHCenter;
-        case taLeftJustify: break;
+        case taRightJustify:
+            return Qt::AlignRight;
+        case taCenter:
+            return Qt::AlignHCenter;
+        case taLeftJustify:
+            break;
     }
     return Qt::AlignLeft;
 }
 
 Qt::Alignment Vertical(TTextLayout layout) {
     switch (layout) {
-        case tlCenter: return Qt::AlignVCenter;
-        case tlBottom: return Qt::AlignBottom;
-        case tlTop: break;
+        case tlCenter:
+            return Qt::AlignVCenter;
+        case tlBottom:
+            return Qt::AlignBottom;
+        case tlTop:
+            break;
     }
     return Qt::AlignTop;
 }
@@ -213,7 +221,9 @@ TComboBox::TComboBox(TComponent* owner)
 
 TComboBox::~TComboBox() = default;
 
-TStrings* TComboBox::Items() { return FItems.get(); }
+TStrings* TComboBox::Items() {
+    return FItems.get();
+}
 
 int TComboBox::ItemIndex() const {
     auto* box = static_cast<QComboBox*>(Widget());
@@ -326,7 +336,9 @@ void TButton::SetCaption(const QString& caption) {
     UpdateAccessibleName();
 }
 
-void TButton::Click() { FireEvent(OnClick); }
+void TButton::Click() {
+    FireEvent(OnClick);
+}
 
 // ----------------------------------------------------------- TSpeedButton
 
@@ -349,7 +361,9 @@ void TSpeedButton::SetCaption(const QString& caption) {
     UpdateAccessibleName();
 }
 
-void TSpeedButton::Click() { FireEvent(OnClick); }
+void TSpeedButton::Click() {
+    FireEvent(OnClick);
+}
 
 // ----------------------------------------------------------------- TShape
 
@@ -490,7 +504,9 @@ TTimer::TTimer(TComponent* owner) : TComponent(owner), FTimer(new QTimer) {
     Restart();
 }
 
-TTimer::~TTimer() { delete FTimer; }
+TTimer::~TTimer() {
+    delete FTimer;
+}
 
 void TTimer::SetEnabled(bool enabled) {
     FEnabled = enabled;
@@ -503,10 +519,19 @@ void TTimer::SetInterval(unsigned ms) {
     Restart();
 }
 
+namespace {
+std::atomic<bool> TimersHeld{false};
+}
+
+void TTimer::SetHeldForTesting(bool held) {
+    TimersHeld = held;
+}
+
 void TTimer::Restart() {
     auto* timer = static_cast<QTimer*>(FTimer);
     timer->stop();
-    if (FEnabled && FInterval > 0) timer->start(int(std::min<unsigned>(FInterval, INT32_MAX)));
+    if (FEnabled && FInterval > 0 && !TimersHeld)
+        timer->start(int(std::min<unsigned>(FInterval, INT32_MAX)));
 }
 
 // ---------------------------------------------------------------- TScreen

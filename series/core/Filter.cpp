@@ -144,7 +144,7 @@ QStringList ApplyFilterToLines(const QStringList& lines, const TFilterConfig& co
     result.reserve(lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i) {
         double value = 0.0;
-        if (!ParseDotDouble(lines.at(i), value)) continue;
+        if (!ShotLineValue(lines.at(i), value)) continue;
         // Counted in double, as RulePasses compares it: a first number near
         // the top of the int range must not wrap round to small numbers.
         const double number = double(firstNumber) + double(i);

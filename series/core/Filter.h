@@ -58,7 +58,7 @@ bool RulePasses(const TFilterConfig& config, std::int32_t shotNumber, double val
 
 // The lines that pass, in order. Without a valid rule the list comes back
 // unchanged; otherwise each line is numbered firstNumber + its position and
-// kept when it is one number as a whole (ParseDotDouble) that passes
+// kept when it is a value line (ShotLineValue) that passes
 // RulePasses.
 QStringList ApplyFilterToLines(const QStringList& lines, const TFilterConfig& config,
                                std::int32_t firstNumber);

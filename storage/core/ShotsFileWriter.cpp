@@ -3,10 +3,11 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QStringList>
+#include <QFileInfo>
 
 #include "platform/core/Exception.h"
 #include "platform/core/FormatFloat.h"
@@ -16,33 +17,19 @@
 namespace {
 
 const QString Tab = QStringLiteral("\t");
+const QString OneDecimal = QStringLiteral("0.0");
 
-QString CellText(double velocity, double weight, const TShotsFileSettings& settings) {
-    if (settings.PowerFactorMode)
-        return PowerFactorText(PowerFactor(velocity, weight, settings.Units),
-                               settings.PowerFactorIpsc);
-    return FormatFloat(QStringLiteral("0.00"), ShotEnergy(velocity, weight, settings.Units));
+double WeightOrZero(const TShotsFileSettings& settings) {
+    double weight = 0.0;
+    return ParseDotDouble(settings.WeightText, weight) ? weight : 0.0;
 }
 
-QStringList CsvLines(const std::vector<QString>& lines, const TShotsFileSettings& settings) {
-    double weight = 0.0;
-    if (!ParseDotDouble(settings.WeightText, weight)) weight = 0.0;
-    const QString unitWord =
-        settings.Units.Metric ? QStringLiteral("metric") : QStringLiteral("imperial");
+QString UnitWord(const TShotsFileSettings& settings) {
+    return settings.Units.Metric ? QStringLiteral("metric") : QStringLiteral("imperial");
+}
 
-    std::vector<double> values;
-    values.reserve(lines.size());
-    TShotStats stats;
-    for (const QString& line : lines) {
-        double v = 0.0;
-        if (!ParseDotDouble(line, v)) continue;
-        values.push_back(v);
-        StatsAdd(stats, v);
-        stats.SumSquares += v * v;
-    }
-
-    QStringList out;
-    out << QStringList{QStringLiteral("Nr"),
+QString HeaderLine(const TShotsFileSettings& settings) {
+    return QStringList{QStringLiteral("Nr"),
                        QStringLiteral("V"),
                        settings.PowerFactorMode ? QStringLiteral("PF") : QStringLiteral("E"),
                        QStringLiteral("VAVG"),
@@ -54,54 +41,147 @@ QStringList CsvLines(const std::vector<QString>& lines, const TShotsFileSettings
                        QStringLiteral("Weight [ ") + settings.WeightUnit + QStringLiteral(" ]"),
                        QStringLiteral("Shots"),
                        QStringLiteral("Units")}
-               .join(Tab);
-    out << QString() << QString();
+        .join(Tab);
+}
 
-    const QString oneDecimal = QStringLiteral("0.0");
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const double v = values[i];
-        QStringList cells{QString::number(i + 1), FormatFloat(QStringLiteral("0.###"), v),
-                          CellText(v, weight, settings)};
-        if (i == 0) {
-            const QString average =
-                settings.PowerFactorMode
-                    ? PowerFactorText(PowerFactor(stats.Mean, weight, settings.Units),
-                                      settings.PowerFactorIpsc)
-                    : FormatFloat(QStringLiteral("0.00"),
-                                  AverageEnergy(stats.SumSquares, stats.Count, weight,
-                                                settings.Units));
-            cells << FormatFloat(oneDecimal, stats.Mean) << FormatFloat(oneDecimal, stats.Max)
-                  << FormatFloat(oneDecimal, stats.Min)
-                  << FormatFloat(oneDecimal, stats.Max - stats.Min)
-                  << FormatFloat(oneDecimal, StandardDeviation(stats)) << average
-                  << settings.WeightText << QString::number(stats.Count) << unitWord;
-        }
-        out << cells.join(Tab);
+// The third cell from the velocity as written and the box weight.
+QString ThirdCell(double velocity, double weight, const TShotsFileSettings& settings) {
+    if (settings.PowerFactorMode)
+        return PowerFactorText(PowerFactor(velocity, weight, settings.Units),
+                               settings.PowerFactorIpsc);
+    return FormatFloat(QStringLiteral("0.00"), ShotEnergy(velocity, weight, settings.Units));
+}
+
+// Header, two empty lines, then one row per velocity; row 1 ends with the
+// nine statistics cells, later rows with nine empty cells when padded.
+QStringList CsvTable(const TShotsFileSettings& settings, const std::vector<double>& velocities,
+                     const std::vector<QString>& thirdCells, const QStringList& statistics,
+                     bool padRows) {
+    QStringList out;
+    out.reserve(qsizetype(velocities.size()) + 3);
+    out << HeaderLine(settings) << QString() << QString();
+    const QString padding = padRows ? QString(9, QLatin1Char('\t')) : QString();
+    const QString firstRowEnd = Tab + statistics.join(Tab);
+    for (std::size_t i = 0; i < velocities.size(); ++i) {
+        QString row = QString::number(i + 1) + Tab +
+                      FormatFloat(QStringLiteral("0.###"), velocities[i]) + Tab + thirdCells[i];
+        row += i == 0 ? firstRowEnd : padding;
+        out << row;
     }
     return out;
 }
 
-}  // namespace
-
-QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSettings& settings) {
-    if (lines.empty()) return {};
-    QStringList text;
-    if (settings.Txt)
-        for (const QString& line : lines) text << line;
-    else
-        text = CsvLines(lines, settings);
-
+QByteArray LinesBytes(const QStringList& lines) {
     QByteArray bytes("\xEF\xBB\xBF");
-    for (const QString& line : text) {
+    for (const QString& line : lines) {
         bytes += line.toUtf8();
         bytes += "\r\n";
     }
     return bytes;
 }
 
+// The statistics of the velocities as the labels show them: "0.0" for the
+// velocities, the average energy ("0.00") or the power factor of the mean.
+TShownStatistics StatisticsOf(const std::vector<double>& velocities, double weight,
+                              const TShotsFileSettings& settings, const TCnvEnergies& cnv) {
+    TShotStats stats;
+    for (double v : velocities) {
+        StatsAdd(stats, v);
+        stats.SumSquares += v * v;
+    }
+    QString average;
+    if (settings.PowerFactorMode)
+        average = PowerFactorText(PowerFactor(stats.Mean, weight, settings.Units),
+                                  settings.PowerFactorIpsc);
+    else if (cnv.MetresPerSecond && !cnv.MetresPerSecond->empty())
+        average =
+            FormatFloat(QStringLiteral("0.00"),
+                        CnvAverageEnergy(*cnv.MetresPerSecond, cnv.Grams, settings.Units.Metric));
+    else
+        average = FormatFloat(QStringLiteral("0.00"),
+                              AverageEnergy(stats.SumSquares, stats.Count, weight, settings.Units));
+    return TShownStatistics{FormatFloat(OneDecimal, stats.Mean),
+                            FormatFloat(OneDecimal, stats.Max),
+                            FormatFloat(OneDecimal, stats.Min),
+                            FormatFloat(OneDecimal, stats.Max - stats.Min),
+                            FormatFloat(OneDecimal, StandardDeviation(stats)),
+                            average};
+}
+
+QStringList StatisticsCells(const TShownStatistics& shown, const TShotsFileSettings& settings,
+                            std::size_t count) {
+    return QStringList{shown.Average,       shown.Maximum,          shown.Minimum,
+                       shown.Spread,        shown.Deviation,        shown.AverageEnergy,
+                       settings.WeightText, QString::number(count), UnitWord(settings)};
+}
+
+}  // namespace
+
+QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSettings& settings) {
+    if (lines.empty()) return {};
+    if (settings.Txt) {
+        QStringList text;
+        text.reserve(qsizetype(lines.size()));
+        for (const QString& line : lines) text << line;
+        return LinesBytes(text);
+    }
+
+    const double weight = WeightOrZero(settings);
+    std::vector<double> velocities;
+    std::vector<QString> thirdCells;
+    velocities.reserve(lines.size());
+    thirdCells.reserve(lines.size());
+    for (const QString& line : lines) {
+        double v = 0.0;
+        if (!ParseDotDouble(line, v)) continue;
+        velocities.push_back(v);
+        thirdCells.push_back(ThirdCell(v, weight, settings));
+    }
+    const QStringList statistics = StatisticsCells(
+        StatisticsOf(velocities, weight, settings, TCnvEnergies{}), settings, velocities.size());
+    return LinesBytes(CsvTable(settings, velocities, thirdCells, statistics, false));
+}
+
+QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings& settings,
+                         const std::optional<TShownStatistics>& shown, const TCnvEnergies& cnv) {
+    const double weight = WeightOrZero(settings);
+    std::vector<double> velocities;
+    std::vector<QString> thirdCells;
+    velocities.reserve(std::size_t(listLines.size()));
+    thirdCells.reserve(std::size_t(listLines.size()));
+    for (const QString& line : listLines) {
+        double v = 0.0;
+        if (!ShotLineValue(line, v)) continue;
+        const std::size_t n = velocities.size();
+        velocities.push_back(v);
+        if (!settings.PowerFactorMode && cnv.MetresPerSecond && n < cnv.MetresPerSecond->size())
+            thirdCells.push_back(FormatFloat(
+                QStringLiteral("0.00"),
+                CnvShotEnergy((*cnv.MetresPerSecond)[n], cnv.Grams, settings.Units.Metric)));
+        else
+            thirdCells.push_back(ThirdCell(v, weight, settings));
+    }
+    const QStringList statistics =
+        StatisticsCells(shown ? *shown : StatisticsOf(velocities, weight, settings, cnv), settings,
+                        velocities.size());
+    return LinesBytes(CsvTable(settings, velocities, thirdCells, statistics, true));
+}
+
+QByteArray SavedTxtBytes(const QString& listText) {
+    return QByteArray("\xEF\xBB\xBF") + listText.toUtf8();
+}
+
 void WriteFileReplacing(const QString& path, const QByteArray& bytes) {
-    const QByteArray target = QFile::encodeName(path);
+    // Through a link, the file it names is replaced and the link stays.
+    QString targetPath = path;
+    const QFileInfo info(path);
+    if (info.isSymLink() && info.exists()) targetPath = info.canonicalFilePath();
+
+    const QByteArray target = QFile::encodeName(targetPath);
     const QByteArray part = target + ".part";
+    struct stat existing {};
+    const bool replacing = ::stat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
+
     const int fd = ::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw ESysError(QStringLiteral("open"), errno, path);
 
@@ -111,6 +191,13 @@ void WriteFileReplacing(const QString& path, const QByteArray& bytes) {
         ::unlink(part.constData());
         throw ESysError(QString::fromLatin1(call), error, path);
     };
+    if (replacing) {
+        // The owner first: changing it may clear set-id bits that the mode
+        // then puts back. Only a privileged process may give a file away.
+        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && errno != EPERM)
+            fail("fchown", errno, true);
+        if (::fchmod(fd, existing.st_mode & 07777) != 0) fail("fchmod", errno, true);
+    }
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
@@ -120,6 +207,16 @@ void WriteFileReplacing(const QString& path, const QByteArray& bytes) {
         }
         done += n;
     }
+    if (::fsync(fd) != 0) fail("fsync", errno, true);
     if (::close(fd) != 0) fail("close", errno, false);
     if (::rename(part.constData(), target.constData()) != 0) fail("rename", errno, false);
+
+    // The rename itself reaches the disk with the folder; a folder that
+    // cannot be synced changes nothing about the file, which is in place.
+    const QByteArray folder = QFile::encodeName(QFileInfo(targetPath).absolutePath());
+    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
 }

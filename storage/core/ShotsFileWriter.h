@@ -1,15 +1,17 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "series/core/Energy.h"
 
-// The shot files that the program writes by itself (automatic saving): the
-// given lines as a TXT file, or as a tab-separated CSV table with the
-// statistics of the values in its first row. Pure except WriteFileReplacing.
+// The TXT and CSV shot files: what SAVE writes from the shot list and what
+// automatic saving writes from its buffered lines. Every file is UTF-8 with a
+// byte-order mark; lines end with CR LF. Pure except WriteFileReplacing.
 
 // What a CSV table needs besides the lines, as the main window shows it.
 struct TShotsFileSettings {
@@ -21,24 +23,58 @@ struct TShotsFileSettings {
     TUnitState Units;              // Units and Mix boxes
 };
 
-// The bytes of the file: UTF-8 with a byte-order mark, every line ended by
-// CR LF.
-// - TXT: the lines unchanged, one per file line.
-// - CSV: a 12-cell header ("Nr", "V", "E" or "PF", "VAVG", "VMAX", "VMIN",
-//   "dV", "SV", "EAVG" or "PAVG", "Weight [ <unit> ]", "Shots", "Units"), two
-//   empty lines, then one row per line that ParseDotDouble accepts as it
-//   stands (others are skipped and take no number): number from 1, velocity
-//   ("0.###") and energy ("0.00", from the weight) or power factor; row 1
-//   adds mean, largest, smallest, spread and sample deviation ("0.0"), the
-//   average energy or the power factor of the mean, the weight text, the
-//   count and "metric" or "imperial". Numbers use DecimalSeparator(). A weight
-//   text that is no number counts as 0.
+// The bytes of an automatic save file. CSV rows take the velocity ("0.###")
+// and the energy ("0.00", from the weight) or power factor of each line that
+// ParseDotDouble accepts as it stands (others are skipped and take no
+// number); row 1 adds mean, largest, smallest, spread and sample deviation
+// ("0.0"), the average energy or the power factor of the mean, the weight
+// text, the count and "metric" or "imperial"; later rows have 3 cells.
+// TXT: the lines unchanged, one per file line. Numbers use
+// DecimalSeparator(). A weight text that is no number counts as 0.
 // Empty lines give an empty result (nothing to write).
 QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSettings& settings);
 
-// Writes bytes as the whole content of the file at path, replacing it. The
-// bytes go to "<path>.part" first, which then takes the file's place, so a
-// failed write leaves an earlier file as it was. Raises ESysError with the
+// The statistics of row 1 of a saved CSV file, as the main window shows
+// them (the texts of VAVG, VMAX, VMIN, dV, SV and EAVG or PAVG).
+struct TShownStatistics {
+    QString Average;
+    QString Maximum;
+    QString Minimum;
+    QString Spread;
+    QString Deviation;
+    QString AverageEnergy;
+};
+
+// CNV mode: energies come from the velocity cache (m/s) and the weight in
+// grams instead of the list's velocity and the weight box.
+struct TCnvEnergies {
+    const std::vector<double>* MetresPerSecond = nullptr;  // null outside CNV mode
+    double Grams = 0;
+};
+
+// The bytes of a CSV file saved from the shot list. The value lines are the
+// lines that ShotLineValue accepts; the rest take no row and no number.
+// Header as for ShotsFileBytes, two empty lines, then one row of 12 cells per
+// value line: number from 1, velocity ("0.###"), energy or power factor; row 1
+// carries the six statistics, the weight text, the number of value lines and
+// the unit word, later rows nine empty cells. The statistics are shown's
+// texts when given (the labels describe the list), else those of the values
+// written, as the labels would show them. In CNV mode the energy of row n
+// comes from the n-th cached velocity while the cache holds one, and so does
+// a computed average energy.
+QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings& settings,
+                         const std::optional<TShownStatistics>& shown, const TCnvEnergies& cnv);
+
+// The bytes of a TXT file saved from the shot list: the byte-order mark and
+// the list's text exactly as given (its lines separated by CR LF).
+QByteArray SavedTxtBytes(const QString& listText);
+
+// Writes bytes as the whole content of the file at path, replacing it: the
+// bytes go to "<path>.part" in the same folder, are flushed to the disk and
+// then take the file's place, so a failed write leaves an earlier file as it
+// was and no partial file behind. A file that existed keeps its permission
+// bits (and its owner where the process may set it); a symbolic link keeps
+// pointing at the file it names, which is replaced. Raises ESysError with the
 // failed call, errno and the path ("open error: 2 (No such file or
 // directory: /home/u/shots/Chrono_001.csv)").
 void WriteFileReplacing(const QString& path, const QByteArray& bytes);

@@ -300,7 +300,9 @@ TEST_F(SerialEndToEnd, UserOpenReportsFailuresInABox) {
     EXPECT_FALSE(ComHandle.IsValid());
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
     ASSERT_EQ(FDialogs.Messages.size(), 1);
-    EXPECT_TRUE(FDialogs.Messages.front().startsWith("CreateFile error: "));
+    // What failed, why and on which port.
+    EXPECT_EQ(FDialogs.Messages.front(),
+              "CreateFile error: 16 (Device or resource busy: " + FTerminal.SlavePath() + ")");
 
     // Free again: OPEN opens, a second OPEN only confirms the caption.
     Form().Button1->Click();

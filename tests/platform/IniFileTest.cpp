@@ -459,7 +459,7 @@ TEST_F(IniFileTest, WrittenKeyReadsBackExactlyAndNeighboursStayInTheirSection) {
                               "'one'",    "\"",      "\"\"",          "a=b",   "]",
                               "[A]",      "  [x]  ", "; not a note",  "\t9\t", "mid dle",
                               "'mixed\"", "ünïcode "};
-    const QString keys[] = {"k", "[k", "[k]", "[k]x", "k]", "k k", "[", "[A"};
+    const QString keys[] = {"k", "[k", "[k]", "[k]x", "k]", "k k", "[", "[A", " padded "};
     for (const QString& key : keys) {
         for (const QString& value : values) {
             SCOPED_TRACE((key + " = <" + value + ">").toStdString());
@@ -476,15 +476,15 @@ TEST_F(IniFileTest, WrittenKeyReadsBackExactlyAndNeighboursStayInTheirSection) {
             EXPECT_EQ(ini.ReadString("A", "after", "def"), "2");
             EXPECT_EQ(ini.ReadString("B", "b", "def"), "3");
             EXPECT_EQ(ini.ReadSections(), (QStringList{"A", "B"}));
-            EXPECT_EQ(ini.ReadSection("A"), (QStringList{"before", key, "after"}));
+            EXPECT_EQ(ini.ReadSection("A"), (QStringList{"before", key.trimmed(), "after"}));
 
             // The same when the key is new to the file.
             QFile::remove(path);
             ini.WriteString("A", "before", "1");
             ini.WriteString("A", key, value);
             ini.WriteString("A", "after", "2");
-            EXPECT_EQ(ini.ReadString("A", key, "def"), value);
-            EXPECT_EQ(ini.ReadSection("A"), (QStringList{"before", key, "after"}));
+            EXPECT_EQ(ini.ReadString(" A\n", key, "def"), value);
+            EXPECT_EQ(ini.ReadSection("A"), (QStringList{"before", key.trimmed(), "after"}));
         }
     }
     // Values wrapped in quotes by hand, as other programs write them.

@@ -1,6 +1,12 @@
-// The shot files that automatic saving writes: bytes of the TXT and CSV
-// forms, and the replacing write.
+// The shot files that SAVE and automatic saving write: bytes of the TXT and
+// CSV forms, and the replacing write.
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -24,13 +30,19 @@ QStringList Lines(const QByteArray& bytes) {
     return lines;
 }
 
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 }  // namespace
 
 TEST(ShotsFileBytes, TxtKeepsTheLinesAsTheyAre) {
     TShotsFileSettings settings;
     settings.Txt = true;
     EXPECT_EQ(ShotsFileBytes({QStringLiteral("812.5"), QStringLiteral(" LOG ä")}, settings),
-              QByteArray("\xEF\xBB\xBF" "812.5\r\n LOG \xC3\xA4\r\n"));
+              QByteArray("\xEF\xBB\xBF"
+                         "812.5\r\n LOG \xC3\xA4\r\n"));
     EXPECT_TRUE(ShotsFileBytes({}, settings).isEmpty());
 }
 
@@ -63,8 +75,7 @@ TEST(ShotsFileBytes, CsvRowsFollowTheDisplayMode) {
         settings.WeightUnit = QStringLiteral("gr");
         settings.Units = TUnitState{false, false};
         const QStringList lines = Lines(ShotsFileBytes(
-            {QStringLiteral("1000"), QStringLiteral("LOG"), QStringLiteral("1100.25"),
-             QString()},
+            {QStringLiteral("1000"), QStringLiteral("LOG"), QStringLiteral("1100.25"), QString()},
             settings));
         ASSERT_EQ(lines.size(), 5);
         EXPECT_EQ(lines[0], QStringList({"Nr", "V", c.Header3, "VAVG", "VMAX", "VMIN", "dV", "SV",
@@ -107,4 +118,110 @@ TEST(WriteFileReplacing, ReplacesTheFileOrLeavesItAlone) {
     EXPECT_THROW(WriteFileReplacing(folder, "x"), ESysError);
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral(".part")));
     EXPECT_TRUE(QFileInfo(folder).isDir());
+}
+
+TEST(SavedCsvBytes, RowsOfTheValueLinesWithTheShownStatistics) {
+    const DecimalComma comma;
+    TShotsFileSettings settings;
+    settings.WeightText = QStringLiteral("10");
+    settings.WeightUnit = QStringLiteral("g ");
+    settings.Units = TUnitState{true, false};
+    const TShownStatistics shown{"a", "b", "c", "d", "e", "f"};
+    const QStringList list{"800", "LOG: 31 FF 0A", "V=900 m/s", " 810,5 ", "", "abc"};
+
+    // 800 m/s x 10 g: 3200 J; 810.5 m/s: 3284.55 J.
+    const QByteArray expected =
+        QByteArray("\xEF\xBB\xBF") +
+        "Nr\tV\tE\tVAVG\tVMAX\tVMIN\tdV\tSV\tEAVG\tWeight [ g  ]\tShots\tUnits\r\n"
+        "\r\n\r\n"
+        "1\t800\t3200,00\ta\tb\tc\td\te\tf\t10\t2\tmetric\r\n"
+        "2\t810,5\t3284,55\t\t\t\t\t\t\t\t\t\r\n";
+    EXPECT_EQ(SavedCsvBytes(list, settings, shown, TCnvEnergies{}), expected);
+
+    // Without shown texts (the labels are behind the list) row 1 takes the
+    // statistics of the rows, as the labels would show them.
+    EXPECT_EQ(Lines(SavedCsvBytes(list, settings, std::nullopt, TCnvEnergies{}))[3],
+              "1\t800\t3200,00\t805,3\t810,5\t800,0\t10,5\t7,4\t3242,28\t10\t2\tmetric");
+
+    // An empty list: the header and two empty lines.
+    EXPECT_EQ(SavedCsvBytes({}, settings, shown, TCnvEnergies{}),
+              QByteArray("\xEF\xBB\xBF") +
+                  "Nr\tV\tE\tVAVG\tVMAX\tVMIN\tdV\tSV\tEAVG\tWeight [ g  ]\tShots\tUnits\r\n"
+                  "\r\n\r\n");
+}
+
+TEST(SavedCsvBytes, CnvEnergiesComeFromTheCacheWhileItHoldsTheRow) {
+    TShotsFileSettings settings;
+    settings.WeightText = QStringLiteral("10");  // not used while the cache serves
+    settings.Units = TUnitState{false, false};
+    const std::vector<double> cache{300.0};  // m/s
+    // Row 1 from the cache: 300 x 300 x 5 g / 2000 J = 225 J = 165.95 ft-lb.
+    // Row 2 beyond the cache: 1000 ft/s x 10 gr / 450436.68 = 22.20 ft-lb.
+    const QByteArray bytes =
+        SavedCsvBytes({"984.25", "1000"}, settings, TShownStatistics{}, TCnvEnergies{&cache, 5.0});
+    const QStringList lines = Lines(bytes);
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[3].split('\t').mid(0, 3), QStringList({"1", "984.25", "165.95"}));
+    EXPECT_EQ(lines[4].split('\t').mid(0, 3), QStringList({"2", "1000", "22.20"}));
+
+    // The power factor never takes the cache.
+    settings.PowerFactorMode = true;
+    EXPECT_EQ(
+        Lines(SavedCsvBytes({"1000"}, settings, TShownStatistics{}, TCnvEnergies{&cache, 5.0}))[3]
+            .split('\t')[2],
+        QStringLiteral("10"));
+}
+
+TEST(SavedTxtBytes, IsTheListTextAfterTheMark) {
+    EXPECT_EQ(SavedTxtBytes(QString()), QByteArray("\xEF\xBB\xBF"));
+    EXPECT_EQ(SavedTxtBytes(QStringLiteral("812\r\nLOG: \u00e4")),
+              QByteArray("\xEF\xBB\xBF"
+                         "812\r\nLOG: \xC3\xA4"));
+}
+
+TEST(WriteFileReplacing, KeepsPermissionsAndLinks) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shots.csv"));
+    WriteFileReplacing(path, "first");
+    ASSERT_TRUE(QFile::setPermissions(
+        path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    WriteFileReplacing(path, "second");
+    EXPECT_EQ(ReadAll(path), QByteArray("second"));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    // Through a link the named file is replaced and the link stays a link.
+    const QString link = dir.filePath(QStringLiteral("latest.csv"));
+    ASSERT_TRUE(QFile::link(path, link));
+    WriteFileReplacing(link, "third");
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(ReadAll(path), QByteArray("third"));
+}
+
+TEST(WriteFileReplacing, AWriteThatFailsHalfWayLeavesTheEarlierFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("shots.txt"));
+    WriteFileReplacing(path, "earlier");
+
+    // A file-size limit makes the kernel refuse the write after 4 KiB, as a
+    // full disk would; the signal it also raises is ignored meanwhile.
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = before;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    int error = 0;
+    try {
+        WriteFileReplacing(path, QByteArray(100000, 'x'));
+    } catch (const ESysError& e) {
+        error = e.Error();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(ReadAll(path), QByteArray("earlier"));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
 }

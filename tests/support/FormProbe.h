@@ -5,8 +5,10 @@
 
 class TForm1Probe {
 public:
-#define TARVEX_PROBE(member) \
-    static auto& member(TForm1& form) { return form.member; }
+#define TARVEX_PROBE(member)            \
+    static auto& member(TForm1& form) { \
+        return form.member;             \
+    }
     TARVEX_PROBE(FActiveSeries)
     TARVEX_PROBE(FBarSeries)
     TARVEX_PROBE(FChartType)
@@ -30,7 +32,16 @@ public:
     TARVEX_PROBE(FReceivedLinesMutex)
     TARVEX_PROBE(FReceivedLines)
 #if TARVEX_BLE
+    TARVEX_PROBE(FBleDevice)
+    TARVEX_PROBE(FNotifyCharacteristic)
+    TARVEX_PROBE(FWriteCharacteristic)
+    TARVEX_PROBE(FBleRxText)
     TARVEX_PROBE(FScanIndex)
+    TARVEX_PROBE(FConnectRequested)
+    TARVEX_PROBE(FTargetName)
+    TARVEX_PROBE(FTargetAddress)
+    TARVEX_PROBE(FSubscribing)
+    TARVEX_PROBE(FBleWorkers)
     TARVEX_PROBE(FConnTimeout)
     TARVEX_PROBE(FKeepAlive)
     TARVEX_PROBE(FConnecting)

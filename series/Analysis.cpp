@@ -1,0 +1,126 @@
+// The analysis commands SYM, CMP and dV: each derives a series from the
+// shot list and shows it in the list's place (ReloadValues). They run inside
+// the command frame, with the list locked; false tells the frame to put the
+// list back.
+#include <vector>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "form/Form1.h"
+#include "platform/ui/Dialogs.h"
+#include "series/core/Analysis.h"
+#include "series/core/CompareFile.h"
+#include "series/core/NumberText.h"
+#include "variants/BuildVariant.h"
+
+namespace {
+
+// A derived series shows at most this many values (ReloadValues' cap).
+constexpr std::size_t MaxDerivedValues = 10000;
+
+// Makes the noted folder current again when the file dialog ends, however
+// it ends.
+class TCurrentFolderKeeper {
+public:
+    TCurrentFolderKeeper() : FFolder(QDir::currentPath()) {}
+    ~TCurrentFolderKeeper() {
+        if (!FFolder.isEmpty()) QDir::setCurrent(FFolder);
+    }
+    TCurrentFolderKeeper(const TCurrentFolderKeeper&) = delete;
+    TCurrentFolderKeeper& operator=(const TCurrentFolderKeeper&) = delete;
+
+private:
+    QString FFolder;
+};
+
+}  // namespace
+
+std::vector<double> TForm1::ParseMemoNumbers() {
+    const QStringList lines = Memo1->Lines()->ToStringList();
+    std::vector<double> values;
+    values.reserve(std::size_t(lines.size()));
+    double value = 0.0;
+    for (const QString& line : lines)
+        if (ShotLineValue(line, value)) values.push_back(value);
+    return values;
+}
+
+void TForm1::RangeDifferences(const std::vector<double>& values, int a, int b, int c, int d) {
+    ReloadValues(DerivedTexts(RangeDifferenceValues(values, a, b, c, d)));
+}
+
+bool TForm1::MirrorCommand() {
+    const std::vector<double> values = ParseMemoNumbers();
+    const int n = int(values.size());
+    if (n < 2) {
+        ShowMessage(QStringLiteral(" Use min. 2 points"));
+        return false;
+    }
+    FAnalysisMode = 1;
+    RangeDifferences(values, 1, n, n, 1);
+    Label20->SetCaption(QStringLiteral("SYM: Mirror ") + QString::number(n));
+    return true;
+}
+
+bool TForm1::CompareCommand() {
+    // One value per list line, so that the pairs keep their positions: a
+    // line without a value counts as 0.
+    const QStringList lines = Memo1->Lines()->ToStringList();
+    std::vector<double> memo;
+    memo.reserve(std::size_t(lines.size()));
+    for (const QString& line : lines) {
+        double value = 0.0;
+        memo.push_back(ShotLineValue(line, value) ? value : 0.0);
+    }
+
+    const TCurrentFolderKeeper folder;
+    TFileDialogRequest request;
+    if (FTxtFormat) {
+        request.Filter = QStringLiteral("TXT (*.txt)|*.txt|All (*.*)|*.*");
+        request.DefaultExt = QStringLiteral("txt");
+    } else {
+        request.Filter = QStringLiteral("CSV (*.csv)|*.csv|All (*.*)|*.*");
+        request.DefaultExt = QStringLiteral("csv");
+    }
+    if (!Dialogs().ExecuteOpen(request)) return false;
+    // REFRESH or FILTER (their shortcuts work while the dialog is open) may
+    // have released the lock meanwhile; a result shown now would take live
+    // shots onto a derived series.
+    if (!FMemoLocked) return false;
+
+    const QString path = request.FileName;
+    const QString name = QFileInfo(path).fileName();
+    const TCompareFile compare = ReadCompareFile(path);
+    if (compare.Problem != TCompareProblem::None) {
+        // Comparing with nothing would only show the list as it is, as if
+        // the comparison had been made.
+        ShowMessage(CompareProblemText(compare.Problem, name));
+        return false;
+    }
+    std::vector<double> file;
+    file.reserve(compare.Texts.size());
+    for (const QString& text : compare.Texts) {
+        double value = 0.0;
+        ParseDotDouble(text, value);
+        file.push_back(value);
+    }
+
+    FAnalysisMode = 2;
+    ReloadValues(DerivedTexts(CompareDifferences(memo, file, MaxDerivedValues)));
+    Label20->SetCaption(QStringLiteral("CMP: Memo - ") + name);
+    return true;
+}
+
+bool TForm1::DeltaCommand() {
+    const std::vector<double> values = ParseMemoNumbers();
+    if (values.size() < 2) {
+        ShowMessage(QStringLiteral("Use minimum 2 points"));
+        return false;
+    }
+    const std::vector<double> differences = SuccessiveDifferences(values);
+    FAnalysisMode = 3;
+    ReloadValues(DerivedTexts(differences));
+    Label20->SetCaption(DvStatusText(int(differences.size())));
+    return true;
+}

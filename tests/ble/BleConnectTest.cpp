@@ -1,0 +1,250 @@
+// SCAN, CONNECT, the device target, the connect and its watchdog, on a real
+// main form against the simulated adapter.
+#include <QBluetoothLocalDevice>
+
+#include "ble/BleFixture.h"
+#include "platform/core/IniFile.h"
+
+using namespace ble_test;
+
+class BleConnect : public BleFixture {};
+
+TEST_F(BleConnect, WithoutAnAdapterScanAndConnectOnlySaySoAndLeaveTheLinkAlone) {
+    FSetup.Adapter = false;
+    Start();
+    Form().Memo2->Lines()->Assign({"a", "b"});
+    Form().CONNECTClick(Form().CONNECT);
+    EXPECT_EQ(ScanLines(), (QStringList{"No BT LE adapter", "b"}));
+    EXPECT_EQ(Lamp(), Silver);
+    EXPECT_FALSE(P::FConnectRequested(Form()));
+
+    Form().SCANClick(Form().SCAN);
+    EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
+    EXPECT_EQ(Lamp(), Silver);
+    EXPECT_FALSE(P::FConnecting(Form()));
+}
+
+// The system's stack on a machine without an adapter (the build machine):
+// the same answer, through the real backend.
+TEST_F(BleConnect, TheSystemStackWithoutAdapterSaysNoAdapter) {
+    if (!QBluetoothLocalDevice::allDevices().isEmpty())
+        GTEST_SKIP() << "this machine has an adapter";
+    SetBleBackendFactoryForTesting(nullptr);
+    Start();
+    Form().SCANClick(Form().SCAN);
+    EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
+    Form().CONNECTClick(Form().CONNECT);
+    EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
+    EXPECT_EQ(Lamp(), Silver);
+    EXPECT_EQ(Form().Edit2->Text(), "KVRN");
+}
+
+TEST_F(BleConnect, ScanListsEachDeviceOnceWithItsLastRssi) {
+    FSetup.Devices = {Chronograph("KVRN", "AA:BB:CC:DD:EE:FF"),
+                      Chronograph("", "11:22:33:44:55:66"), Chronograph("Twin", ""),
+                      Chronograph("Twin", "")};
+    FSetup.Devices[0].Rssi = -60;
+    FSetup.Devices[1].Rssi = -71;
+    FSetup.Devices[2].Rssi = 5;
+    FSetup.Devices[3].Rssi = -9;
+    Start();
+    Form().SCANClick(Form().SCAN);
+    EXPECT_EQ(Lamp(), Blue);
+    ASSERT_TRUE(WaitFor([&] { return ScanLines().size() == 3; }));
+    for (int rssi : {-50, -45, -40}) Sim().Advertise(0, rssi);
+    ASSERT_TRUE(WaitFor([&] { return ScanLines().value(0).endsWith("-40"); }));
+    EXPECT_EQ(ScanLines(),
+              (QStringList{"KVRN AABBCCDDEEFF -40", "(no name) 112233445566 -71", "Twin  -9"}));
+    FinishDiscovery();
+    EXPECT_EQ(Lamp(), Silver);
+    EXPECT_EQ(ScanLines().size(), 3);
+}
+
+TEST_F(BleConnect, DeviceTargets) {
+    Start();
+    struct TCase {
+        const char* Text;
+        const char* Name;
+        const char* Address;
+    } cases[] = {
+        {"AA:BB:CC:DD:EE:FF", "", "AABBCCDDEEFF"},
+        {"AABBCCDDEE", "AABBCCDDEE", ""},
+        {"KVRN AA:BB:CC:DD:EE:FF", "KVRN", "AABBCCDDEEFF"},
+        {"  KVRN  ", "KVRN", ""},
+        {"My Chrono", "My", "C"},
+        {"::::::------", "", ""},
+        {"", "", ""},
+    };
+    for (const TCase& c : cases) {
+        Form().ParseDeviceTarget(c.Text);
+        EXPECT_EQ(P::FTargetName(Form()), c.Name) << c.Text;
+        EXPECT_EQ(P::FTargetAddress(Form()), c.Address) << c.Text;
+    }
+    EXPECT_EQ(TForm1::NormalizeHex("aa:bb-0g"), "AABB0");
+}
+
+TEST_F(BleConnect, ConnectsByNameInAnyCaseOrByAddressAndRemembersTheDevice) {
+    FSetup.Devices = {Chronograph("other", "11:11:11:11:11:11"),
+                      Chronograph("kvrn", "AA:BB:CC:DD:EE:FF")};
+    Start();
+    for (const QString target : {"KVRN", "aa:bb:cc:dd:ee:ff", "Kvrn AABBCCDDEEFF"}) {
+        Connect(target);
+        ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()) && !P::FConnecting(Form()); }))
+            << target.toStdString();
+        EXPECT_EQ(P::FBleDevice(Form()), Sim().Device(1));
+        EXPECT_EQ(Lamp(), Green);
+        EXPECT_EQ(TIniFile(IniFilePath()).ReadString("BLE", "Last", ""), "kvrn AABBCCDDEEFF");
+    }
+    EXPECT_EQ(Sim().Connects(0), 0);
+}
+
+TEST_F(BleConnect, ANamelessDeviceIsRememberedByItsAddress) {
+    FSetup.Devices = {Chronograph("", "AA:BB:CC:DD:EE:01")};
+    Start();
+    Connect("AABBCCDDEE01");
+    ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
+    EXPECT_EQ(TIniFile(IniFilePath()).ReadString("BLE", "Last", ""), "AABBCCDDEE01");
+}
+
+TEST_F(BleConnect, NoMatchingDeviceIsNotFound) {
+    FSetup.Devices = {Chronograph("other")};
+    Start();
+    Connect("KVRN");
+    EXPECT_EQ(Status(), "Device not found");
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(Sim().Connects(0), 0);
+}
+
+// Only separators would otherwise match whatever device answers first.
+TEST_F(BleConnect, ATargetOfSeparatorsOnlyIsBlank) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    Form().Memo2->Lines()->Assign({"kept"});
+    Form().Edit2->SetText("::::::------");
+    Form().CONNECTClick(Form().CONNECT);
+    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(ScanLines(), QStringList{"kept"});
+    Form().Edit2->SetText("   ");
+    Form().CONNECTClick(Form().CONNECT);
+    EXPECT_FALSE(P::FConnectRequested(Form()));
+}
+
+TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "fail";
+    Start();
+    Connect("KVRN");
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_TRUE(P::FConnecting(Form()));
+
+    // CONNECT is ignored while the attempt lasts.
+    Form().CONNECTClick(Form().CONNECT);
+    EXPECT_FALSE(P::FConnectRequested(Form()));
+
+    Fire(P::FConnTimeout(Form()), 12000);
+    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(Status(), "Connection failed");
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
+}
+
+TEST_F(BleConnect, ServicesThatNeverComeEndInDisconnectedAt12Seconds) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].DiscoverServices = "silent";
+    Start();
+    Connect("KVRN");
+    ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
+    Fire(P::FConnTimeout(Form()), 12000);
+    EXPECT_EQ(Status(), "Disconnected");
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_EQ(Sim().Disconnects(0), 1);
+}
+
+// The watchdog gave up on a connect that hung; when the connect returns
+// after all, its steps belong to a dead attempt and must not bring back
+// "Connected" and a green lamp on a dropped link.
+TEST_F(BleConnect, AConnectReturningAfterTheWatchdogChangesNothing) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "hang";
+    Start();
+    Connect("KVRN");
+    ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
+    Fire(P::FConnTimeout(Form()), 12000);
+    EXPECT_EQ(Lamp(), Red);
+
+    Sim().ReleaseHangs();
+    ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(P::FConnected(Form()));
+    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_NE(Status(), "Connected");
+}
+
+TEST_F(BleConnect, ScanDropsALiveLinkAndEndsSilver) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    ConnectToLinked();
+    Form().SCANClick(Form().SCAN);
+    EXPECT_FALSE(P::FConnected(Form()));
+    EXPECT_EQ(P::FBleDevice(Form()), nullptr);
+    EXPECT_EQ(P::FNotifyCharacteristic(Form()), nullptr);
+    EXPECT_EQ(Sim().Disconnects(0), 1);
+    // The keep-alive finds the link gone and stops itself without a write.
+    Fire(P::FKeepAlive(Form()), 5000);
+    EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
+    EXPECT_TRUE(Sim().Writes().empty());
+    FinishDiscovery();
+    EXPECT_EQ(Lamp(), Silver);
+}
+
+TEST_F(BleConnect, AutoConnectAtStart) {
+    FSetup.Devices = {Chronograph("kvrn")};
+    WriteTextFile(IniFilePath(), "[Settings]\nCheckBoxBTAuto=1\n[BLE]\nLast=kvrn\n");
+    Start();
+    EXPECT_EQ(Form().Edit2->Text(), "kvrn");
+    // Timer 778 fires once, 1500 ms after start.
+    ASSERT_TRUE(WaitFor([&] { return P::FConnectRequested(Form()); }));
+    EXPECT_EQ(Status(), "Connecting...");
+    FinishDiscovery();
+    ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
+    EXPECT_EQ(Lamp(), Green);
+}
+
+TEST_F(BleConnect, TheRememberedDeviceFillsTheTargetBox) {
+    struct TCase {
+        QByteArray Ini;
+        const char* Edit2;
+    } cases[] = {
+        {"[BLE]\nLast=   \n", "KVRN"},
+        {"[BLE]\nLast=kvrn AABB\n", "kvrn AABB"},
+        {"[Settings]\n", "KVRN"},
+    };
+    for (const TCase& c : cases) {
+        WriteTextFile(IniFilePath(), c.Ini);
+        Start();
+        EXPECT_EQ(Form().Edit2->Text(), c.Edit2) << c.Ini.constData();
+        CloseForm();
+    }
+}
+
+// The red lamp of a failure goes silver when the mouse moves, unless a
+// connection is under way.
+TEST_F(BleConnect, MouseMovementClearsARedLampOnlyWhenIdle) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "fail";
+    Start();
+    Connect("KVRN");
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
+    TMsg move{};
+    move.message = WM_MOUSEMOVE;
+    bool handled = false;
+    Form().AppMessage(move, handled);
+    EXPECT_EQ(Lamp(), Red);  // still connecting until the watchdog
+    Fire(P::FConnTimeout(Form()), 12000);
+    Form().AppMessage(move, handled);
+    EXPECT_EQ(Lamp(), Silver);
+    EXPECT_FALSE(handled);
+}

@@ -1,0 +1,217 @@
+// The notify characteristic, the subscription and its watchdog, the
+// keep-alive, and link loss with reconnect.
+#include "ble/BleFixture.h"
+
+using namespace ble_test;
+
+class BleSubscribe : public BleFixture {};
+
+TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
+    struct TCase {
+        const char* Name;
+        std::vector<TSimServiceSetup> Services;
+        QString Chosen;  // empty: none
+    } cases[] = {
+        {"FFE1 only", {{Ffe0, {{Ffe1, {Cccd}}}}}, Ffe1},
+        {"FFE7 before FFE1 in one service", {{Ffe0, {{Ffe7, {}}, {Ffe1, {Cccd}}}}}, Ffe7},
+        {"2902 in service 1, FFE7 in service 2",
+         {{Fff0, {{Fff1, {Cccd}}}}, {Ffe0, {{Ffe7, {}}}}},
+         Ffe7},
+        {"2902 only", {{Fff0, {{Fff1, {}}, {Ffe0, {Cccd}}}}}, Ffe0},
+        {"none of the three", {{Fff0, {{Fff1, {}}}}}, ""},
+        {"characteristics that cannot be read", {{Fff0, {{Ffe1, {}}}, true}}, ""},
+        {"no services", {}, ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        FSetup.Devices = {Chronograph()};
+        FSetup.Devices[0].Services = c.Services;
+        Start();
+        Connect("KVRN");
+        if (c.Chosen.isEmpty()) {
+            ASSERT_TRUE(WaitFor([&] { return Status() == "Connected - no notify characteristic"; }))
+                << Status().toStdString();
+            EXPECT_EQ(Lamp(), Green);
+            EXPECT_TRUE(P::FConnected(Form()));
+            EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
+            EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
+            EXPECT_EQ(P::FNotifyCharacteristic(Form()), nullptr);
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return P::FSubscribing(Form()); }));
+            ASSERT_TRUE(P::FNotifyCharacteristic(Form()));
+            EXPECT_EQ(P::FNotifyCharacteristic(Form())->UUID(), StringToGUID(c.Chosen));
+            EXPECT_EQ(P::FWriteCharacteristic(Form()), P::FNotifyCharacteristic(Form()));
+            EXPECT_EQ(P::FConnTimeout(Form())->Interval(), 15000u);
+        }
+        CloseForm();
+        FSim.reset();
+    }
+}
+
+TEST_F(BleSubscribe, TheSubscriptionWaits300MsThenTheLinkIsUp) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    ConnectToSubscribing();
+    EXPECT_EQ(Sim().Subscriptions(0), 0);
+    FClock->Advance(299);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Sim().Subscriptions(0), 0);
+    FClock->Advance(1);
+    ASSERT_TRUE(WaitFor([&] { return P::FKeepAlive(Form())->Enabled(); }));
+    EXPECT_EQ(Sim().Subscriptions(0), 1);
+    EXPECT_FALSE(P::FSubscribing(Form()));
+    EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
+    EXPECT_EQ(P::FKeepAlive(Form())->Interval(), 5000u);
+    EXPECT_EQ(Lamp(), Green);
+    EXPECT_EQ(Status(), "Connected");
+}
+
+// A refused subscription, thrown or returned, is a failed one.
+TEST_F(BleSubscribe, AFailedSubscriptionDropsTheLink) {
+    for (const char* how : {"fail", "false"}) {
+        SCOPED_TRACE(how);
+        FSetup.Devices = {Chronograph()};
+        FSetup.Devices[0].Subscribe = how;
+        Start();
+        ConnectToSubscribing();
+        FClock->Advance(300);
+        ASSERT_TRUE(WaitFor([&] { return Status() == "Disconnected"; }));
+        EXPECT_EQ(Lamp(), Red);
+        EXPECT_FALSE(P::FConnected(Form()));
+        EXPECT_FALSE(P::FSubscribing(Form()));
+        EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
+        EXPECT_EQ(Sim().Disconnects(0), 1);
+        CloseForm();
+        FSim.reset();
+    }
+}
+
+TEST_F(BleSubscribe, ASubscriptionThatHangsEndsAt15Seconds) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Subscribe = "hang";
+    Start();
+    ConnectToSubscribing();
+    FClock->Advance(300);
+    ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
+    Fire(P::FConnTimeout(Form()), 15000);
+    EXPECT_EQ(Status(), "Disconnected");
+    EXPECT_EQ(Lamp(), Red);
+    // The subscription that returns after all belongs to the dead attempt.
+    Sim().ReleaseHangs();
+    ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
+}
+
+TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    ConnectToLinked();
+    Fire(P::FKeepAlive(Form()), 5000);
+    ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 1; }));
+    EXPECT_EQ(Sim().Writes()[0].Uuid, Ffe1);
+    EXPECT_EQ(Sim().Writes()[0].Bytes, QByteArray(1, '\0'));
+    ASSERT_TRUE(WaitForWorkers());
+
+    // A write that stalls: the next ticks wait for it instead of piling up.
+    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "hang"; });
+    Fire(P::FKeepAlive(Form()), 5000);
+    ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
+    for (int i = 0; i < 3; ++i) Fire(P::FKeepAlive(Form()), 5000);
+    EXPECT_EQ(P::FBleWorkers(Form())->Running(), 1);
+    EXPECT_EQ(Sim().MostWritesAtOnce(), 1);
+
+    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "ok"; });
+    Sim().ReleaseHangs();
+    ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 2; }));
+    ASSERT_TRUE(WaitForWorkers());
+    Fire(P::FKeepAlive(Form()), 5000);
+    ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 3; }));
+    EXPECT_EQ(Sim().MostWritesAtOnce(), 1);
+}
+
+TEST_F(BleSubscribe, TheDeviceLosingTheLinkReconnectsAfterTwoSeconds) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    ConnectToLinked();
+    Sim().DropLink(0, true, false);
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Reconnecting..."; }));
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
+    EXPECT_FALSE(P::FConnected(Form()));
+
+    // Edited during the pause: the reconnect puts the old text back.
+    Form().Edit2->SetText("something else");
+    ASSERT_TRUE(WaitForPause());
+    FClock->Advance(1999);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(P::FConnectRequested(Form()));
+    FClock->Advance(1);
+    ASSERT_TRUE(WaitFor([&] { return P::FConnectRequested(Form()); }));
+    EXPECT_EQ(Form().Edit2->Text(), "KVRN");
+    EXPECT_EQ(Status(), "Connecting...");
+    FinishDiscovery();
+    ASSERT_TRUE(WaitFor([&] { return P::FSubscribing(Form()); }));
+    EXPECT_EQ(Sim().Connects(0), 2);
+}
+
+TEST_F(BleSubscribe, TheComponentReportingTheLossDropsWithoutReconnect) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    ConnectToLinked();
+    // Both reports, the component's first: the first one drops the link and
+    // the device's then finds nothing to reconnect.
+    Sim().DropLink(0, true, true, false);
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Disconnected"; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_EQ(P::FBleWorkers(Form())->Running(), 0);
+    FClock->Advance(2000);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(Status(), "Disconnected");
+}
+
+TEST_F(BleSubscribe, ALossBeforeTheConnectedStepDoesNotReconnect) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].Connect = "hang";
+    Start();
+    Connect("KVRN");
+    ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
+    Sim().DropLink(0, true, false);
+    ASSERT_TRUE(WaitFor([&] { return !P::FConnecting(Form()); }));
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_NE(Status(), "Reconnecting...");
+    EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
+}
+
+// SCAN during the pause supersedes the lost link's reconnect.
+TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    ConnectToLinked();
+    Sim().DropLink(0, true, false);
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Reconnecting..."; }));
+    ASSERT_TRUE(WaitForPause());
+    Form().SCANClick(Form().SCAN);
+    FClock->Advance(2000);
+    ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(P::FConnectRequested(Form()));
+    FinishDiscovery();
+    EXPECT_EQ(Lamp(), Silver);  // the scan ended; nothing connected after it
+    EXPECT_EQ(Sim().Connects(0), 1);
+}
+
+TEST_F(BleSubscribe, DroppingTwiceDoesNothingTheSecondTime) {
+    FSetup.Devices = {Chronograph()};
+    Start();
+    ConnectToLinked();
+    Form().SetBleDisconnected();
+    Form().Memo2->Lines()->Assign({"after"});
+    Form().Shape1->SetBrushColor(Silver);
+    Form().SetBleDisconnected();
+    EXPECT_EQ(ScanLines(), QStringList{"after"});
+    EXPECT_EQ(Lamp(), Silver);
+    EXPECT_EQ(Sim().Disconnects(0), 1);
+}
