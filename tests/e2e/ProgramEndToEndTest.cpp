@@ -187,9 +187,9 @@ TEST_P(ProgramEndToEnd, ShotsArriveAreSavedAndTheSettingsSurviveSigterm) {
     EXPECT_EQ(Setting("Settings", "Multiplier"), QStringLiteral("10.5"));
     EXPECT_EQ(Setting("Settings", "CheckBoxScroll"), QStringLiteral("1"));
     EXPECT_EQ(Setting("Settings", "CheckBoxAuto50"), QStringLiteral("0"));
-    if (GetParam().Ble) {
-        EXPECT_EQ(Setting("BLE", "Last"), QStringLiteral("Chrono-7"));
-    }
+    // Only the full program keeps the Bluetooth LE keys.
+    EXPECT_EQ(Setting("BLE", "Last"),
+              GetParam().Ble ? QStringLiteral("Chrono-7") : QStringLiteral("<none>"));
     // Output stays beside the program; the current folder gets nothing.
     EXPECT_TRUE(QDir(Path("Cwd")).isEmpty());
     EXPECT_EQ(QDir(Path("Prog/AUTOSAVE")).entryList(QDir::Files),
