@@ -8,6 +8,7 @@
 // rule that the settings file would not give); "BYPASS" exactly when no rule
 // is valid; the filtered list is the lines that are numbers and pass
 // RulePasses with their number, in order, or the whole list without a rule.
+// A line is a number as every reader of the shot list takes it (ShotLineValue).
 #include "fuzz/FuzzSupport.h"
 #include "platform/core/FormatFloat.h"
 #include "series/core/Filter.h"
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QStringList expected;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         double value = 0;
-        if (!ParseDotDouble(lines.at(i), value)) continue;
+        if (!ShotLineValue(lines.at(i), value)) continue;
         if (RulePasses(config, first + std::int32_t(i), value)) expected.append(lines.at(i));
     }
     fuzz::Require(kept == expected, "the kept lines are the passing numbers in order");
