@@ -101,5 +101,5 @@ int ActiveStyleIndex() {
 void SaveStyleIndex(unsigned index) {
     if (index > 4) index = 0;
     TIniFile ini(IniPath());
-    ini.WriteInteger(QStringLiteral("Settings"), QStringLiteral("Style"), int(index));
+    WriteSettingInteger(ini, Setting::Style, int(index));
 }

@@ -11,6 +11,7 @@
 #include "platform/chart/ChartSeries.h"
 #include "platform/core/CurrentFolder.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Files.h"
 #include "platform/ui/Dialogs.h"
 #include "storage/core/OutputNaming.h"
 #include "storage/core/SettingsKeys.h"

@@ -7,6 +7,8 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include "platform/ui/QtBridge.h"
+
 namespace {
 
 
@@ -68,7 +70,7 @@ void TChartCanvas::TextRect(const TRect& rect, const QString& text, TTextFormat 
     const QRect box(rect.Left, rect.Top, rect.Width(), rect.Height());
     FPainter->save();
     if (FBrushStyle == bsSolid) FPainter->fillRect(box, ColorToQColor(FBrushColor));
-    FPainter->setFont(FFont.ToQFont());
+    FPainter->setFont(ToQFont(FFont));
     FPainter->setPen(ColorToQColor(FFont.Color()));
     int flags = (format & tfCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
                 (format & tfVerticalCenter ? Qt::AlignVCenter : Qt::AlignTop);

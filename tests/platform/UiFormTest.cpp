@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/QtBridge.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StyleManager.h"

@@ -1,4 +1,4 @@
-#include "links/core/PortList.h"
+#include "platform/serial/PortList.h"
 
 #include <algorithm>
 #include <optional>
@@ -25,7 +25,8 @@ struct TPortGroup {
     TProbe Probe;
 };
 
-// The list order of the groups: adapters a chronograph is most likely on first.
+// The list order of the groups: plug-in adapters first, as a device is most
+// likely on one.
 constexpr TPortGroup Groups[] = {
     {"ttyUSB", TProbe::SysDevice}, {"ttyACM", TProbe::SysDevice}, {"ttyS", TProbe::Uart},
     {"ttyAMA", TProbe::SysDevice}, {"rfcomm", TProbe::NodeOnly},
