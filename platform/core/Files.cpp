@@ -1,5 +1,6 @@
 #include "platform/core/Files.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -63,4 +64,60 @@ void WriteFileReplacing(const QString& path, const QByteArray& bytes) {
         ::fsync(folderFd);
         ::close(folderFd);
     }
+}
+
+TFileRead ReadWholeFile(const QString& path, std::int64_t maxBytes) {
+    TFileRead read;
+    const auto failed = [&](TFileReadProblem problem, const char* call, int error) {
+        read.Bytes.clear();
+        read.Problem = problem;
+        read.Call = QString::fromLatin1(call);
+        read.Error = error;
+        return read;
+    };
+
+    // Non-blocking, so that a named pipe chosen in a dialog cannot hang the
+    // window; only a regular file is read at all.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return failed(TFileReadProblem::CannotOpen, "open", errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return failed(TFileReadProblem::CannotRead, "fstat", error);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return failed(TFileReadProblem::NotAFile, "", 0);
+    }
+    if (info.st_size > maxBytes) {
+        ::close(fd);
+        return failed(TFileReadProblem::TooLarge, "", 0);
+    }
+
+    // The file may grow while it is read: never take more than the bound.
+    QByteArray& bytes = read.Bytes;
+    bytes.resize(qsizetype(info.st_size) + 1);
+    qsizetype done = 0;
+    for (;;) {
+        if (done == bytes.size()) {
+            if (done > maxBytes) {
+                ::close(fd);
+                return failed(TFileReadProblem::TooLarge, "", 0);
+            }
+            bytes.resize(qsizetype(std::min<std::int64_t>(done * 2 + 4096, maxBytes + 1)));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + done, std::size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int error = errno;
+            ::close(fd);
+            return failed(TFileReadProblem::CannotRead, "read", error);
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    ::close(fd);
+    bytes.truncate(done);
+    return read;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,3 +22,24 @@ bool FileExists(const QString& path);
 // replaced. Raises ESysError with the failed call, errno and the path ("open
 // error: 2 (No such file or directory: /home/u/shots/Chrono_001.csv)").
 void WriteFileReplacing(const QString& path, const QByteArray& bytes);
+
+// Why ReadWholeFile gave no bytes.
+enum class TFileReadProblem {
+    None,
+    CannotOpen,  // Call and Error tell why
+    CannotRead,  // Call and Error tell why
+    NotAFile,    // a folder, device or pipe
+    TooLarge,    // above the caller's limit
+};
+
+struct TFileRead {
+    QByteArray Bytes;  // the whole file; empty with a problem
+    TFileReadProblem Problem = TFileReadProblem::None;
+    QString Call;   // the failed system call
+    int Error = 0;  // its errno
+};
+
+// Reads the whole regular file at path, at most maxBytes of it: a larger
+// file (also one that grows past the limit while it is read) is TooLarge.
+// Never blocks on a pipe and never throws: the problem comes back instead.
+TFileRead ReadWholeFile(const QString& path, std::int64_t maxBytes);

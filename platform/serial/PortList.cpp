@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/core/Files.h"
+
 namespace {
 
 enum class TProbe {
@@ -62,7 +64,7 @@ bool Present(const QString& name, TProbe probe, const TPortRoots& roots) {
     if (!IsCharDevice(roots.Dev + QLatin1Char('/') + name)) return false;
     if (probe == TProbe::NodeOnly) return true;
     const QString sysTty = roots.Sys + QStringLiteral("/class/tty/") + name;
-    if (!QFileInfo::exists(sysTty + QStringLiteral("/device"))) return false;
+    if (!FileExists(sysTty + QStringLiteral("/device"))) return false;
     const std::optional<bool> uart = HasUartType(sysTty);
     if (probe == TProbe::Uart) return uart.value_or(false);
     return uart.value_or(true);

@@ -1,6 +1,5 @@
 #include "series/core/CompareFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include "platform/core/Files.h"
@@ -50,36 +49,31 @@ TCompareFile CompareFileValues(const QByteArray& bytes, bool txt) {
 
 TCompareFile ReadCompareFile(const QString& path) {
     TCompareFile result;
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
+    if (path.isEmpty()) {
         result.Problem = TCompareProblem::Missing;
         return result;
     }
-    // A folder, a pipe or a device is no shot file; a pipe would even hold
-    // the program at the open.
-    if (!info.isFile()) {
-        result.Problem = TCompareProblem::Unreadable;
-        return result;
+    // A folder, a pipe or a device is no shot file, and a file that stands
+    // the open but not the read is unreadable.
+    const TFileRead file = ReadWholeFile(path, MaxCompareFileBytes);
+    switch (file.Problem) {
+        case TFileReadProblem::None:
+            break;
+        case TFileReadProblem::CannotOpen:
+            result.Problem =
+                FileExists(path) ? TCompareProblem::Unreadable : TCompareProblem::Missing;
+            return result;
+        case TFileReadProblem::CannotRead:
+        case TFileReadProblem::NotAFile:
+            result.Problem = TCompareProblem::Unreadable;
+            return result;
+        case TFileReadProblem::TooLarge:
+            result.Problem = TCompareProblem::TooLarge;
+            return result;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Removed between the look and the open counts as missing.
-        result.Problem = FileExists(path) ? TCompareProblem::Unreadable : TCompareProblem::Missing;
-        return result;
-    }
-    // A device or a pipe reports no size; read at most one byte past the
-    // limit so that an endless source is refused too.
-    const QByteArray bytes = file.read(MaxCompareFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        result.Problem = TCompareProblem::Unreadable;
-        return result;
-    }
-    if (bytes.size() > MaxCompareFileBytes) {
-        result.Problem = TCompareProblem::TooLarge;
-        return result;
-    }
-    const bool txt = info.suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
-    return CompareFileValues(bytes, txt);
+    const bool txt =
+        QFileInfo(path).suffix().compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0;
+    return CompareFileValues(file.Bytes, txt);
 }
 
 QString CompareProblemText(TCompareProblem problem, const QString& fileName) {

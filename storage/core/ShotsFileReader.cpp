@@ -1,13 +1,5 @@
 #include "storage/core/ShotsFileReader.h"
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
-
 #include "platform/core/Exception.h"
 #include "series/core/NumberText.h"
 
@@ -31,58 +23,13 @@ std::vector<QString> ShotsFileValues(const std::vector<QString>& lines, bool txt
 }
 
 TShotsFileRead ReadShotsFile(const QString& path, bool txt) {
+    const TFileRead file = ReadWholeFile(path, MaxShotsFileBytes);
     TShotsFileRead read;
-    const auto failed = [&](TShotsFileProblem problem, const char* call, int error) {
-        read.Problem = problem;
-        read.Call = QString::fromLatin1(call);
-        read.Error = error;
-        return read;
-    };
-
-    // Non-blocking, so that a named pipe chosen in the dialog cannot hang
-    // the window; only a regular file is read at all.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return failed(TShotsFileProblem::CannotOpen, "open", errno);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return failed(TShotsFileProblem::CannotRead, "fstat", error);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return failed(TShotsFileProblem::NotAFile, "", 0);
-    }
-    if (info.st_size > MaxShotsFileBytes) {
-        ::close(fd);
-        return failed(TShotsFileProblem::TooLarge, "", 0);
-    }
-
-    // The file may grow while it is read: never take more than the bound.
-    QByteArray bytes;
-    bytes.resize(qsizetype(info.st_size) + 1);
-    qsizetype done = 0;
-    for (;;) {
-        if (done == bytes.size()) {
-            if (done > MaxShotsFileBytes) {
-                ::close(fd);
-                return failed(TShotsFileProblem::TooLarge, "", 0);
-            }
-            bytes.resize(std::min<qsizetype>(done * 2 + 4096, MaxShotsFileBytes + 1));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + done, std::size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            return failed(TShotsFileProblem::CannotRead, "read", error);
-        }
-        if (n == 0) break;
-        done += n;
-    }
-    ::close(fd);
-    bytes.truncate(done);
-    read.Values = ShotsFileValues(ShotsFileLines(bytes), txt);
+    read.Problem = file.Problem;
+    read.Call = file.Call;
+    read.Error = file.Error;
+    if (file.Problem == TShotsFileProblem::None)
+        read.Values = ShotsFileValues(ShotsFileLines(file.Bytes), txt);
     return read;
 }
 

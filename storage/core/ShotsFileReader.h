@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include "platform/core/Files.h"
 #include "series/core/TextLines.h"
 
 // Reading TXT and CSV shot files back (LOAD). The format is the one the
@@ -29,13 +30,7 @@ std::vector<QString> ShotsFileLines(const QByteArray& bytes);
 std::vector<QString> ShotsFileValues(const std::vector<QString>& lines, bool txt);
 
 // Why a file could not be read.
-enum class TShotsFileProblem {
-    None,
-    CannotOpen,  // Call and Error tell why
-    CannotRead,  // Call and Error tell why
-    NotAFile,    // a folder, device or pipe
-    TooLarge,    // above MaxShotsFileBytes
-};
+using TShotsFileProblem = TFileReadProblem;
 
 struct TShotsFileRead {
     std::vector<QString> Values;  // ShotsFileValues of the file
