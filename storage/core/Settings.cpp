@@ -5,6 +5,7 @@
 
 #include "platform/core/Files.h"
 #include "platform/core/Paths.h"
+#include "platform/core/Trim.h"
 #include "storage/core/OutputNaming.h"
 
 namespace {
@@ -29,7 +30,7 @@ void RepairNamedSection(TIniFile& ini, const QString& section) {
         ini.WriteString(section, KeyIndex, defaults.Index);
         return;
     }
-    if (TrimSetting(ini.ReadString(section, KeyFileName, QString())).isEmpty()) {
+    if (TrimText(ini.ReadString(section, KeyFileName, QString())).isEmpty()) {
         ini.WriteString(section, KeyFileName, defaults.FileName);
         if (!ini.ValueExists(section, KeyIndex)) ini.WriteString(section, KeyIndex, defaults.Index);
     }
@@ -43,14 +44,6 @@ QString IniPath() {
     const qsizetype dot = exe.lastIndexOf(u'.');
     if (dot >= nameStart) return exe.left(dot) + QStringLiteral(".ini");
     return exe + QStringLiteral(".ini");
-}
-
-QString TrimSetting(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 32) ++begin;
-    while (end > begin && text[end - 1].unicode() <= 32) --end;
-    return text.mid(begin, end - begin);
 }
 
 bool SettingsFileExists() {
@@ -137,7 +130,7 @@ void RepairOutputSections() {
     if (!ini.ValueExists(SectionAutoSave, KeyFolder)) {
         ini.WriteString(SectionAutoSave, KeyFolder, Setting::AutoSaveFolder.FileValue);
     }
-    if (TrimSetting(ini.ReadString(SectionAutoSave, KeyFileName, QString())).isEmpty()) {
+    if (TrimText(ini.ReadString(SectionAutoSave, KeyFileName, QString())).isEmpty()) {
         ini.WriteString(SectionAutoSave, KeyFileName, Setting::AutoSaveFileName.FileValue);
         if (!ini.ValueExists(SectionAutoSave, KeyIndex)) {
             ini.WriteString(SectionAutoSave, KeyIndex, Setting::AutoSaveIndex.FileValue);

@@ -27,9 +27,6 @@ enum class TIniVariant { Tarvex, TarvexSerial };
 // Touches no file and cannot fail.
 QString IniPath();
 
-// Removes the characters whose code is 32 or less from both ends.
-QString TrimSetting(const QString& text);
-
 // True when a file (or a link to one) exists at IniPath().
 bool SettingsFileExists();
 
