@@ -17,8 +17,8 @@
 #include <QPlainTextEdit>
 
 #include "platform/ui/Controls.h"
-#include "platform/ui/QtBridge.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtBridge.h"
 #include "support/RecordingDialogs.h"
 
 namespace {
