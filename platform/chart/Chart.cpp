@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include "platform/ui/Graphics.h"
 #include "platform/ui/QtBridge.h"
 
 namespace {
@@ -125,6 +126,10 @@ void TChart::Draw(QPainter& painter, const QRect& rect) { FCore->Paint(painter, 
 void TChart::Draw(QImage& image, const QRect& rect) {
     QPainter painter(&image);
     Draw(painter, rect);
+}
+
+void TChart::Draw(TBitmap& picture, const TRect& rect) {
+    Draw(picture.Image(), QRect(rect.Left, rect.Top, rect.Width(), rect.Height()));
 }
 
 void TChart::Changed() {
