@@ -43,7 +43,7 @@ bool TForm1::MirrorCommand() {
         return false;
     }
     FAnalysisMode = 1;
-    RangeDifferences(values, 1, n, n, 1);
+    ReloadValues(DerivedTexts(MirrorDifferences(values)));
     Label20->SetCaption(QStringLiteral("SYM: Mirror ") + QString::number(n));
     return true;
 }

@@ -357,15 +357,6 @@ bool TIniFile::ReadBool(const QString& section, const QString& ident, bool def) 
     return ReadInteger(section, ident, def ? 1 : 0) != 0;
 }
 
-double TIniFile::ReadFloat(const QString& section, const QString& ident, double def) const {
-    const std::optional<QString> text = FindValue(FFileName, section, ident);
-    if (!text) return def;
-    bool ok = false;
-    double value = text->toDouble(&ok);
-    if (!ok) value = QString(*text).replace(u',', u'.').toDouble(&ok);
-    return ok ? value : def;
-}
-
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
     const QString cleanSection = CleanName(section);
     const QString cleanIdent = CleanName(ident);

@@ -79,8 +79,6 @@ public:
     int ReadInteger(const QString& section, const QString& ident, int def) const;
     // ReadInteger with def as 1 or 0; any non-zero integer is true.
     bool ReadBool(const QString& section, const QString& ident, bool def) const;
-    // The value as a number with "." (or ",") as decimal separator, else def.
-    double ReadFloat(const QString& section, const QString& ident, double def) const;
 
     void WriteString(const QString& section, const QString& ident, const QString& value);
     // Decimal text, such as "35".

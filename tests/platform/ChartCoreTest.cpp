@@ -112,13 +112,12 @@ TEST(ChartSeries, OrderNoneKeepsArrivalAscendingSorts) {
 
 TEST(ChartSeries, ColourEachPointOrSeriesColour) {
     LineSeries s;
-    s.SetSeriesColor(clTeal);
-    s.AddXY(1, 1, QString(), clRed);
+    s.AddXY(1, 1, QString(), clTeal);
     s.AddXY(2, 2);
-    EXPECT_EQ(s.DrawColor(0), clTeal);
-    s.SetColorEachPoint(true);
     EXPECT_EQ(s.DrawColor(0), clRed);
-    EXPECT_EQ(s.DrawColor(1), clTeal);  // no colour of its own
+    s.SetColorEachPoint(true);
+    EXPECT_EQ(s.DrawColor(0), clTeal);
+    EXPECT_EQ(s.DrawColor(1), clRed);  // no colour of its own
 }
 
 TEST(ChartSeries, ChangesReachTheChart) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "platform/core/FormatFloat.h"
+#include "support/CoreSupport.h"
 #include "series/core/Filter.h"
 
 namespace {
@@ -13,11 +14,6 @@ namespace {
 const QChar ArabicSeparator(0x066B);
 
 // Sets the user's decimal separator for one test and puts it back.
-struct SeparatorGuard {
-    explicit SeparatorGuard(QChar separator) { SetDecimalSeparatorForTesting(separator); }
-    ~SeparatorGuard() { SetDecimalSeparatorForTesting(QChar()); }
-};
-
 TFilterConfig Config(const QString& shots, const QString& velocity, bool enabled = true) {
     TFilterConfig config;
     config.Enabled = enabled;
@@ -29,7 +25,7 @@ TFilterConfig Config(const QString& shots, const QString& velocity, bool enabled
 }  // namespace
 
 TEST(ParseFilterRule, ReadsTheRuleSyntax) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     struct Case {
         QString Text;
         int Kind;
@@ -103,7 +99,7 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
 
 TEST(ParseFilterRule, ReadsBothSeparatorsWhateverTheLocale) {
     for (const QChar separator : {QChar(u'.'), QChar(u','), ArabicSeparator}) {
-        SeparatorGuard guard(separator);
+        TDecimalSeparatorScope guard(separator);
         EXPECT_EQ(ParseFilterNumber(QStringLiteral("1.5,2")), QStringLiteral("1") + separator +
                                                                   QStringLiteral("5") + separator +
                                                                   QStringLiteral("2"));
@@ -133,13 +129,13 @@ TEST(FilterRuleToText, PrintsAValidRuleInItsOwnSyntax) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Rule.toStdString());
-        SeparatorGuard guard(c.Separator);
+        TDecimalSeparatorScope guard(c.Separator);
         EXPECT_EQ(FilterRuleToText(ParseFilterRule(c.Rule, c.Kind)), c.Expected);
     }
 }
 
 TEST(FilterDescription, NamesTheValidRulesOrBypass) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     struct Case {
         QString Shots;
         QString Velocity;
@@ -160,7 +156,7 @@ TEST(FilterDescription, NamesTheValidRulesOrBypass) {
 }
 
 TEST(RulePasses, TestsTheShotNumberAndTheValue) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     struct Case {
         QString Shots;
         QString Velocity;
@@ -211,7 +207,7 @@ TEST(RulePasses, TestsTheShotNumberAndTheValue) {
 }
 
 TEST(ApplyFilterToLines, KeepsThePassingNumbersInOrder) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     const QStringList lines = {"300", "BLE: connected", "310", "", "405,5", " 350 ", "320 m/s"};
     struct Case {
         const char* Name;

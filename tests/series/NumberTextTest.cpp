@@ -4,6 +4,7 @@
 
 #include "platform/core/FormatFloat.h"
 #include "series/core/NumberText.h"
+#include "support/CoreSupport.h"
 
 namespace {
 
@@ -11,14 +12,12 @@ const QChar ArabicSeparator(0x066B);
 
 // Sets the user's decimal separator and DecFmt for one test and puts both back.
 struct LocaleGuard {
-    explicit LocaleGuard(QChar separator, const QString& decFmt = DefaultDecFmt) {
-        SetDecimalSeparatorForTesting(separator);
+    explicit LocaleGuard(QChar separator, const QString& decFmt = DefaultDecFmt)
+        : Separator(separator) {
         DecFmt = decFmt;
     }
-    ~LocaleGuard() {
-        SetDecimalSeparatorForTesting(QChar());
-        DecFmt = DefaultDecFmt;
-    }
+    ~LocaleGuard() { DecFmt = DefaultDecFmt; }
+    TDecimalSeparatorScope Separator;
 };
 
 }  // namespace

@@ -7,15 +7,11 @@
 #include <QString>
 
 #include "platform/core/FormatFloat.h"
+#include "support/CoreSupport.h"
 #include "series/core/Counter.h"
 #include "series/core/Statistics.h"
 
 namespace {
-
-struct SeparatorGuard {
-    explicit SeparatorGuard(QChar separator) { SetDecimalSeparatorForTesting(separator); }
-    ~SeparatorGuard() { SetDecimalSeparatorForTesting(QChar()); }
-};
 
 // Two-pass statistics, computed without Welford's method.
 struct Reference {
@@ -65,7 +61,7 @@ TEST(StatsAdd, MatchesTwoPassStatistics) {
 }
 
 TEST(StatsAdd, ThreeShotsGiveTheExpectedLabels) {
-    SeparatorGuard guard(',');
+    TDecimalSeparatorScope guard(',');
     TShotStats stats;
     for (const double v : {800.0, 810.0, 790.0}) StatsAdd(stats, v);
     EXPECT_EQ(stats.M2, 200);
