@@ -28,8 +28,11 @@ inline constexpr const char* DefaultDecFmt = "0##";
 bool ParseDotDouble(const QString& text, double& value);
 
 // value with the picture "0.##" and '.' as separator, whatever the locale:
-// 812 -> "812", 812.3 -> "812.3", -3.25 -> "-3.25". Every shot-list line is
-// written with it, so ParseDotDouble always reads it back.
+// 812 -> "812", 812.3 -> "812.3", -3.25 -> "-3.25". A finite value whose
+// picture would exceed the 62 characters ParseDotDouble reads (about 1e62 and
+// above) is written in the shortest exponent form instead: 1e62 -> "1E62".
+// Every shot-list line is written with it, so ParseDotDouble always reads a
+// finite value back as the value the line shows.
 QString FormatDot2(double value);
 
 // value with the picture "0.############" (twelve '#') and '.' as separator.

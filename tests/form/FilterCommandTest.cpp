@@ -31,12 +31,16 @@ TEST_F(FilterCommand, FiltersTheListAndRebuildsIt) {
         // Without a rule every non-blank line passes and is counted; the
         // rebuild keeps only the values.
         {"Bypass", "S(~)", "V(~)", withLog, {"300", "310"}, "FILTER: 4 points | BYPASS"},
+        // Blanks inside the empty form leave it empty.
+        {"BlanksInsideNoRule", "S( ~)", "V( ~ )", withLog, {"300", "310"},
+         "FILTER: 4 points | BYPASS"},
+        // A valid rule without bounds passes every value and drops the rest.
         {"RuleWithoutBounds",
          "S(~)",
-         "V( ~ )",
+         "V(~>",
          withLog,
          {"300", "310"},
-         "FILTER: 2 points | Velocity:V(~)"},
+         "FILTER: 2 points | Velocity:V(~>"},
         // Numbers 1, 2, 3: the log line takes number 2 and is no value.
         {"ShotsRuleCountsLogLines",
          "S(~2>",

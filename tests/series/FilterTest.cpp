@@ -43,7 +43,6 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
         {"V<300~400>+", 0, true, true, true, 300, 1, true, 400, 1},
         {"V(300~)", 0, true, false, true, 300, 0, false, 0, 0},
         {"S<~10>", 1, true, false, false, 0, 1, true, 10, 1},
-        {"V( ~ )", 0, true, false},
         {"V(~>", 0, true, false, false, 0, 0, false, 0, 1},
         {" \tV( 300 ~ 400 )+\r\n", 0, true, true, true, 300, 0, true, 400, 0},
         {"V(1,5~2.5)", 0, true, false, true, 1.5, 0, true, 2.5, 0},
@@ -57,6 +56,11 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
         {"S(~)", 1, false, false},
         {"S<~>", 1, false, false},
         {"V(~)+", 0, false, true},
+        // Blanks inside an empty form leave it empty.
+        {"V( ~ )", 0, false, false},
+        {"V( ~)", 0, false, false},
+        {"V<~ >+", 0, false, true},
+        {"S( \t~ )", 1, false, false},
         {"+", 0, false, true},
         {"V(300~400) +", 0, false, true},
         {"V(300~400)++", 0, false, true},
@@ -124,7 +128,7 @@ TEST(FilterRuleToText, PrintsAValidRuleInItsOwnSyntax) {
         {"V(300.0~)", 0, '.', "V(300~)"},
         {"V(300.456~)", 0, ',', "V(300,46~)"},
         {"S(~20>", 1, '.', "S(~20>"},
-        {" V( ~ ) ", 0, '.', "V(~)"},
+        {" V( ~ > ", 0, '.', "V(~>"},
         {"V<-1.5~1.005)", 0, '.', "V<-1.5~1.01)"},
     };
     for (const Case& c : cases) {
@@ -147,6 +151,8 @@ TEST(FilterDescription, NamesTheValidRulesOrBypass) {
         {"S<~5>", "V(~)", "Shots:S<~5>"},
         {"S(~)+", "V(~)", "BYPASS"},
         {"", "junk", "BYPASS"},
+        {"S( ~)", "V( ~ )", "BYPASS"},
+        {"S(~)", "V<~ >+", "BYPASS"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FilterDescription(Config(c.Shots, c.Velocity)), c.Expected);
@@ -218,7 +224,8 @@ TEST(ApplyFilterToLines, KeepsThePassingNumbersInOrder) {
     };
     const Case cases[] = {
         {"NoRuleReturnsAll", "S(~)", "V(~)", 1, lines},
-        {"NoBoundsDropsNonNumbers", "S(~)", "V( ~ )", 1, {"300", "310", "405,5", " 350 "}},
+        {"BlankEmptyFormIsNoRule", "S( ~ )", "V( ~ )", 1, lines},
+        {"NoBoundsDropsNonNumbers", "S(~)", "V(~>", 1, {"300", "310", "405,5", " 350 "}},
         {"EveryLineTakesANumber", "S(~3>", "V( ~ )", 1, {"300", "310"}},
         {"FirstNumberShiftsTheCount", "S(~3>", "V( ~ )", 3, {"300"}},
         {"VelocityRule", "S(~)", "V<310~400>", 1, {"310", " 350 "}},

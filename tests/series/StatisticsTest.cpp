@@ -148,6 +148,18 @@ TEST(CounterSettings, ReadsFrequencyGateAndOffset) {
     }
 }
 
+TEST(CounterSettings, ANumberThatOverflowsWithItsUnitIsNoSetting) {
+    const QString huge = QStringLiteral("1") + QString(303, QLatin1Char('0'));
+    const TCounterSettings overflow =
+        CounterSettingsFromText(huge + QStringLiteral(" MHz"), huge + QStringLiteral(" cm"), "0");
+    EXPECT_EQ(overflow.Freq, 0);
+    EXPECT_DOUBLE_EQ(overflow.Gate, 1e301);
+    EXPECT_FALSE(overflow.Mode);
+    const TCounterSettings plain = CounterSettingsFromText(huge, huge, "0");
+    EXPECT_DOUBLE_EQ(plain.Freq, 1e303);
+    EXPECT_TRUE(plain.Mode);
+}
+
 TEST(CounterToVelocity, ConvertsCountsAndRefusesAZeroDivisor) {
     struct Case {
         double Count;
