@@ -4,10 +4,10 @@
 // list back.
 #include <vector>
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "form/Form1.h"
+#include "platform/core/CurrentFolder.h"
 #include "platform/ui/Dialogs.h"
 #include "series/core/Analysis.h"
 #include "series/core/CompareFile.h"
@@ -18,21 +18,6 @@ namespace {
 
 // A derived series shows at most this many values (ReloadValues' cap).
 constexpr std::size_t MaxDerivedValues = 10000;
-
-// Makes the noted folder current again when the file dialog ends, however
-// it ends.
-class TCurrentFolderKeeper {
-public:
-    TCurrentFolderKeeper() : FFolder(QDir::currentPath()) {}
-    ~TCurrentFolderKeeper() {
-        if (!FFolder.isEmpty()) QDir::setCurrent(FFolder);
-    }
-    TCurrentFolderKeeper(const TCurrentFolderKeeper&) = delete;
-    TCurrentFolderKeeper& operator=(const TCurrentFolderKeeper&) = delete;
-
-private:
-    QString FFolder;
-};
 
 }  // namespace
 

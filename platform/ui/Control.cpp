@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtBridge.h"
 #include "platform/ui/UiDetail.h"
 
 // Hands the widget's events to its control. It is the context of every
@@ -179,7 +180,7 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons butto
 }
 
 void TControl::ApplyFont() {
-    if (FWidget) FWidget->setFont(FFont.ToQFont());
+    if (FWidget) FWidget->setFont(ToQFont(FFont));
     ApplyColor();
 }
 

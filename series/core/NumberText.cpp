@@ -76,14 +76,6 @@ bool ConvertDecimalAscii(const char* begin, const char* end, double& value) {
     return true;
 }
 
-QString TrimText(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= 32) ++first;
-    while (last > first && text.at(last - 1).unicode() <= 32) --last;
-    return text.mid(first, last - first);
-}
-
 bool ParseDotDouble(const QString& text, double& value) {
     // Called for every received line and every shot-list line on a rebuild:
     // a fixed buffer, no allocation.

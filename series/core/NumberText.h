@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/core/Trim.h"
+
 // Number text of the shot series: reading values whose decimal separator may
 // be ',' or '.', writing shot-list values with '.', writing the big velocity
 // with the user's picture, and cutting the velocity out of a chronograph line.
@@ -14,9 +16,6 @@ extern QString DecFmt;
 
 // The picture DecFmt falls back to.
 inline constexpr const char* DefaultDecFmt = "0##";
-
-// Text without its leading and trailing characters of code 32 or less.
-QString TrimText(const QString& text);
 
 // Reads text as one number and stores it in value. ',' and '.' both stand for
 // the decimal point whatever the locale; there are no thousands separators.

@@ -9,7 +9,7 @@
 #include <QStringList>
 
 #include "links/PseudoTerminal.h"
-#include "links/core/PortList.h"
+#include "platform/serial/PortList.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "series/core/Statistics.h"

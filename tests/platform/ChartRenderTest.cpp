@@ -9,6 +9,7 @@
 
 #include "platform/chart/ChartCore.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/QtBridge.h"
 
 namespace {
 

@@ -283,10 +283,4 @@ TEST(SettingsReaders, UnitsFromMu) {
     }
 }
 
-TEST(SettingsReaders, TrimRemovesControlCharactersAndBlanks) {
-    EXPECT_EQ(TrimSetting(QString(" \t\x01 a b \r\n")), "a b");
-    EXPECT_EQ(TrimSetting(QString("   ")), "");
-    EXPECT_EQ(TrimSetting(QString::fromUtf8("\xC2\xA0x")), QString::fromUtf8("\xC2\xA0x"));
-}
-
 }  // namespace

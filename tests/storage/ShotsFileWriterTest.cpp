@@ -14,6 +14,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/FormatFloat.h"
+#include "platform/core/Files.h"
 #include "storage/core/ShotsFileWriter.h"
 #include "support/CoreSupport.h"
 
