@@ -88,7 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Reads of anything at all give a value or the default, never a failure.
     ini.ReadString(section, key, QString());
     ini.ReadInteger(section, key, 0);
-    ini.ReadFloat(section, key, 0);
 
     if (!WritableSection(section) || !WritableKey(key) || !WritableValue(value)) return 0;
     try {
