@@ -1,6 +1,8 @@
 // Chart drawing speed: a full repaint of 10,100 points at the main window's
 // size, and one appended point plus a repaint on a short and a long series.
-// Prints milliseconds per operation (median of the runs).
+// Prints milliseconds per operation (median of the runs) and checks them
+// against the targets: a full repaint of 10,100 points under 30 ms, and one
+// point on 10,000 at most twice the cost of one on 100.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -12,6 +14,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "BenchTargets.h"
 #include "platform/chart/ChartCore.h"
 
 namespace {
@@ -71,7 +74,10 @@ struct Setup {
     }
 };
 
-void Report(const char* what, double ms) { std::printf("%-64s %8.3f ms\n", what, ms); }
+double Report(const char* what, double ms) {
+    std::printf("%-64s %8.3f ms\n", what, ms);
+    return ms;
+}
 
 }  // namespace
 
@@ -79,6 +85,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     std::printf("Chart at %d x %d, median of the runs\n", kSize.width(), kSize.height());
+    TBenchTargets targets;
 
     for (const bool bars : {false, true}) {
         const char* kind = bars ? "bars" : "line";
@@ -89,28 +96,38 @@ int main(int argc, char** argv) {
             bool flip = false;
             char label[96];
             std::snprintf(label, sizeof label, "full repaint, 10,100 points, cache rebuilt (%s)", kind);
-            Report(label, MedianMs(41, [&] {
-                       flip = !flip;
-                       s.Core.LeftAxis()->SetMinMax(700, flip ? 900 : 901);
-                       s.Paint();
-                   }));
+            const double rebuilt = Report(label, MedianMs(41, [&] {
+                                              flip = !flip;
+                                              s.Core.LeftAxis()->SetMinMax(700, flip ? 900 : 901);
+                                              s.Paint();
+                                          }));
+            targets.AtMost(label, rebuilt, 30, "ms");
             std::snprintf(label, sizeof label, "full repaint, 10,100 points, cache kept (%s)", kind);
             Report(label, MedianMs(41, [&] { s.Paint(); }));
         }
-        for (const int points : {100, 10000}) {
-            for (const bool scrolling : {false, true}) {
+        for (const bool scrolling : {false, true}) {
+            double smallMs = 0;
+            for (const int points : {100, 10000}) {
                 Setup s(bars, points);
                 int next = points + 1;
                 s.Paint();
                 char label[96];
                 std::snprintf(label, sizeof label, "AddXY + repaint, %d points, %s (%s)", points,
                               scrolling ? "26-shot window" : "automatic axes", kind);
-                Report(label, MedianMs(41, [&] {
-                           s.Add(next);
-                           if (scrolling) s.Core.BottomAxis()->SetMinMax(next - 25, next);
-                           ++next;
-                           s.Paint();
-                       }));
+                const double ms = Report(label, MedianMs(41, [&] {
+                                             s.Add(next);
+                                             if (scrolling)
+                                                 s.Core.BottomAxis()->SetMinMax(next - 25, next);
+                                             ++next;
+                                             s.Paint();
+                                         }));
+                if (points == 100) {
+                    smallMs = ms;
+                } else {
+                    std::snprintf(label, sizeof label, "AddXY + repaint, 10000 / 100 points, %s (%s)",
+                                  scrolling ? "26-shot window" : "automatic axes", kind);
+                    targets.AtMost(label, ms / smallMs, 2, "x");
+                }
             }
         }
         {
@@ -141,5 +158,5 @@ int main(int argc, char** argv) {
                    }));
         }
     }
-    return 0;
+    return targets.Finish();
 }

@@ -8,6 +8,7 @@
 #include "platform/ble/BluetoothLE.h"
 #endif
 #include "platform/core/FormatFloat.h"
+#include "links/SerialLink.h"
 #include "platform/core/IniFile.h"
 #include "storage/ProgramSettings.h"
 
@@ -107,23 +108,16 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     std::exception_ptr failure;
     try {
         SaveStyleIndex(static_cast<unsigned>(ActiveStyleIndex()));
+        SaveMultiplier();
         TIniFile ini(IniPath());
-        ini.WriteString(QStringLiteral("Settings"), QStringLiteral("Multiplier"), Edit1->Text());
-        ini.WriteString(QStringLiteral("Settings"), QStringLiteral("MultiplierG"),
-                        FloatToStrGeneral(FWeightGrams, 15));
-        ini.WriteString(QStringLiteral("Settings"), QStringLiteral("ComPort"), ComboBox1->Text());
-        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxScroll"),
-                      CheckBoxScroll->Checked());
-        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxAuto"),
-                      CheckBoxAuto->Checked());
-        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxAuto50"),
-                      CheckBoxAuto50->Checked());
+        WriteSettingString(ini, Setting::ComPort, ComboBox1->Text());
+        WriteSettingBool(ini, Setting::CheckBoxScroll, CheckBoxScroll->Checked());
+        WriteSettingBool(ini, Setting::CheckBoxAuto, CheckBoxAuto->Checked());
+        WriteSettingBool(ini, Setting::CheckBoxAuto50, CheckBoxAuto50->Checked());
 #if TARVEX_BLE
-        ini.WriteBool(QStringLiteral("Settings"), QStringLiteral("CheckBoxBTAuto"),
-                      CheckBox3->Checked());
+        WriteSettingBool(ini, Setting::CheckBoxBtAuto, CheckBox3->Checked());
 #endif
-        ini.WriteInteger(QStringLiteral("Settings"), QStringLiteral("MU"),
-                         (CheckBox1->Checked() ? 10 : 0) + (CheckBox2->Checked() ? 1 : 0));
+        SaveUnitsSetting(CheckBox1->Checked(), CheckBox2->Checked());
     } catch (...) {
         failure = std::current_exception();
     }

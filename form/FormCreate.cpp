@@ -5,12 +5,10 @@
 // window.
 #include "form/Form1.h"
 
-#include <QFileInfo>
-
 #include "app/Style.h"
 #include "platform/core/ScopeGuard.h"
 #include "series/FilterSettings.h"
-#include "links/core/PortList.h"
+#include "platform/serial/PortList.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
@@ -30,14 +28,13 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     // 2-4. Defaults, then the keys older files lack. A key that is present
     // keeps its value, also an empty or odd one; nothing else is touched.
     CreateDefaultIni();
-    if (QFileInfo::exists(IniPath())) {
+    if (SettingsFileExists()) {
         TIniFile ini(IniPath());
-        if (!ini.ValueExists(SectionSettings, KeyCnv)) WriteSettingDefault(ini, Setting::Cnv);
+        if (!SettingExists(ini, Setting::Cnv)) WriteSettingDefault(ini, Setting::Cnv);
     }
-    if (QFileInfo::exists(IniPath())) {
+    if (SettingsFileExists()) {
         TIniFile ini(IniPath());
-        if (!ini.ValueExists(SectionSettings, KeyOpenCom))
-            WriteSettingDefault(ini, Setting::OpenCom);
+        if (!SettingExists(ini, Setting::OpenCom)) WriteSettingDefault(ini, Setting::OpenCom);
     }
     // Keys of the other program, when this one's file holds them.
     RemoveOtherBuildSettings();

@@ -189,11 +189,7 @@ void TForm1::CheckBox1Click(TObject* /*Sender*/) {
     FLastWeightMix = mix;
     RefreshEnergyLabels();
 
-    if (!restoring) {
-        TIniFile ini(IniPath());
-        ini.WriteInteger(QStringLiteral("Settings"), QStringLiteral("MU"),
-                         (units ? 10 : 0) + (mix ? 1 : 0));
-    }
+    if (!restoring) SaveUnitsSetting(units, mix);
 }
 
 void TForm1::Edit1Change(TObject* /*Sender*/) {

@@ -9,7 +9,7 @@
 
 #include "form/Form1.h"
 #include "links/core/LineCutter.h"
-#include "links/core/PortList.h"
+#include "platform/serial/PortList.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/Exception.h"
 #include "platform/core/IniFile.h"
@@ -111,7 +111,7 @@ bool TForm1::OpenComPort(bool showMessages) {
     StartReadThread();
     {
         TIniFile ini(IniPath());
-        ini.WriteString(Setting::ComPort.Section, Setting::ComPort.Key, name);
+        WriteSettingString(ini, Setting::ComPort, name);
     }
     return true;
 }

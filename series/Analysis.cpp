@@ -37,7 +37,7 @@ bool TForm1::MirrorCommand() {
         return false;
     }
     FAnalysisMode = TAnalysisMode::Sym;
-    RangeDifferences(values, 1, n, n, 1);
+    ReloadValues(DerivedTexts(MirrorDifferences(values)));
     Label20->SetCaption(QStringLiteral("SYM: Mirror ") + QString::number(n));
     return true;
 }

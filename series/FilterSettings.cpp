@@ -1,16 +1,14 @@
 #include "series/FilterSettings.h"
 
-#include <QFileInfo>
-
 #include "storage/ProgramSettings.h"
 
 void EnsureFilterSection() {
-    if (!QFileInfo::exists(IniPath())) return;
+    if (!SettingsFileExists()) return;
     // Shots and Velocity are probed with a text no rule can be, so that a
     // key present with an empty value counts as present and stays empty.
     const QString missing = QStringLiteral("__MISSING__");
     TIniFile ini(IniPath());
-    if (!ini.ValueExists(SectionFilter, KeyFilter)) WriteSettingDefault(ini, Setting::Filter);
+    if (!SettingExists(ini, Setting::Filter)) WriteSettingDefault(ini, Setting::Filter);
     if (ini.ReadString(SectionFilter, KeyShots, missing) == missing)
         WriteSettingDefault(ini, Setting::Shots);
     if (ini.ReadString(SectionFilter, KeyVelocity, missing) == missing)
@@ -18,13 +16,13 @@ void EnsureFilterSection() {
 }
 
 TFilterConfig LoadFilterConfig() {
-    if (!QFileInfo::exists(IniPath())) return {};
+    if (!SettingsFileExists()) return {};
     // A file that cannot be read filters nothing; the filter is an aid, so
     // the program goes on without a message.
     const TIniFile ini(IniPath());
     TFilterConfig config;
-    config.Enabled = ini.ReadInteger(SectionFilter, KeyFilter, 0) != 0;
-    config.VelocityRule = ParseFilterRule(ini.ReadString(SectionFilter, KeyVelocity, QString()), 0);
-    config.ShotsRule = ParseFilterRule(ini.ReadString(SectionFilter, KeyShots, QString()), 1);
+    config.Enabled = ReadSettingInteger(ini, Setting::Filter) != 0;
+    config.VelocityRule = ParseFilterRule(ReadSettingString(ini, Setting::Velocity), 0);
+    config.ShotsRule = ParseFilterRule(ReadSettingString(ini, Setting::Shots), 1);
     return config;
 }

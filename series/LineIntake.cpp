@@ -1,5 +1,4 @@
 // Received lines become shots.
-#include <QFileInfo>
 
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
@@ -140,7 +139,7 @@ void TForm1::LoadCounterSettings() {
     CounterGate = 0.0;
     CounterA = 0;
     CounterMode = false;
-    if (!QFileInfo::exists(IniPath())) return;
+    if (!SettingsFileExists()) return;
 
     QString freq;
     QString gate;

@@ -3,8 +3,6 @@
 // and the settings file and write the results into the labels.
 #include "form/Form1.h"
 
-#include <QFileInfo>
-
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "platform/core/ScopeGuard.h"
@@ -14,8 +12,6 @@
 #include "storage/core/Settings.h"
 
 namespace {
-
-const QString SettingsSection = QStringLiteral("Settings");
 
 TUnitState BoxUnits(const TForm1& form) {
     return {form.CheckBox1->Checked(), form.CheckBox2->Checked()};
@@ -42,10 +38,7 @@ bool LastShotVelocity(const TForm1& form, double& velocity) {
 
 bool TForm1::IsCnvMode() {
     // Read at every use so that a hand edit of the file counts at once.
-    const QString path = IniPath();
-    if (!QFileInfo::exists(path)) return false;
-    const TIniFile ini(path);
-    return ini.ReadInteger(SettingsSection, QStringLiteral("CNV"), 0) != 0;
+    return ReadCnvMode();
 }
 
 void TForm1::ParseWeightEdit(bool units, bool mix, bool save) {
@@ -69,24 +62,21 @@ void TForm1::ShowWeight(bool save) {
 
 void TForm1::SaveMultiplier() {
     TIniFile ini(IniPath());
-    ini.WriteString(SettingsSection, QStringLiteral("Multiplier"), Edit1->Text());
-    ini.WriteString(SettingsSection, QStringLiteral("MultiplierG"), WeightGramsText(FWeightGrams));
+    WriteSettingString(ini, Setting::Multiplier, Edit1->Text());
+    WriteSettingString(ini, Setting::MultiplierG, WeightGramsText(FWeightGrams));
 }
 
 void TForm1::LoadMultiplier() {
     double grams = 0;
     {
         const TIniFile ini(IniPath());
-        const QString stored = ini.ReadString(SettingsSection, QStringLiteral("MultiplierG"), {});
+        const QString stored = ReadSettingString(ini, Setting::MultiplierG);
         double value = 0;
         if (!stored.isEmpty() && ParseDotDouble(stored, value) && value >= 0) {
             grams = value;
         } else {
             double typed = 1.0;
-            if (!ParseDotDouble(ini.ReadString(SettingsSection, QStringLiteral("Multiplier"),
-                                               QStringLiteral("1.0")),
-                                typed))
-                typed = 1.0;
+            if (!ParseDotDouble(ReadSettingString(ini, Setting::Multiplier), typed)) typed = 1.0;
             grams = BoxWeightToGrams(typed, BoxUnits(*this));
         }
     }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "form/Form1.h"
+#include "platform/core/Files.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"

@@ -1,17 +1,14 @@
 // The IM button: the statistics and the chart as a JPEG report picture.
-#include <QBuffer>
 #include <QFileInfo>
-#include <QFont>
-#include <QFontMetrics>
-#include <QImage>
-#include <QPainter>
 
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
 #include "platform/chart/ChartSeries.h"
 #include "platform/core/CurrentFolder.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Files.h"
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/Graphics.h"
 #include "storage/core/OutputNaming.h"
 #include "storage/core/SettingsKeys.h"
 #include "storage/core/ShotsFileWriter.h"
@@ -21,31 +18,14 @@ namespace {
 constexpr int ReportWidth = 600;
 constexpr int ReportHeight = 507;
 constexpr int TitleTop = 15;
-// Frames by their corners; the outline covers the left and top coordinates
-// and stops one pixel short of the right and bottom ones.
-// QPainter strokes a rectangle one pixel wider and higher than its size.
-constexpr QRect Frame(int left, int top, int right, int bottom) {
-    return QRect(left, top, right - left - 1, bottom - top - 1);
-}
-constexpr QRect StatsFrame = Frame(15, 50, 585, 212);
-constexpr QRect ChartFrame = Frame(15, 227, 585, 477);
-const QPoint ChartOrigin(16, 228);
+// Frames by their corners.
+constexpr TRect StatsFrame{15, 50, 585, 212};
+constexpr TRect ChartFrame{15, 227, 585, 477};
+constexpr TPoint ChartOrigin{16, 228};
 constexpr int ChartWidth = 568;
 constexpr int ChartHeight = 248;
 constexpr int JpegQuality = 90;
-
-// Fonts are sized for a 96-dpi screen: points x 96 / 72 pixels, whatever
-// the machine's own resolution, so the fixed layout always fits.
-QFont ReportFont(int points, bool bold) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(points * 96 / 72);
-    font.setBold(bold);
-    return font;
-}
-
-void DrawTextAt(QPainter& painter, int x, int y, const QString& text) {
-    painter.drawText(x, y + painter.fontMetrics().ascent(), text);
-}
+const QString ReportFontName = QStringLiteral("Arial");
 
 }  // namespace
 
@@ -80,41 +60,32 @@ void TForm1::ExportReportImage() {
             break;
     }
 
-    QImage report(ReportWidth, ReportHeight, QImage::Format_RGB888);
-    report.fill(Qt::white);
-    {
-        QPainter painter(&report);
-        painter.setPen(QPen(Qt::black, 1));
-        painter.setBrush(Qt::NoBrush);
+    TBitmap report(ReportWidth, ReportHeight);
+    report.SetFont(ReportFontName, 12, true);
+    const QString title = mode + QStringLiteral("  [ ") + Label16->Caption() +
+                          QStringLiteral(" ]  [ ") + Label17->Caption() + QStringLiteral(" ]");
+    report.TextOut((ReportWidth - report.TextWidth(title)) / 2, TitleTop, title);
 
-        painter.setFont(ReportFont(12, true));
-        const QString title = mode + QStringLiteral("  [ ") + Label16->Caption() +
-                              QStringLiteral(" ]  [ ") + Label17->Caption() + QStringLiteral(" ]");
-        DrawTextAt(painter, (ReportWidth - painter.fontMetrics().horizontalAdvance(title)) / 2,
-                   TitleTop, title);
+    report.FrameRect(StatsFrame);
 
-        painter.drawRect(StatsFrame);
+    report.SetFont(ReportFontName, 10, false);
+    const int columns[] = {30, 95, 310, 375};
+    const QString cells[5][4] = {
+        {Label9->Caption(), Label3->Caption(), Label13->Caption(), Label7->Caption()},
+        {Label10->Caption(), Label4->Caption(), Label21->Caption(), Label19->Caption()},
+        {Label11->Caption(), Label5->Caption(), Label14->Caption(), Label8->Caption()},
+        {Label12->Caption(), Label6->Caption(), QStringLiteral("V"), Label2->Caption()},
+        {QStringLiteral("Weight"), Edit1->Text() + QStringLiteral(" ") + Label18->Caption(),
+         FPowerFactorMode ? QStringLiteral("PF") : QStringLiteral("E"), Label15->Caption()},
+    };
+    for (int row = 0; row < 5; ++row)
+        for (int column = 0; column < 4; ++column)
+            report.TextOut(columns[column], 65 + 22 * row, cells[row][column]);
 
-        painter.setFont(ReportFont(10, false));
-        const int columns[] = {30, 95, 310, 375};
-        const QString cells[5][4] = {
-            {Label9->Caption(), Label3->Caption(), Label13->Caption(), Label7->Caption()},
-            {Label10->Caption(), Label4->Caption(), Label21->Caption(), Label19->Caption()},
-            {Label11->Caption(), Label5->Caption(), Label14->Caption(), Label8->Caption()},
-            {Label12->Caption(), Label6->Caption(), QStringLiteral("V"), Label2->Caption()},
-            {QStringLiteral("Weight"), Edit1->Text() + QStringLiteral(" ") + Label18->Caption(),
-             FPowerFactorMode ? QStringLiteral("PF") : QStringLiteral("E"), Label15->Caption()},
-        };
-        for (int row = 0; row < 5; ++row)
-            for (int column = 0; column < 4; ++column)
-                DrawTextAt(painter, columns[column], 65 + 22 * row, cells[row][column]);
-
-        painter.drawRect(ChartFrame);
-        QImage chart(ChartWidth, ChartHeight, QImage::Format_RGB888);
-        chart.fill(Qt::white);
-        Chart1->Draw(chart, QRect(0, 0, ChartWidth, ChartHeight));
-        painter.drawImage(ChartOrigin, chart);
-    }
+    report.FrameRect(ChartFrame);
+    TBitmap chart(ChartWidth, ChartHeight);
+    Chart1->Draw(chart, TRect{0, 0, ChartWidth, ChartHeight});
+    report.Draw(ChartOrigin.X, ChartOrigin.Y, chart);
 
     const QString section = QString::fromLatin1(SectionImg);
     const QFileInfo proposed(BuildOutputPath(section, QStringLiteral(".jpg"), tag));
@@ -127,11 +98,8 @@ void TForm1::ExportReportImage() {
     request.FileName = proposed.fileName();
     if (!Dialogs().ExecuteSave(request)) return;
 
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    if (!report.save(&buffer, "JPG", JpegQuality))
-        throw Exception(QStringLiteral("JPEG encoding failed"));
+    const QByteArray jpeg = report.JpegBytes(JpegQuality);
+    if (jpeg.isEmpty()) throw Exception(QStringLiteral("JPEG encoding failed"));
     WriteFileReplacing(request.FileName, jpeg);
     if (FileNameUsesIndex(section)) IncrementIndex(section);
     Label20->SetCaption(QStringLiteral("IMG: ") + QFileInfo(request.FileName).fileName());

@@ -4,6 +4,7 @@
 #include "form/Form1.h"
 #include "platform/core/CurrentFolder.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Files.h"
 #include "platform/ui/Dialogs.h"
 #include "series/FilterSettings.h"
 #include "series/core/Filter.h"

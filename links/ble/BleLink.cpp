@@ -1,13 +1,12 @@
 // The Bluetooth LE link: scan, connect, the choice of the notify
 // characteristic, subscription, keep-alive, watchdog and link loss.
-#include <QFileInfo>
-
 #include "form/Form1.h"
 #include "platform/ble/BleWorkers.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Files.h"
 #include "platform/core/IniFile.h"
 #include "platform/ui/Threads.h"
-#include "storage/core/SettingsKeys.h"
+#include "storage/core/Settings.h"
 
 const TGUID CharUuidFFE1 = StringToGUID(QStringLiteral("{0000FFE1-0000-1000-8000-00805F9B34FB}"));
 const TGUID CharUuidFFE7 = StringToGUID(QStringLiteral("{0000FFE7-0000-1000-8000-00805F9B34FB}"));
@@ -192,14 +191,13 @@ bool TForm1::MatchesTarget(TBluetoothLEDevice* device) {
 
 void TForm1::LoadBleLast() {
     try {
-        if (QFileInfo::exists(FIniPath)) {
+        if (FileExists(FIniPath)) {
             TIniFile ini(FIniPath);
-            const QString value =
-                ini.ReadString(QLatin1String(SectionBle), QLatin1String(KeyLast), QString());
+            const QString value = ReadSettingString(ini, Setting::BleLast);
             Edit2->SetText(value.trimmed().isEmpty() ? KvrnText : value);
         } else {
             TIniFile ini(FIniPath);
-            ini.WriteString(QLatin1String(SectionBle), QLatin1String(KeyLast), QString());
+            WriteSettingString(ini, Setting::BleLast, QString());
             Edit2->SetText(KvrnText);
         }
     } catch (...) {
@@ -215,7 +213,7 @@ void TForm1::SaveBleLast() {
         const QString value =
             name.isEmpty() || name == NoNameText ? address : name + QLatin1Char(' ') + address;
         TIniFile ini(FIniPath);
-        ini.WriteString(QLatin1String(SectionBle), QLatin1String(KeyLast), value);
+        WriteSettingString(ini, Setting::BleLast, value);
     } catch (...) {
     }
 }

@@ -1,5 +1,7 @@
 #include "links/core/NotificationText.h"
 
+#include "platform/core/Trim.h"
+
 bool IsTextNotification(const QByteArray& bytes) {
     for (char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
@@ -21,19 +23,6 @@ QString HexLine(const QByteArray& bytes) {
     }
     return line;
 }
-
-namespace {
-
-// Trims everything up to U+0020 at both ends, as the class library's Trim.
-QString TrimControls(const QString& s) {
-    int begin = 0;
-    int end = s.size();
-    while (begin < end && s[begin].unicode() <= 0x20) ++begin;
-    while (end > begin && s[end - 1].unicode() <= 0x20) --end;
-    return s.mid(begin, end - begin);
-}
-
-}  // namespace
 
 std::vector<QString> CutNotificationText(QString& pending, bool& skipping,
                                          const QByteArray& bytes) {
@@ -62,7 +51,7 @@ std::vector<QString> CutNotificationText(QString& pending, bool& skipping,
         const QString whole = pending + chunk;
         pending.clear();
         if (whole.size() > MaxNotificationLineLength) continue;
-        QString line = TrimControls(whole);
+        QString line = TrimText(whole);
         if (!line.isEmpty()) lines.push_back(line);
     }
     return lines;

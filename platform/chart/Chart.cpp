@@ -7,6 +7,9 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include "platform/ui/Graphics.h"
+#include "platform/ui/QtBridge.h"
+
 namespace {
 
 
@@ -68,7 +71,7 @@ void TChartCanvas::TextRect(const TRect& rect, const QString& text, TTextFormat 
     const QRect box(rect.Left, rect.Top, rect.Width(), rect.Height());
     FPainter->save();
     if (FBrushStyle == bsSolid) FPainter->fillRect(box, ColorToQColor(FBrushColor));
-    FPainter->setFont(FFont.ToQFont());
+    FPainter->setFont(ToQFont(FFont));
     FPainter->setPen(ColorToQColor(FFont.Color()));
     int flags = (format & tfCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
                 (format & tfVerticalCenter ? Qt::AlignVCenter : Qt::AlignTop);
@@ -123,6 +126,10 @@ void TChart::Draw(QPainter& painter, const QRect& rect) { FCore->Paint(painter, 
 void TChart::Draw(QImage& image, const QRect& rect) {
     QPainter painter(&image);
     Draw(painter, rect);
+}
+
+void TChart::Draw(TBitmap& picture, const TRect& rect) {
+    Draw(picture.Image(), QRect(rect.Left, rect.Top, rect.Width(), rect.Height()));
 }
 
 void TChart::Changed() {

@@ -13,6 +13,7 @@
 #include "platform/ui/Types.h"
 
 class QPainter;
+class TBitmap;
 class TChart;
 
 // The chart pack's names for the core's classes.
@@ -94,11 +95,13 @@ public:
     TRect ChartRect() const;
     TChartCanvas* Canvas() { return &FCanvas; }
 
-    // Draws the whole chart into rect of the painter's device or the image,
-    // laid out for that rect; OnGetAxisLabel and OnBeforeDrawSeries run as
-    // for the widget, and their exceptions reach the caller.
+    // Draws the whole chart into rect of the painter's device, the image or
+    // the picture, laid out for that rect; OnGetAxisLabel and
+    // OnBeforeDrawSeries run as for the widget, and their exceptions reach
+    // the caller.
     void Draw(QPainter& painter, const QRect& rect);
     void Draw(QImage& image, const QRect& rect);
+    void Draw(TBitmap& picture, const TRect& rect);
 
     TAxisLabelEvent OnGetAxisLabel;
     TMouseEvent OnMouseDown;

@@ -11,6 +11,7 @@
 #include <QPen>
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/QtBridge.h"
 
 namespace {
 

@@ -31,12 +31,6 @@ void ChartSeries::SetTitle(const QString& title) {
     Changed();
 }
 
-void ChartSeries::SetSeriesColor(TColor color) {
-    if (FSeriesColor == color) return;
-    FSeriesColor = color;
-    StyleChanged();
-}
-
 void ChartSeries::SetColorEachPoint(bool on) {
     if (FColorEachPoint == on) return;
     FColorEachPoint = on;

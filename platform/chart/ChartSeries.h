@@ -44,9 +44,9 @@ public:
     QString Title() const { return FTitle; }
     void SetTitle(const QString& title);
     // The colour of points added without one (clDefault), and of every
-    // point while ColorEachPoint is off.
+    // point while ColorEachPoint is off: always red, as the program never
+    // gives a series another.
     TColor SeriesColor() const { return FSeriesColor; }
-    void SetSeriesColor(TColor color);
     bool ColorEachPoint() const { return FColorEachPoint; }
     void SetColorEachPoint(bool on);
     // Applies to the points added afterwards; the points already held stay

@@ -2,19 +2,19 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
+
+#include "platform/core/Files.h"
 
 EIniFileException::EIniFileException(const QString& fullPath, int error)
     : Exception(QStringLiteral("Unable to write to %1").arg(fullPath) + SystemErrorCause(error)),
@@ -221,8 +221,8 @@ int FindKey(const std::vector<TLineInfo>& infos, int header, const QString& iden
 enum class TLoad { Missing, Loaded, Unreadable };
 
 TLoad LoadText(const QString& fileName, TIniText& text) {
+    if (!FileExists(fileName)) return TLoad::Missing;
     const QFileInfo info(fileName);
-    if (!info.exists()) return TLoad::Missing;
     if (!info.isFile()) return TLoad::Unreadable;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return TLoad::Unreadable;
@@ -314,75 +314,26 @@ QString WriteTarget(const QString& fileName) {
     return info.absoluteFilePath();
 }
 
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
-// Writes the whole file through a temporary file in the same folder and a
-// rename, so that readers and a crash see either the old or the new file.
+// Writes the whole file through WriteFileReplacing, so that readers and a
+// crash see either the old or the new file. The settings file is stricter
+// than the shot files: a file without any write permission is never
+// replaced, also when running as root.
 void SaveText(const QString& fileName, const TIniText& text) {
     const QString target = WriteTarget(fileName);
     const QByteArray targetName = QFile::encodeName(target);
 
     struct stat old {};
-    bool existed = false;
-    mode_t mode = 0;
     if (::stat(targetName.constData(), &old) == 0) {
         if (!S_ISREG(old.st_mode)) Refuse(fileName, EISDIR);
-        // A file without any write permission is read-only for us too, also
-        // when running as root: never replace it.
         if ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) Refuse(fileName, EACCES);
         if (::access(targetName.constData(), W_OK) != 0) Refuse(fileName, errno);
-        existed = true;
-        mode = old.st_mode & 07777;
-    } else if (errno == ENOENT) {
-        mode = 0666 & ~CurrentUmask();
-    } else {
+    } else if (errno != ENOENT) {
         Refuse(fileName, errno);
     }
-
-    const QFileInfo targetInfo(target);
-    const QString folder = targetInfo.absolutePath();
-    QByteArray temp = QFile::encodeName(folder + QStringLiteral("/.") + targetInfo.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) Refuse(fileName, errno);
-
-    auto fail = [&](int error, bool open) {
-        if (open) ::close(fd);
-        ::unlink(temp.constData());
-        Refuse(fileName, error);
-    };
-
-    const QByteArray bytes = JoinText(text);
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno, true);
-        }
-        written += n;
-    }
-    if (::fchmod(fd, mode) != 0) fail(errno, true);
-    if (existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        // Only a privileged process can give the file back to its owner; for
-        // anyone else the new file is theirs, as any editor would leave it.
-        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
-    }
-    if (::fsync(fd) != 0) fail(errno, true);
-    if (::close(fd) != 0) fail(errno, false);
-    if (::rename(temp.constData(), targetName.constData()) != 0) fail(errno, false);
-
-    // The rename itself must reach the disk too. Some file systems cannot
-    // sync a folder; the data is on the disk already then.
-    const int dir =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        [[maybe_unused]] const int ignored = ::fsync(dir);
-        ::close(dir);
+    try {
+        WriteFileReplacing(target, JoinText(text));
+    } catch (const ESysError& e) {
+        Refuse(fileName, e.Error());
     }
 }
 
@@ -406,15 +357,6 @@ bool TIniFile::ReadBool(const QString& section, const QString& ident, bool def) 
     return ReadInteger(section, ident, def ? 1 : 0) != 0;
 }
 
-double TIniFile::ReadFloat(const QString& section, const QString& ident, double def) const {
-    const std::optional<QString> text = FindValue(FFileName, section, ident);
-    if (!text) return def;
-    bool ok = false;
-    double value = text->toDouble(&ok);
-    if (!ok) value = QString(*text).replace(u',', u'.').toDouble(&ok);
-    return ok ? value : def;
-}
-
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
     const QString cleanSection = CleanName(section);
     const QString cleanIdent = CleanName(ident);
@@ -423,7 +365,7 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
 
     TIniText text = LoadForWriting(FFileName);
     const QByteArray before = JoinText(text);
-    const bool existed = QFileInfo::exists(FFileName);
+    const bool existed = FileExists(FFileName);
     const std::vector<TLineInfo> infos = ClassifyAll(text);
     auto& lines = text.Lines;
     const int header = FindSection(infos, cleanSection);

@@ -28,8 +28,11 @@ bool TryStrToInt(const QString& text, int& value);
 // "Key=Value" lines.
 //
 // Contract:
-// - Creating an object touches no file. Every call reads the file anew, so a
-//   read sees every earlier write, also one made through another object.
+// - Creating an object touches no file. A read sees every earlier write,
+//   also one made through another object, and every change made by hand:
+//   the last file read is kept parsed and used again only while its
+//   identity, size and change times are unchanged and its last change is
+//   more than two seconds old; otherwise it is read and parsed anew.
 // - Section and key names match without regard to letter case; blanks around
 //   names and values are ignored, and a value wrapped in one pair of matching
 //   quotes (" or ') reads without them. A duplicated section or key: the
@@ -54,11 +57,13 @@ bool TryStrToInt(const QString& text, int& value);
 //   a new file uses LF. A write that leaves the file's bytes as they are
 //   touches nothing, so a complete read-only file reads and "writes" fine.
 // - A write is on the disk when the call returns. The new file replaces the
-//   old one in a single step (temporary file in the same folder, then a
-//   rename), keeping the old file's permissions and owner, so a failed write
-//   leaves the old file intact. A refused write (missing or unwritable
-//   folder, read-only file, disk error) raises EIniFileException and changes
-//   nothing. A symbolic link is written through to its target.
+//   old one in a single step through WriteFileReplacing ("<file>.part" in
+//   the same folder, then a rename), keeping the old file's permissions and
+//   owner, so a failed write leaves the old file intact. A file without any
+//   write permission bit is never replaced, also for root. A refused write
+//   (missing or unwritable folder, read-only file, disk error) raises
+//   EIniFileException and changes nothing. A symbolic link is written
+//   through to its target, also one whose target does not exist yet.
 // - Not thread-safe; used from the main thread only.
 class TIniFile {
 public:
@@ -74,8 +79,6 @@ public:
     int ReadInteger(const QString& section, const QString& ident, int def) const;
     // ReadInteger with def as 1 or 0; any non-zero integer is true.
     bool ReadBool(const QString& section, const QString& ident, bool def) const;
-    // The value as a number with "." (or ",") as decimal separator, else def.
-    double ReadFloat(const QString& section, const QString& ident, double def) const;
 
     void WriteString(const QString& section, const QString& ident, const QString& value);
     // Decimal text, such as "35".

@@ -12,6 +12,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/ScopeGuard.h"
+#include "platform/ui/QtBridge.h"
 #include "platform/ui/UiDetail.h"
 
 TComponent::TComponent(TComponent* owner) : FOwner(owner) {
@@ -89,9 +90,9 @@ void TFont::Changed() {
     if (handler) handler();
 }
 
-QFont TFont::ToQFont() const {
+QFont ToQFont(const TFont& source) {
     QFont font;
-    const QString key = FName.trimmed().toLower();
+    const QString key = source.Name().trimmed().toLower();
     bool semibold = false;
     if (key == QLatin1String("segoe ui")) {
         font.setFamily(QStringLiteral("Liberation Sans"));
@@ -100,8 +101,8 @@ QFont TFont::ToQFont() const {
         semibold = true;
     } else if (key == QLatin1String("tahoma")) {
         font.setFamily(QStringLiteral("DejaVu Sans"));
-    } else if (!FName.isEmpty() && QFontDatabase::hasFamily(FName)) {
-        font.setFamily(FName);
+    } else if (!source.Name().isEmpty() && QFontDatabase::hasFamily(source.Name())) {
+        font.setFamily(source.Name());
     } else {
         font.setFamily(QStringLiteral("Sans Serif"));
     }
@@ -109,21 +110,21 @@ QFont TFont::ToQFont() const {
     // Negative heights are the character height, the common case; a positive
     // height (the cell height) is taken as the pixel size too, close enough
     // for the few places that might use one.
-    const int pixels = std::abs(FHeight);
+    const int pixels = std::abs(source.Height());
     if (pixels > 0) font.setPixelSize(pixels);
-    font.setBold(FBold || semibold);
+    font.setBold(source.Bold() || semibold);
     return font;
 }
 
 // -------------------------------------------------------------- TCanvas
 
 int TCanvas::TextWidth(const QString& text) const {
-    return QFontMetrics(FFont->ToQFont()).horizontalAdvance(text);
+    return QFontMetrics(ToQFont(*FFont)).horizontalAdvance(text);
 }
 
 int TCanvas::TextHeight(const QString& text) const {
     Q_UNUSED(text);
-    return QFontMetrics(FFont->ToQFont()).height();
+    return QFontMetrics(ToQFont(*FFont)).height();
 }
 
 // -------------------------------------------------------------- colours

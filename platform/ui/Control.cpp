@@ -10,6 +10,7 @@
 
 #include "platform/core/ScopeGuard.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtBridge.h"
 #include "platform/ui/UiDetail.h"
 
 // Hands the widget's events to its control. It is the context of every
@@ -180,7 +181,7 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons butto
 }
 
 void TControl::ApplyFont() {
-    if (FWidget) FWidget->setFont(FFont.ToQFont());
+    if (FWidget) FWidget->setFont(ToQFont(FFont));
     ApplyColor();
 }
 

@@ -4,7 +4,6 @@
 #include <memory>
 #include <vector>
 
-#include <QColor>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -13,10 +12,6 @@
 #include "platform/ui/Types.h"
 
 class QWidget;
-class QFont;
-
-// The shift state of an input event.
-TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 class QEvent;
 class TWinControl;
 class TBalloonHint;
@@ -73,8 +68,6 @@ public:
     void SetColor(TColor color);
     // Takes name, height, style and colour of the other font.
     void Assign(const TFont& other);
-    // The Qt font this font stands for (platform use).
-    QFont ToQFont() const;
     // Called after every change.
     std::function<void()> OnChange;
 
@@ -97,11 +90,6 @@ public:
 private:
     TFont* FFont;
 };
-
-// A colour as Qt draws it. System colours come from the application's
-// palette (clBtnFace Window, clWindowText WindowText, clWindow Base); clNone
-// is transparent and clDefault invalid.
-QColor ColorToQColor(TColor color);
 
 // Base of every visual control: a thin object over one Qt widget, which it
 // owns and places with SetBounds (no Qt layouts). A change made through a

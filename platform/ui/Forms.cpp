@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/QtBridge.h"
 #include "platform/ui/UiDetail.h"
 
 TApplication* Application = nullptr;

@@ -25,6 +25,7 @@
 #include <QWidget>
 
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtBridge.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ void TLabel::SetCaption(const QString& caption) {
 void TLabel::SetBounds(int left, int top, int width, int height) {
     // An aligned label takes the size its alignment gives it.
     if (AutoSize && Align() == alNone) {
-        const QFontMetrics metrics(Font()->ToQFont());
+        const QFontMetrics metrics(ToQFont(*Font()));
         width = metrics.horizontalAdvance(FCaption);
         height = metrics.height();
     }

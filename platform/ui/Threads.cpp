@@ -1,8 +1,5 @@
-// The main-thread queue and short-lived worker threads.
+// The main-thread queue.
 #include "platform/ui/Threads.h"
-
-#include <exception>
-#include <thread>
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -29,23 +26,4 @@ void TThread::Queue(TThread* ignored, std::function<void()> step) {
     // catch an exception, so it is shown.
     QMetaObject::invokeMethod(
         app, [step = std::move(step)] { RunGuarded(step); }, Qt::QueuedConnection);
-}
-
-void TThread::TAnonymousThread::Start() {
-    std::function<void()> work = std::move(FWork);
-    delete this;
-    std::thread([work = std::move(work)] {
-        try {
-            if (work) work();
-        } catch (...) {
-            // An exception must not end the program from a detached thread;
-            // the main thread shows it instead.
-            std::exception_ptr error = std::current_exception();
-            Queue(nullptr, [error] { std::rethrow_exception(error); });
-        }
-    }).detach();
-}
-
-TThread::TAnonymousThread* TThread::CreateAnonymousThread(std::function<void()> work) {
-    return new TAnonymousThread(std::move(work));
 }

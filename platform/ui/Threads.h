@@ -11,18 +11,5 @@ public:
     // and an exception from one is shown by the application's default
     // handler. The first argument is the class library's and is ignored.
     static void Queue(TThread* ignored, std::function<void()> step);
-    // A short-lived detached worker, started by Start() and never waited for.
-    class TAnonymousThread {
-    public:
-        explicit TAnonymousThread(std::function<void()> work) : FWork(std::move(work)) {}
-        void Start();
-
-    private:
-        std::function<void()> FWork;
-    };
-    // The caller owns nothing: Start() hands the work to a detached thread
-    // and frees the object. An exception escaping the work is shown on the
-    // main thread instead of ending the program.
-    static TAnonymousThread* CreateAnonymousThread(std::function<void()> work);
     static bool IsMainThread();
 };

@@ -26,8 +26,10 @@ double ScaledSetting(const QString& text, const TUnitFactor (&units)[N]) {
     if (!ParseNumberUnit(text, number, unit)) return 0;
     for (const TUnitFactor& u : units) {
         if (unit == QLatin1String(u.Unit)) {
+            // A huge number times its unit can overflow; an infinite clock
+            // would silently turn every count into no velocity at all.
             const double product = number * u.Factor;
-            return product > 0 ? product : 0;
+            return product > 0 && std::isfinite(product) ? product : 0;
         }
     }
     return 0;

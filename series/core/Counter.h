@@ -19,9 +19,9 @@ struct TCounterSettings {
 // Reads the settings texts FREQ, GATE and A (as stored, untrimmed).
 // FREQ: a number with no unit, "Hz", "kHz" or "MHz" (any case and spacing,
 // ',' or '.' as separator); GATE: no unit, "m", "mm" or "cm". Any other unit,
-// a text that is no number, or a product that is not above 0 leaves the
-// value 0. A: the trimmed text as a decimal whole number in the 32-bit range
-// with an optional sign, else 0. Mode is set when Freq and Gate are above 0.
+// a text that is no number, or a product that is not a finite number above 0
+// leaves the value 0. A: the trimmed text as a decimal whole number in the
+// 32-bit range with an optional sign, else 0. Mode is set when Freq and Gate are above 0.
 // Examples: "16 MHz" -> 16000000 Hz; "5 cm" -> 0.05 m; "16 GHz" -> 0.
 TCounterSettings CounterSettingsFromText(const QString& freq, const QString& gate,
                                          const QString& a);

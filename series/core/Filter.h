@@ -36,7 +36,8 @@ QString ParseFilterNumber(const QString& text);
 // Parses a rule of the form <letter><"(" or "<">[min]~[max]<")" or ">">["+"],
 // letter "V" for kind 0 and "S" for kind 1, blanks and control characters
 // around the whole text and around each bound ignored. Never fails: a text
-// that is no rule (also the empty forms "V(~)" and "V<~>") gives Valid false;
+// that is no rule (also the empty forms "V(~)" and "V<~>", with or without
+// blanks inside, such as "V( ~ )") gives Valid false;
 // a trailing "+" sets ApplyLive even then. A bound takes an optional sign,
 // digits with at most one decimal point ("." or ","), and an exponent.
 TFilterRule ParseFilterRule(const QString& text, std::int32_t kind);

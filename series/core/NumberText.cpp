@@ -17,7 +17,6 @@ bool IsAsciiDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-
 // Copies text into an ASCII buffer with ',' read as '.'. A character outside
 // ASCII can be no part of a number, so it refuses the text at once.
 bool CopyAscii(const QString& text, char* buffer) {
@@ -77,14 +76,6 @@ bool ConvertDecimalAscii(const char* begin, const char* end, double& value) {
     return true;
 }
 
-QString TrimText(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= 32) ++first;
-    while (last > first && text.at(last - 1).unicode() <= 32) --last;
-    return text.mid(first, last - first);
-}
-
 bool ParseDotDouble(const QString& text, double& value) {
     // Called for every received line and every shot-list line on a rebuild:
     // a fixed buffer, no allocation.
@@ -98,7 +89,13 @@ QString FormatDot2(double value) {
     // Written with '.' directly: replacing the locale's separator afterwards
     // would leave lines that do not read back under a separator other than
     // ',' and '.'.
-    return FormatFloat(QStringLiteral("0.##"), value, QLatin1Char('.'));
+    const QString text = FormatFloat(QStringLiteral("0.##"), value, QLatin1Char('.'));
+    if (text.size() <= MaxParseLength) return text;
+    // From about 1e62 on, the picture writes more digits than a list line may
+    // hold to be read back. The shortest exponent form ("1E62") reads back as
+    // the very same double, and no rounding to two decimals is lost at that
+    // size.
+    return FloatToStrGeneral(value, 17);
 }
 
 QString FormatDot12(double value) {

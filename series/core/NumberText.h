@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/core/Trim.h"
+
 // Number text of the shot series: reading values whose decimal separator may
 // be ',' or '.', writing shot-list values with '.', writing the big velocity
 // with the user's picture, and cutting the velocity out of a chronograph line.
@@ -19,9 +21,6 @@ extern QString DecFmt;
 // The picture DecFmt falls back to.
 inline constexpr const char* DefaultDecFmt = "0##";
 
-// Text without its leading and trailing characters of code 32 or less.
-QString TrimText(const QString& text);
-
 // Reads text as one number and stores it in value. ',' and '.' both stand for
 // the decimal point whatever the locale; there are no thousands separators.
 // Accepted: leading and trailing spaces, an optional sign, digits with at most
@@ -33,8 +32,11 @@ QString TrimText(const QString& text);
 bool ParseDotDouble(const QString& text, double& value);
 
 // value with the picture "0.##" and '.' as separator, whatever the locale:
-// 812 -> "812", 812.3 -> "812.3", -3.25 -> "-3.25". Every shot-list line is
-// written with it, so ParseDotDouble always reads it back.
+// 812 -> "812", 812.3 -> "812.3", -3.25 -> "-3.25". A finite value whose
+// picture would exceed the 62 characters ParseDotDouble reads (about 1e62 and
+// above) is written in the shortest exponent form instead: 1e62 -> "1E62".
+// Every shot-list line is written with it, so ParseDotDouble always reads a
+// finite value back as the value the line shows.
 QString FormatDot2(double value);
 
 // value with the picture "0.############" (twelve '#') and '.' as separator.

@@ -8,6 +8,7 @@
 
 #include "platform/core/IniFile.h"
 #include "platform/core/Paths.h"
+#include "platform/core/Trim.h"
 #include "storage/core/Settings.h"
 #include "storage/core/SettingsKeys.h"
 
@@ -120,12 +121,12 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
     const TOutputDefaults defaults = OutputSectionDefaults(section);
     TIniFile ini(IniPath());
 
-    QString folder = TrimSetting(ini.ReadString(section, KeyFolder, QString()));
+    QString folder = TrimText(ini.ReadString(section, KeyFolder, QString()));
     if (folder.isEmpty()) {
         folder = defaults.Folder;
         ini.WriteString(section, KeyFolder, folder);
     }
-    QString pattern = TrimSetting(ini.ReadString(section, KeyFileName, QString()));
+    QString pattern = TrimText(ini.ReadString(section, KeyFileName, QString()));
     if (pattern.isEmpty()) {
         pattern = defaults.FileName;
         ini.WriteString(section, KeyFileName, pattern);
@@ -149,8 +150,8 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
 
 bool FileNameUsesIndex(const QString& section) {
     const TIniFile ini(IniPath());
-    const QString pattern = TrimSetting(ini.ReadString(section, KeyFileName, QString()));
-    const QString index = TrimSetting(ini.ReadString(section, KeyIndex, QString()));
+    const QString pattern = TrimText(ini.ReadString(section, KeyFileName, QString()));
+    const QString index = TrimText(ini.ReadString(section, KeyIndex, QString()));
     return pattern.contains(u'$') && !index.isEmpty();
 }
 

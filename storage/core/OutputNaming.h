@@ -10,7 +10,7 @@
 // "AUTOSAVE" for automatic saving, "IMG" for the report image) holds Folder,
 // FileName (a pattern: the first "%" stands for the tag, the first "$" for the
 // index) and INDEX (the running index as text). Main thread only; every call
-// that uses the settings file opens it anew on IniPath() and releases it
+// that uses the settings file opens its own TIniFile on IniPath() and releases it
 // before it returns, also on failure.
 
 // An output folder that could not be determined at all (no Documents folder):

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string_view>
 
-#include <QFileInfo>
-
+#include "platform/core/Files.h"
 #include "platform/core/Paths.h"
+#include "platform/core/Trim.h"
 #include "storage/core/OutputNaming.h"
 
 namespace {
@@ -15,10 +15,6 @@ const QString MissingFolder = QStringLiteral("__MISSING__");
 
 bool SameName(const char* a, const char* b) {
     return std::string_view(a) == b;
-}
-
-bool IniFileExists() {
-    return QFileInfo::exists(IniPath());
 }
 
 int ClampOrDefault(int value, int low, int high, int fallback) {
@@ -34,7 +30,7 @@ void RepairNamedSection(TIniFile& ini, const QString& section) {
         ini.WriteString(section, KeyIndex, defaults.Index);
         return;
     }
-    if (TrimSetting(ini.ReadString(section, KeyFileName, QString())).isEmpty()) {
+    if (TrimText(ini.ReadString(section, KeyFileName, QString())).isEmpty()) {
         ini.WriteString(section, KeyFileName, defaults.FileName);
         if (!ini.ValueExists(section, KeyIndex)) ini.WriteString(section, KeyIndex, defaults.Index);
     }
@@ -50,12 +46,8 @@ QString IniPath() {
     return exe + QStringLiteral(".ini");
 }
 
-QString TrimSetting(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 32) ++begin;
-    while (end > begin && text[end - 1].unicode() <= 32) --end;
-    return text.mid(begin, end - begin);
+bool SettingsFileExists() {
+    return FileExists(IniPath());
 }
 
 QString ReadSettingString(const TIniFile& ini, const TSettingKey& key) {
@@ -68,6 +60,26 @@ int ReadSettingInteger(const TIniFile& ini, const TSettingKey& key) {
 
 bool ReadSettingBool(const TIniFile& ini, const TSettingKey& key) {
     return ini.ReadBool(key.Section, key.Key, QString::fromLatin1(key.ReadDefault).toInt() != 0);
+}
+
+bool SettingExists(const TIniFile& ini, const TSettingKey& key) {
+    return ini.ValueExists(key.Section, key.Key);
+}
+
+void WriteSettingString(TIniFile& ini, const TSettingKey& key, const QString& value) {
+    ini.WriteString(key.Section, key.Key, value);
+}
+
+void WriteSettingInteger(TIniFile& ini, const TSettingKey& key, int value) {
+    ini.WriteInteger(key.Section, key.Key, value);
+}
+
+void WriteSettingBool(TIniFile& ini, const TSettingKey& key, bool value) {
+    ini.WriteBool(key.Section, key.Key, value);
+}
+
+void DeleteSetting(TIniFile& ini, const TSettingKey& key) {
+    ini.DeleteKey(key.Section, key.Key);
 }
 
 void WriteSettingDefault(TIniFile& ini, const TSettingKey& key) {
@@ -91,9 +103,8 @@ void WriteSettingDefault(TIniFile& ini, const TSettingKey& key) {
 }
 
 void CreateDefaultIni(TIniVariant variant) {
-    const QString path = IniPath();
-    if (QFileInfo::exists(path)) return;
-    TIniFile ini(path);
+    if (SettingsFileExists()) return;
+    TIniFile ini(IniPath());
     for (const TSettingKey& key : DefaultFileKeys) {
         if (key.TarvexOnly && variant == TIniVariant::TarvexSerial) continue;
         WriteSettingDefault(ini, key);
@@ -119,7 +130,7 @@ void RepairOutputSections() {
     if (!ini.ValueExists(SectionAutoSave, KeyFolder)) {
         ini.WriteString(SectionAutoSave, KeyFolder, Setting::AutoSaveFolder.FileValue);
     }
-    if (TrimSetting(ini.ReadString(SectionAutoSave, KeyFileName, QString())).isEmpty()) {
+    if (TrimText(ini.ReadString(SectionAutoSave, KeyFileName, QString())).isEmpty()) {
         ini.WriteString(SectionAutoSave, KeyFileName, Setting::AutoSaveFileName.FileValue);
         if (!ini.ValueExists(SectionAutoSave, KeyIndex)) {
             ini.WriteString(SectionAutoSave, KeyIndex, Setting::AutoSaveIndex.FileValue);
@@ -138,7 +149,7 @@ bool ReadTxtFormat() {
 }
 
 int ReadStyleIndex() {
-    if (!IniFileExists()) return 1;
+    if (!SettingsFileExists()) return 1;
     const TIniFile ini(IniPath());
     return ClampOrDefault(ReadSettingInteger(ini, Setting::Style), 0, StyleIndexMax, 0);
 }
@@ -161,7 +172,7 @@ TChartSettings ReadChartSettings() {
 }
 
 bool ReadCnvMode() {
-    if (!IniFileExists()) return false;
+    if (!SettingsFileExists()) return false;
     const TIniFile ini(IniPath());
     return ReadSettingInteger(ini, Setting::Cnv) != 0;
 }
@@ -189,4 +200,9 @@ TUnitsSetting DecodeUnits(int mu) {
 
 int EncodeUnits(bool metric, bool mix) {
     return (metric ? 10 : 0) + (mix ? 1 : 0);
+}
+
+void SaveUnitsSetting(bool metric, bool mix) {
+    TIniFile ini(IniPath());
+    WriteSettingInteger(ini, Setting::Mu, EncodeUnits(metric, mix));
 }

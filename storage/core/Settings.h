@@ -8,11 +8,15 @@
 // The program's settings file: its path, the default file, the start-up
 // repair of older layouts and the readers of the key table.
 //
-// Every function opens its own TIniFile on IniPath() and releases it before
-// it returns, also when a read or write raises. Nothing is cached: every call
-// reads the file anew. Main thread only. A refused write raises
-// EIniFileException ("Unable to write to <path>"), which passes on to the
-// caller; the values written before it stay in the file.
+// Every section and key is named through the key table in SettingsKeys.h;
+// the functions here are the only ones that turn a table entry into a read
+// or a write. The functions without a TIniFile parameter open their own on
+// IniPath() and release it before they return, also when a read or write
+// raises. A read sees every earlier write and every change made to the file
+// by hand: TIniFile parses the file again whenever it has changed (see its
+// contract). Main thread only. A refused write raises EIniFileException
+// ("Unable to write to <path>"), which passes on to the caller; the values
+// written before it stay in the file.
 
 // Which deliverable writes the file: Tarvex Serial leaves out the keys that
 // belong to the Bluetooth LE link ([Settings] CheckBoxBTAuto and [BLE]).
@@ -23,13 +27,23 @@ enum class TIniVariant { Tarvex, TarvexSerial };
 // Touches no file and cannot fail.
 QString IniPath();
 
-// Removes the characters whose code is 32 or less from both ends.
-QString TrimSetting(const QString& text);
+// True when a file (or a link to one) exists at IniPath().
+bool SettingsFileExists();
 
 // The value of a key-table entry with the entry's read default.
 QString ReadSettingString(const TIniFile& ini, const TSettingKey& key);
 int ReadSettingInteger(const TIniFile& ini, const TSettingKey& key);
 bool ReadSettingBool(const TIniFile& ini, const TSettingKey& key);
+// True when the entry's section holds its key, whatever its value.
+bool SettingExists(const TIniFile& ini, const TSettingKey& key);
+
+// Writes a value under the entry's section and key, in TIniFile's text for
+// the type (the entry's write kind describes the default file only).
+void WriteSettingString(TIniFile& ini, const TSettingKey& key, const QString& value);
+void WriteSettingInteger(TIniFile& ini, const TSettingKey& key, int value);
+void WriteSettingBool(TIniFile& ini, const TSettingKey& key, bool value);
+// Removes the entry's key from its section; nothing is written when absent.
+void DeleteSetting(TIniFile& ini, const TSettingKey& key);
 // Writes the entry's default-file value with its write kind. NotWritten
 // entries are not written.
 void WriteSettingDefault(TIniFile& ini, const TSettingKey& key);
@@ -89,3 +103,5 @@ struct TUnitsSetting {
 TUnitsSetting DecodeUnits(int mu);
 // 10 when metric, plus 1 with Mix.
 int EncodeUnits(bool metric, bool mix);
+// Writes [Settings] MU as EncodeUnits gives it.
+void SaveUnitsSetting(bool metric, bool mix);

@@ -1,56 +1,10 @@
 #include "storage/core/ShotsFileReader.h"
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
-
 #include "platform/core/Exception.h"
 #include "series/core/NumberText.h"
 
-namespace {
-
-// The line holds a TAB, else a ";", else a ",": that character.
-QChar FirstSeparator(QStringView text) {
-    for (const QChar separator : {QLatin1Char('\t'), QLatin1Char(';'), QLatin1Char(',')})
-        if (text.contains(separator)) return separator;
-    return QChar();
-}
-
-}  // namespace
-
 std::vector<QString> ShotsFileLines(const QByteArray& bytes) {
-    QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
-    const QString text = QString::fromUtf8(view);
-
-    std::vector<QString> lines;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) continue;
-        lines.push_back(text.mid(start, i - start));
-        if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n')) ++i;
-        start = i + 1;
-    }
-    if (start < size) lines.push_back(text.mid(start));
-    return lines;
-}
-
-bool CsvSecondCell(const QString& row, QString& cell) {
-    const QString trimmed = TrimText(row);
-    const QChar separator = FirstSeparator(trimmed);
-    if (separator.isNull()) return false;
-    // Cut by the separator that cuts the row: in "1;812,5" or "1\t812,5" the
-    // comma is the decimal point, not the end of the cell.
-    const qsizetype start = trimmed.indexOf(separator) + 1;
-    const qsizetype end = trimmed.indexOf(separator, start);
-    cell = TrimText(trimmed.mid(start, end < 0 ? -1 : end - start));
-    return true;
+    return Utf8TextLines(bytes);
 }
 
 std::vector<QString> ShotsFileValues(const std::vector<QString>& lines, bool txt) {
@@ -69,58 +23,13 @@ std::vector<QString> ShotsFileValues(const std::vector<QString>& lines, bool txt
 }
 
 TShotsFileRead ReadShotsFile(const QString& path, bool txt) {
+    const TFileRead file = ReadWholeFile(path, MaxShotsFileBytes);
     TShotsFileRead read;
-    const auto failed = [&](TShotsFileProblem problem, const char* call, int error) {
-        read.Problem = problem;
-        read.Call = QString::fromLatin1(call);
-        read.Error = error;
-        return read;
-    };
-
-    // Non-blocking, so that a named pipe chosen in the dialog cannot hang
-    // the window; only a regular file is read at all.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return failed(TShotsFileProblem::CannotOpen, "open", errno);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return failed(TShotsFileProblem::CannotRead, "fstat", error);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return failed(TShotsFileProblem::NotAFile, "", 0);
-    }
-    if (info.st_size > MaxShotsFileBytes) {
-        ::close(fd);
-        return failed(TShotsFileProblem::TooLarge, "", 0);
-    }
-
-    // The file may grow while it is read: never take more than the bound.
-    QByteArray bytes;
-    bytes.resize(qsizetype(info.st_size) + 1);
-    qsizetype done = 0;
-    for (;;) {
-        if (done == bytes.size()) {
-            if (done > MaxShotsFileBytes) {
-                ::close(fd);
-                return failed(TShotsFileProblem::TooLarge, "", 0);
-            }
-            bytes.resize(std::min<qsizetype>(done * 2 + 4096, MaxShotsFileBytes + 1));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + done, std::size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            return failed(TShotsFileProblem::CannotRead, "read", error);
-        }
-        if (n == 0) break;
-        done += n;
-    }
-    ::close(fd);
-    bytes.truncate(done);
-    read.Values = ShotsFileValues(ShotsFileLines(bytes), txt);
+    read.Problem = file.Problem;
+    read.Call = file.Call;
+    read.Error = file.Error;
+    if (file.Problem == TShotsFileProblem::None)
+        read.Values = ShotsFileValues(ShotsFileLines(file.Bytes), txt);
     return read;
 }
 

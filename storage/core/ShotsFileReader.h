@@ -6,6 +6,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include "platform/core/Files.h"
+#include "series/core/TextLines.h"
+
 // Reading TXT and CSV shot files back (LOAD). The format is the one the
 // caller names (the save format), never guessed from the file's name.
 // Pure except ReadShotsFile.
@@ -15,18 +18,8 @@
 // that a wrong choice in the dialog cannot fill the memory.
 inline constexpr std::int64_t MaxShotsFileBytes = 32 * 1024 * 1024;
 
-// The lines of a file's bytes: a UTF-8 byte-order mark at the start is
-// skipped (a file without one is read as UTF-8 all the same; invalid bytes
-// become U+FFFD); lines end at CR LF, LF or CR. A last line without its end
-// counts; the end of the last line starts no further line.
+// The lines of a shot file's bytes, by Utf8TextLines.
 std::vector<QString> ShotsFileLines(const QByteArray& bytes);
-
-// The second cell of a CSV row, or false when the row has no separator. The
-// row is trimmed; its first TAB, else its first ";", else its first ","
-// separates the first cell, and the same character ends the second (so a
-// decimal comma inside a TAB- or ";"-separated cell stays in the number).
-// The cell comes back trimmed and may be empty.
-bool CsvSecondCell(const QString& row, QString& cell);
 
 // The velocities of a shot file, as their texts (trimmed), in file order:
 // - TXT: every line that is one number as a whole (ShotLineValue);
@@ -37,13 +30,7 @@ bool CsvSecondCell(const QString& row, QString& cell);
 std::vector<QString> ShotsFileValues(const std::vector<QString>& lines, bool txt);
 
 // Why a file could not be read.
-enum class TShotsFileProblem {
-    None,
-    CannotOpen,  // Call and Error tell why
-    CannotRead,  // Call and Error tell why
-    NotAFile,    // a folder, device or pipe
-    TooLarge,    // above MaxShotsFileBytes
-};
+using TShotsFileProblem = TFileReadProblem;
 
 struct TShotsFileRead {
     std::vector<QString> Values;  // ShotsFileValues of the file

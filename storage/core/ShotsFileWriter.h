@@ -11,7 +11,8 @@
 
 // The TXT and CSV shot files: what SAVE writes from the shot list and what
 // automatic saving writes from its buffered lines. Every file is UTF-8 with a
-// byte-order mark; lines end with CR LF. Pure except WriteFileReplacing.
+// byte-order mark; lines end with CR LF. Pure: the writers pass the bytes to
+// WriteFileReplacing.
 
 // What a CSV table needs besides the lines, as the main window shows it.
 struct TShotsFileSettings {
@@ -68,13 +69,3 @@ QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings&
 // The bytes of a TXT file saved from the shot list: the byte-order mark and
 // the list's text exactly as given (its lines separated by CR LF).
 QByteArray SavedTxtBytes(const QString& listText);
-
-// Writes bytes as the whole content of the file at path, replacing it: the
-// bytes go to "<path>.part" in the same folder, are flushed to the disk and
-// then take the file's place, so a failed write leaves an earlier file as it
-// was and no partial file behind. A file that existed keeps its permission
-// bits (and its owner where the process may set it); a symbolic link keeps
-// pointing at the file it names, which is replaced. Raises ESysError with the
-// failed call, errno and the path ("open error: 2 (No such file or
-// directory: /home/u/shots/Chrono_001.csv)").
-void WriteFileReplacing(const QString& path, const QByteArray& bytes);

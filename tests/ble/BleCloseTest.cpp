@@ -27,7 +27,7 @@ protected:
         if (stage == TStage::ConnectedBeforeServices) d.DiscoverServices = "silent";
         if (stage == TStage::SubscribeHangs) d.Subscribe = "hang";
         if (stage == TStage::KeepAliveWriteHangs) d.Write = "hang";
-        Start();
+        StartFormOffline();
         switch (stage) {
             case TStage::Searching:
                 Form().Edit2->SetText("KVRN");
@@ -100,7 +100,7 @@ class BleDestroy : public BleFixture {};
 TEST_F(BleDestroy, DestroyingTheFormWithoutCloseEndsTheWorkers) {
     FSetup.Devices = {Chronograph()};
     FSetup.Devices[0].Connect = "hang";
-    Start();
+    StartFormOffline();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
     delete FForm;

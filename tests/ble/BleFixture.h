@@ -62,13 +62,6 @@ protected:
         TTimer::SetHeldForTesting(false);
     }
 
-    // Starts the form on FSetup; the port auto-open is not wanted here.
-    TForm1& Start() {
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
-        return Form();
-    }
-
     TSimulatedBle& Sim() { return *FSim; }
 
     TColor Lamp() { return Form().Shape1->BrushColor(); }

@@ -10,7 +10,7 @@ protected:
     void Linked() {
         FSetup.Devices = {Chronograph()};
         FSetup.Devices[0].Services = {{Ffe0, {{Ffe1, {Cccd}}, {Fff1, {}}}}};
-        Start();
+        StartFormOffline();
         ConnectToLinked();
     }
     bool WaitForShots(int n) {
@@ -73,7 +73,7 @@ TEST_F(BleNotify, InputIsDroppedWhileTheListIsLocked) {
 }
 
 TEST_F(BleNotify, LogLinesAreAppendedAsTheListsLastLine) {
-    Start();
+    StartFormOffline();
     TMemo* memo = Form().Memo1;
     TForm1::MemoAppendLine(memo, "AB\r\n");
     EXPECT_EQ(memo->Lines()->Strings(0), "AB");
@@ -106,7 +106,7 @@ TEST_F(BleNotify, TheSimulationFileScriptRunsEndToEnd) {
     })";
     QString error;
     ASSERT_TRUE(ParseSimulation(json, FDir.path(), FSetup, error)) << error.toStdString();
-    Start();
+    StartFormOffline();
     ConnectToLinked("kvrn");
     FClock->Advance(1000);
     ASSERT_TRUE(WaitForShots(1));

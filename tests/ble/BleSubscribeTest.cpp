@@ -26,7 +26,7 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
         SCOPED_TRACE(c.Name);
         FSetup.Devices = {Chronograph()};
         FSetup.Devices[0].Services = c.Services;
-        Start();
+        StartFormOffline();
         Connect("KVRN");
         if (c.Chosen.isEmpty()) {
             ASSERT_TRUE(WaitFor([&] { return Status() == "Connected - no notify characteristic"; }))
@@ -50,7 +50,7 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
 
 TEST_F(BleSubscribe, TheSubscriptionWaits300MsThenTheLinkIsUp) {
     FSetup.Devices = {Chronograph()};
-    Start();
+    StartFormOffline();
     ConnectToSubscribing();
     EXPECT_EQ(Sim().Subscriptions(0), 0);
     FClock->Advance(299);
@@ -72,7 +72,7 @@ TEST_F(BleSubscribe, AFailedSubscriptionDropsTheLink) {
         SCOPED_TRACE(how);
         FSetup.Devices = {Chronograph()};
         FSetup.Devices[0].Subscribe = how;
-        Start();
+        StartFormOffline();
         ConnectToSubscribing();
         FClock->Advance(300);
         ASSERT_TRUE(WaitFor([&] { return Status() == "Disconnected"; }));
@@ -89,7 +89,7 @@ TEST_F(BleSubscribe, AFailedSubscriptionDropsTheLink) {
 TEST_F(BleSubscribe, ASubscriptionThatHangsEndsAt15Seconds) {
     FSetup.Devices = {Chronograph()};
     FSetup.Devices[0].Subscribe = "hang";
-    Start();
+    StartFormOffline();
     ConnectToSubscribing();
     FClock->Advance(300);
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
@@ -105,7 +105,7 @@ TEST_F(BleSubscribe, ASubscriptionThatHangsEndsAt15Seconds) {
 
 TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
     FSetup.Devices = {Chronograph()};
-    Start();
+    StartFormOffline();
     ConnectToLinked();
     Fire(P::FKeepAlive(Form()), 5000);
     ASSERT_TRUE(WaitFor([&] { return Sim().Writes().size() == 1; }));
@@ -132,7 +132,7 @@ TEST_F(BleSubscribe, KeepAliveWritesZeroToTheCharacteristicNeverTwoAtOnce) {
 
 TEST_F(BleSubscribe, TheDeviceLosingTheLinkReconnectsAfterTwoSeconds) {
     FSetup.Devices = {Chronograph()};
-    Start();
+    StartFormOffline();
     ConnectToLinked();
     Sim().DropLink(0, true, false);
     ASSERT_TRUE(WaitFor([&] { return Status() == "Reconnecting..."; }));
@@ -157,7 +157,7 @@ TEST_F(BleSubscribe, TheDeviceLosingTheLinkReconnectsAfterTwoSeconds) {
 
 TEST_F(BleSubscribe, TheComponentReportingTheLossDropsWithoutReconnect) {
     FSetup.Devices = {Chronograph()};
-    Start();
+    StartFormOffline();
     ConnectToLinked();
     // Both reports, the component's first: the first one drops the link and
     // the device's then finds nothing to reconnect.
@@ -175,7 +175,7 @@ TEST_F(BleSubscribe, TheComponentReportingTheLossDropsWithoutReconnect) {
 TEST_F(BleSubscribe, ALossBeforeTheConnectedStepDoesNotReconnect) {
     FSetup.Devices = {Chronograph()};
     FSetup.Devices[0].Connect = "hang";
-    Start();
+    StartFormOffline();
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
     Sim().DropLink(0, true, false);
@@ -188,7 +188,7 @@ TEST_F(BleSubscribe, ALossBeforeTheConnectedStepDoesNotReconnect) {
 // SCAN during the pause supersedes the lost link's reconnect.
 TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
     FSetup.Devices = {Chronograph()};
-    Start();
+    StartFormOffline();
     ConnectToLinked();
     Sim().DropLink(0, true, false);
     ASSERT_TRUE(WaitFor([&] { return Status() == "Reconnecting..."; }));
@@ -205,7 +205,7 @@ TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
 
 TEST_F(BleSubscribe, DroppingTwiceDoesNothingTheSecondTime) {
     FSetup.Devices = {Chronograph()};
-    Start();
+    StartFormOffline();
     ConnectToLinked();
     Form().SetBleDisconnected();
     Form().Memo2->Lines()->Assign({"after"});

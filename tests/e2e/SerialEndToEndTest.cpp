@@ -16,7 +16,6 @@
 #include "links/SerialLink.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
-#include "platform/core/IniFile.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
@@ -28,10 +27,6 @@ using P = TForm1Probe;
 // Generous: a loaded machine may take seconds where an idle one takes
 // milliseconds. No test waits this long when it passes.
 constexpr int DeadlineSeconds = 30;
-
-QString Setting(const QString& path, const QString& key) {
-    return TIniFile(path).ReadString(QStringLiteral("Settings"), key, QStringLiteral("<none>"));
-}
 
 }  // namespace
 
@@ -88,7 +83,7 @@ protected:
 TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings) {
     WriteSettings();
     StartAndOpen();
-    EXPECT_EQ(Setting(IniFilePath(), QStringLiteral("ComPort")), FTerminal.SlavePath());
+    EXPECT_EQ(IniValue("Settings", "ComPort"), FTerminal.SlavePath());
 
     std::vector<double> values;
     values.reserve(512);
@@ -158,8 +153,8 @@ TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings)
     EXPECT_TRUE(FDialogs.Messages.isEmpty());
 
     CloseForm();
-    EXPECT_EQ(Setting(IniFilePath(), QStringLiteral("ComPort")), FTerminal.SlavePath());
-    EXPECT_EQ(Setting(IniFilePath(), QStringLiteral("OpenCom")), "1");
+    EXPECT_EQ(IniValue("Settings", "ComPort"), FTerminal.SlavePath());
+    EXPECT_EQ(IniValue("Settings", "OpenCom"), "1");
 }
 
 TEST_F(SerialEndToEnd, CounterModeConvertsLiveCounts) {
@@ -212,10 +207,7 @@ TEST_F(SerialEndToEnd, NoiseAndEndlessLinesLeaveTheFormResponsive) {
     ASSERT_TRUE(WaitForLast(QStringLiteral("799.5")));
     EXPECT_EQ(Shots(), (QStringList{"812.3", "799.5"}));
     EXPECT_EQ(Form().Label8->Caption(), "2");
-    {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        EXPECT_TRUE(P::FReceivedLines(Form()).empty());
-    }
+    EXPECT_TRUE(ReceivedQueueEmpty());
 
     // The port still closes promptly.
     Form().Button1->Click();
@@ -285,8 +277,7 @@ TEST_F(SerialEndToEnd, StartUpOpensOnlyANamedListedPortAndShowsNothing) {
 
 TEST_F(SerialEndToEnd, UserOpenReportsFailuresInABox) {
     WriteSettings({}, "0");
-    StartForm();
-    KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+    StartFormOffline();
     ASSERT_EQ(Form().ComboBox1->Text(), FTerminal.SlavePath());
 
     // Another program holds the port.

@@ -19,8 +19,7 @@ class AnalysisCommands : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        StartFormOffline();
     }
 
     // Fills the list as a user would have typed it and takes its values.
@@ -36,16 +35,6 @@ protected:
         ASSERT_TRUE(WaitFor([this] { return !P::FCommandBusy(Form()); }));
     }
 
-    void Receive(const QStringList& lines) {
-        {
-            std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-            for (const QString& line : lines) P::FReceivedLines(Form()).push_back(line);
-        }
-        Form().DrainReceivedLines();
-    }
-
-    QStringList MemoLines() { return Form().Memo1->Lines()->ToStringList(); }
-    QString Status() { return Form().Label20->Caption(); }
     bool Locked() { return P::FMemoLocked(Form()); }
 
     // A file in the test folder.
@@ -285,9 +274,7 @@ TEST_F(AnalysisCommands, CmpOfBlankLinesThenRefreshKeepsTheResult) {
 
 TEST_F(AnalysisCommands, RefreshInCnvModeUsesAMatchingCleanCache) {
     TIniFile(IniFilePath()).WriteInteger(QStringLiteral("Settings"), QStringLiteral("CNV"), 1);
-    LiveInput = true;
-    for (const char* line : {"800.456", "810"}) Form().ProcessIncomingLine(line);
-    LiveInput = false;
+    Feed({"800.456", "810"});
     ASSERT_EQ(MemoLines(), QStringList({"800.46", "810"}));
 
     // The cache keeps the full number; the list shows two decimals.

@@ -5,7 +5,6 @@
 
 #include <QDir>
 
-#include "platform/core/IniFile.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
@@ -35,28 +34,13 @@ protected:
     // A settings file of the two sections, then the form on it.
     void Start(const QByteArray& autoSave, const QByteArray& settings = "TXT=0\n") {
         WriteTextFile(IniFilePath(), "[Settings]\n" + settings + "[AUTOSAVE]\n" + autoSave);
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
-    }
-
-    void Feed(const QStringList& lines, bool live = true) {
-        LiveInput = live;
-        for (const QString& line : lines) Form().ProcessIncomingLine(line);
-        LiveInput = false;
+        StartFormOffline();
     }
 
     QString Folder() const { return FDir.filePath(QStringLiteral("AUTOSAVE")); }
     QString SavedFile(const QString& name) const { return Folder() + QLatin1Char('/') + name; }
-    QString ReadKey(const char* key) {
-        return TIniFile(IniFilePath()).ReadString(QStringLiteral("AUTOSAVE"), QString::fromLatin1(key),
-                                                  QStringLiteral("<none>"));
-    }
-    void WriteKey(const char* key, const QString& value) {
-        TIniFile ini(IniFilePath());
-        ini.WriteString(QStringLiteral("AUTOSAVE"), QString::fromLatin1(key), value);
-    }
-    QString Status() { return Form().Label20->Caption(); }
-    QStringList Shots() { return Form().Memo1->Lines()->ToStringList(); }
+    QString ReadKey(const char* key) { return IniValue("AUTOSAVE", key); }
+    void WriteKey(const char* key, const QString& value) { WriteIniValue("AUTOSAVE", key, value); }
 };
 
 TEST_F(AutoSave, IndexedFilesTakeEachBatchOfShotsAndAdvanceTheIndex) {
@@ -89,7 +73,7 @@ TEST_F(AutoSave, IndexedFilesTakeEachBatchOfShotsAndAdvanceTheIndex) {
     EXPECT_TRUE(second[0].startsWith(QStringLiteral("1\t820\t")));
     EXPECT_TRUE(second[2].startsWith(QStringLiteral("3\t822\t")));
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("003"));
-    EXPECT_EQ(Shots().size(), 6);
+    EXPECT_EQ(MemoLines().size(), 6);
 }
 
 TEST_F(AutoSave, FixedFileIsRewrittenWithTheWholeHistoryEveryNShots) {
@@ -135,7 +119,7 @@ TEST_F(AutoSave, OnlyLiveShotsAreBufferedAndOnlyWhileTheCountIsSet) {
         Start(c.AutoSave);
         const QString status = Status();
         Feed({"801", "no number", "802", "803", "804"}, c.Live);
-        EXPECT_EQ(Shots().size(), 4);
+        EXPECT_EQ(MemoLines().size(), 4);
         EXPECT_EQ(P::FAutoSaveCount(Form()), c.Buffered);
         EXPECT_EQ(int(P::FAutoSaveLines(Form()).size()), c.Buffered);
         EXPECT_EQ(Status(), status);
@@ -153,7 +137,7 @@ TEST_F(AutoSave, FailureShowsTheErrorKeepsEveryShotAndTriesAgain) {
 
     Feed({"801", "802", "803"});
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
-    EXPECT_EQ(Shots(), (QStringList{"801", "802", "803"}));
+    EXPECT_EQ(MemoLines(), (QStringList{"801", "802", "803"}));
     EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("3"));
     EXPECT_EQ(P::FAutoSaveCount(Form()), 3);
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("001"));
@@ -179,7 +163,7 @@ TEST_F(AutoSave, FailedRewriteLeavesTheEarlierFixedFileWhole) {
     Feed({"803", "804"});
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
     EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
-    EXPECT_EQ(Shots().size(), 4);
+    EXPECT_EQ(MemoLines().size(), 4);
 }
 
 TEST_F(AutoSave, IndexThatCannotAdvanceNeverWritesOverAnEarlierFile) {
@@ -203,7 +187,7 @@ TEST_F(AutoSave, IndexThatCannotAdvanceNeverWritesOverAnEarlierFile) {
         EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
         EXPECT_EQ(P::FAutoSaveLines(Form()), (std::vector<QString>{"803", "804", "805"}));
         EXPECT_EQ(ReadKey("INDEX"), QString::fromLatin1(c.Index));
-        EXPECT_EQ(Shots().size(), 5);
+        EXPECT_EQ(MemoLines().size(), 5);
 
         // An index that can move again saves the kept shots.
         WriteKey("INDEX", QStringLiteral("007"));

@@ -49,9 +49,7 @@ protected:
     // Starts the form on a settings file holding these [Settings] lines.
     TForm1& Start(const QByteArray& settings = {}) {
         WriteTextFile(IniFilePath(), "[Settings]\n" + settings);
-        TForm1& form = StartForm();
-        KillTimer(&form, TIMER_COM_AUTOOPEN);
-        return form;
+        return StartFormOffline();
     }
     TChartSeries& Series() { return *P::FActiveSeries(Form()); }
     TChartAxis* Bottom() { return Form().Chart1->BottomAxis(); }
@@ -673,9 +671,7 @@ TEST_F(ChartView, ClickingAPointSelectsTheLineOfItsShot) {
     for (int i = 1; i <= 30; ++i) lines << QStringLiteral("8%1.5").arg(i, 2, 10, QLatin1Char('0'));
     lines << "typed note";
     for (int i = 31; i <= 60; ++i) lines << QStringLiteral("8%1.5").arg(i, 2, 10, QLatin1Char('0'));
-    P::FMemoUpdating(form) = true;
-    form.Memo1->Lines()->Assign(lines);
-    P::FMemoUpdating(form) = false;
+    SetListQuietly(lines);
     AddPoints(Shots(101, 165));
     ASSERT_EQ(Series().Count(), 65);
     Bottom()->SetMinMax(95, 170);

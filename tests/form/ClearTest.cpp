@@ -13,16 +13,13 @@ class Clear : public FormFixture {};
 
 TEST_F(Clear, EmptiesTheSeriesAndKeepsTheSettings) {
     StartForm();
-    for (const char* line : {"812.5", "815.0", "809.25"}) Form().ProcessIncomingLine(line);
+    Feed({"812.5", "815.0", "809.25"}, false);
     Form().Edit1->SetText(QStringLiteral("9.5"));
     P::FMemoLocked(Form()) = true;
     P::FMemoSnapshot(Form()) = {QStringLiteral("1")};
     P::FZoomSteps(Form()) = 2;
     Form().Label20->SetCaption(QStringLiteral("SYM: Use refresh to unlock"));
-    {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        P::FReceivedLines(Form()).push_back(QStringLiteral("700"));
-    }
+    QueueReceived({"700"});
     const QByteArray settings = ReadFileBytes(IniFilePath());
 
     Form().ButtonClear->Click();
@@ -35,7 +32,7 @@ TEST_F(Clear, EmptiesTheSeriesAndKeepsTheSettings) {
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
-    EXPECT_TRUE(P::FReceivedLines(Form()).empty());
+    EXPECT_TRUE(ReceivedQueueEmpty());
     EXPECT_EQ(P::FZoomSteps(Form()), 0);
     EXPECT_EQ(Form().Label20->Caption(), "");
     EXPECT_EQ(Form().Label2->Caption(), "00.0");

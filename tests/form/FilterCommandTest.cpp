@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/chart/Chart.h"
-#include "platform/core/IniFile.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
@@ -14,19 +13,8 @@ class FilterCommand : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        StartFormOffline();
     }
-
-    void WriteFilter(const QString& filter, const QString& shots, const QString& velocity) {
-        TIniFile ini(IniFilePath());
-        ini.WriteString(QStringLiteral("FILTER"), QStringLiteral("Filter"), filter);
-        ini.WriteString(QStringLiteral("FILTER"), QStringLiteral("Shots"), shots);
-        ini.WriteString(QStringLiteral("FILTER"), QStringLiteral("Velocity"), velocity);
-    }
-
-    QStringList MemoLines() { return Form().Memo1->Lines()->ToStringList(); }
-    QString Status() { return Form().Label20->Caption(); }
 };
 
 TEST_F(FilterCommand, FiltersTheListAndRebuildsIt) {
@@ -43,12 +31,16 @@ TEST_F(FilterCommand, FiltersTheListAndRebuildsIt) {
         // Without a rule every non-blank line passes and is counted; the
         // rebuild keeps only the values.
         {"Bypass", "S(~)", "V(~)", withLog, {"300", "310"}, "FILTER: 4 points | BYPASS"},
+        // Blanks inside the empty form leave it empty.
+        {"BlanksInsideNoRule", "S( ~)", "V( ~ )", withLog, {"300", "310"},
+         "FILTER: 4 points | BYPASS"},
+        // A valid rule without bounds passes every value and drops the rest.
         {"RuleWithoutBounds",
          "S(~)",
-         "V( ~ )",
+         "V(~>",
          withLog,
          {"300", "310"},
-         "FILTER: 2 points | Velocity:V(~)"},
+         "FILTER: 2 points | Velocity:V(~>"},
         // Numbers 1, 2, 3: the log line takes number 2 and is no value.
         {"ShotsRuleCountsLogLines",
          "S(~2>",
@@ -94,9 +86,7 @@ TEST_F(FilterCommand, ClearsTheLiveFlagsItApplied) {
     // The status names the rule as written, "+" included.
     EXPECT_EQ(Status(), "FILTER: 2 points | Velocity:V(300~400)+");
 
-    LiveInput = true;
-    Form().ProcessIncomingLine(QStringLiteral("500"));
-    LiveInput = false;
+    Feed({"500"});
     EXPECT_EQ(MemoLines(), QStringList({"350", "390", "500"}));
 }
 

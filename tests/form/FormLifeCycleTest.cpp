@@ -21,45 +21,29 @@ bool HoldsBaseFonts(TForm1& form) {
     return P::FLabel2BaseFont(form) || P::FLabel15BaseFont(form);
 }
 
-QString IniValue(const QString& path, const QString& key) {
-    return TIniFile(path).ReadString(QStringLiteral("Settings"), key, QStringLiteral("<none>"));
-}
-
 }  // namespace
 
 class FormLifeCycle : public FormFixture {};
 
-TEST_F(FormLifeCycle, ConstructorGivesEveryMemberItsDefault) {
-    TForm1 form(Application);
-    EXPECT_EQ(P::FActiveSeries(form), nullptr);
-    EXPECT_EQ(P::FBarSeries(form), nullptr);
-    EXPECT_EQ(int(P::FChartType(form)), 0);
-    EXPECT_EQ(int(P::FChartColor(form)), 1);
-    EXPECT_EQ(P::FChartLineWidth(form), 1);
-    EXPECT_EQ(P::FChartMarkerSize(form), 5);
-    EXPECT_EQ(P::FChartBarWidth(form), 35);
-    EXPECT_EQ(P::FAppliedBarWidth(form), -1);
-    EXPECT_EQ(P::FFadeSteps(form), 2);
-    EXPECT_EQ(P::FLabel2BaseFont(form), nullptr);
-    EXPECT_EQ(P::FDesignClientWidth(form), 0);
-    EXPECT_FALSE(P::FTxtFormat(form));
-    EXPECT_FALSE(P::FFilter(form).Enabled);
-    EXPECT_EQ(P::FNextShotNumber(form), 0);
-    EXPECT_FALSE(P::FSerialLink(form).IsOpen());
-    EXPECT_FALSE(P::FSerialLink(form).IsReading());
+TEST_F(FormLifeCycle, ConstructionAloneReadsWritesAndStartsNothing) {
+    {
+        TForm1 form(Application);
+        // The settings, the shown series, the cache and the links all wait
+        // for FormCreate.
+        EXPECT_EQ(P::FActiveSeries(form), nullptr);
+        EXPECT_EQ(P::FBarSeries(form), nullptr);
+        EXPECT_TRUE(P::FVelocityCache(form).empty());
+        EXPECT_FALSE(P::FSerialLink(form).IsOpen());
+        EXPECT_FALSE(P::FSerialLink(form).IsReading());
 #if TARVEX_BLE
-    EXPECT_EQ(P::FScanIndex(form), nullptr);
-    EXPECT_EQ(P::FConnTimeout(form), nullptr);
-    EXPECT_TRUE(P::FAutoReconnect(form));
+        EXPECT_EQ(P::FScanIndex(form), nullptr);
+        EXPECT_EQ(P::FConnTimeout(form), nullptr);
 #endif
-    EXPECT_TRUE(P::FLastUnitsMetric(form));
-    EXPECT_FALSE(P::FLastWeightMix(form));
-    EXPECT_DOUBLE_EQ(P::FWeightGrams(form), 1.0);
-    EXPECT_TRUE(P::FVelocityCache(form).empty());
-    EXPECT_FALSE(P::FDiscardInput(form).load());
-    EXPECT_EQ(P::FAnalysisMode(form), TAnalysisMode::Shots);
-    // The constructor touches no setting and no file.
+    }
+    // Nor does freeing a form that never ran FormCreate write anything.
     EXPECT_FALSE(QFile::exists(IniFilePath()));
+    EXPECT_TRUE(FDialogs.Messages.isEmpty());
+    EXPECT_TRUE(FDialogs.Errors.isEmpty());
 }
 
 TEST_F(FormLifeCycle, ResourcePlacesEveryControlAtItsDesignBounds) {
@@ -123,16 +107,7 @@ TEST_F(FormLifeCycle, TabMovesThroughTheControlsInResourceOrder) {
         Form().CheckBox3,
 #endif
         Form().Memo1};
-    // The widgets Tab reaches from the shot list, controls' inner parts aside.
-    std::vector<QWidget*> reached;
-    QWidget* widget = Form().Memo1->Widget();
-    while (reached.size() < expected.size()) {
-        widget = widget->nextInFocusChain();
-        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->parentWidget()->focusPolicy())
-            reached.push_back(widget);
-    }
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(reached[i], expected[i]->Widget()) << expected[i]->Name.toStdString();
+    ExpectTabOrderFromShotList(expected);
 }
 
 TEST_F(FormLifeCycle, EraseBackgroundIsAnsweredWithoutErasing) {
@@ -177,15 +152,9 @@ TEST_F(FormLifeCycle, FadeInRunsByItselfOnTheWindowTimer) {
 
 TEST_F(FormLifeCycle, ReceivedLinesMessageDrainsTheQueue) {
     StartForm();
-    {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        P::FReceivedLines(Form()).push_back(QStringLiteral("812.5"));
-    }
+    QueueReceived({"812.5"});
     ASSERT_TRUE(PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0));
-    EXPECT_TRUE(WaitFor([&] {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        return P::FReceivedLines(Form()).empty();
-    }));
+    EXPECT_TRUE(WaitFor([&] { return ReceivedQueueEmpty(); }));
 }
 
 TEST_F(FormLifeCycle, AnalysisMessageRunsTheCommandAndClosesItsFrame) {
@@ -237,7 +206,7 @@ TEST_F(FormLifeCycle, CloseWritesUnitsAsMu) {
         Form().CheckBox1->SetChecked(c.units);
         Form().CheckBox2->SetChecked(c.mix);
         CloseForm();
-        EXPECT_EQ(IniValue(IniFilePath(), "MU"), c.mu);
+        EXPECT_EQ(IniValue("Settings", "MU"), c.mu);
     }
 }
 
@@ -247,8 +216,8 @@ TEST_F(FormLifeCycle, CloseWritesWeightTextVerbatimAndGramsInGeneralFormat) {
     P::FWeightGrams(Form()) = 1.0 / 3.0;
     Form().CheckBoxAuto50->SetChecked(true);
     CloseForm();
-    EXPECT_EQ(IniValue(IniFilePath(), "Multiplier"), "12,5 gr?");
-    EXPECT_EQ(IniValue(IniFilePath(), "MultiplierG"), "0.333333333333333");
+    EXPECT_EQ(IniValue("Settings", "Multiplier"), "12,5 gr?");
+    EXPECT_EQ(IniValue("Settings", "MultiplierG"), "0.333333333333333");
     EXPECT_EQ(TIniFile(IniFilePath()).ReadBool("Settings", "CheckBoxAuto50", false), true);
 }
 

@@ -18,22 +18,14 @@ class VelocityCache : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
-    }
-
-    // Replaces the list as the program does, leaving the cache alone.
-    void SetList(const QStringList& lines) {
-        P::FMemoUpdating(Form()) = true;
-        Form().Memo1->Lines()->Assign(lines);
-        P::FMemoUpdating(Form()) = false;
+        StartFormOffline();
     }
 
     std::vector<double>& Cache() { return P::FVelocityCache(Form()); }
 };
 
 TEST_F(VelocityCache, ReadsOnlyTheNumericLinesOfTheList) {
-    SetList({"812.3", " 810 ", "", "Connected", "1,5", "7 m/s"});
+    SetListQuietly({"812.3", " 810 ", "", "Connected", "1,5", "7 m/s"});
     EXPECT_EQ(Form().CountNumericMemoLines(), 3);
 
     P::FVelocityCacheDirty(Form()) = true;
@@ -41,12 +33,12 @@ TEST_F(VelocityCache, ReadsOnlyTheNumericLinesOfTheList) {
     EXPECT_EQ(Cache(), (std::vector<double>{812.3, 810, 1.5}));
     EXPECT_FALSE(P::FVelocityCacheDirty(Form()));
 
-    SetList({"100"});
+    SetListQuietly({"100"});
     Form().RebuildVelocityCache(false);
     ASSERT_EQ(Cache().size(), 1u);
     EXPECT_DOUBLE_EQ(Cache()[0], 30.48);
 
-    SetList({});
+    SetListQuietly({});
     EXPECT_EQ(Form().CountNumericMemoLines(), 0);
 }
 
@@ -77,7 +69,7 @@ TEST_F(VelocityCache, AppendKeepsTheLast10000OncePast10100) {
 
 TEST_F(VelocityCache, RecomputeRewritesListChartAndStatisticsFromTheCache) {
     Form().CheckBox1->SetChecked(false);
-    SetList({"stale", "1"});
+    SetListQuietly({"stale", "1"});
     P::FVelocityCacheDirty(Form()) = true;
     Cache() = {812.3 * 0.3048, 800 * 0.3048, 790 * 0.3048};
 

@@ -26,19 +26,16 @@ class LineIntake : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        StartFormOffline();
     }
 
-    // Lines as the drain passes them: LiveInput set around the calls.
-    void Feed(const QStringList& lines, bool live = true) {
-        LiveInput = live;
-        for (const QString& line : lines) Form().ProcessIncomingLine(line);
-        LiveInput = false;
-    }
-
-    QStringList Shots() { return Form().Memo1->Lines()->ToStringList(); }
     std::vector<double>& Cache() { return P::FVelocityCache(Form()); }
+    // Starts a case on an empty list and cache, the next shot numbered 1.
+    void EmptyIntake() {
+        EmptyListQuietly();
+        Cache().clear();
+        P::FNextShotNumber(Form()) = 1;
+    }
     TChartSeries* Series() { return P::FActiveSeries(Form()); }
 };
 
@@ -63,20 +60,16 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Form().CheckBox1->SetChecked(c.Metric);
-        P::FMemoUpdating(Form()) = true;
-        Form().Memo1->Lines()->Clear();
-        P::FMemoUpdating(Form()) = false;
-        Cache().clear();
+        EmptyIntake();
         P::FVelocityCacheDirty(Form()) = false;
         Series()->Clear();
         ResetShotStats();
-        P::FNextShotNumber(Form()) = 1;
         const QString bigBefore = Form().Label2->Caption();
 
         Feed({c.Line});
 
         if (!c.Shot) {
-            EXPECT_TRUE(Shots().isEmpty());
+            EXPECT_TRUE(MemoLines().isEmpty());
             EXPECT_TRUE(Cache().empty());
             EXPECT_EQ(Series()->Count(), 0);
             EXPECT_EQ(P::FNextShotNumber(Form()), 1);
@@ -84,7 +77,7 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
             EXPECT_EQ(Form().Label2->Caption(), bigBefore);
             continue;
         }
-        EXPECT_EQ(Shots(), QStringList{*c.Shot});
+        EXPECT_EQ(MemoLines(), QStringList{*c.Shot});
         ASSERT_EQ(Cache().size(), 1u);
         EXPECT_NEAR(Cache()[0], c.Cached, 1e-9);
         EXPECT_FALSE(P::FVelocityCacheDirty(Form()));
@@ -139,21 +132,17 @@ TEST_F(LineIntake, CounterConversionAppliesToLiveLinesOnly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Form().CheckBox1->SetChecked(c.Metric);
-        P::FMemoUpdating(Form()) = true;
-        Form().Memo1->Lines()->Clear();
-        P::FMemoUpdating(Form()) = false;
-        Cache().clear();
-        P::FNextShotNumber(Form()) = 1;
+        EmptyIntake();
         CounterA = c.A;
 
         Feed({"4000"}, c.Live);
 
         if (!c.Shot) {
-            EXPECT_TRUE(Shots().isEmpty());
+            EXPECT_TRUE(MemoLines().isEmpty());
             EXPECT_EQ(P::FNextShotNumber(Form()), 1);
             continue;
         }
-        EXPECT_EQ(Shots(), QStringList{*c.Shot});
+        EXPECT_EQ(MemoLines(), QStringList{*c.Shot});
         ASSERT_EQ(Cache().size(), 1u);
         EXPECT_NEAR(Cache()[0], c.Cached, 1e-9);
         EXPECT_EQ(P::FNextShotNumber(Form()), 2);
@@ -198,7 +187,7 @@ TEST_F(LineIntake, FullSeriesIsCutBackInListCacheAndChart) {
     Feed({"20000"});
     BatchUpdate = false;
 
-    const QStringList shots = Shots();
+    const QStringList shots = MemoLines();
     ASSERT_EQ(shots.size(), 10000);
     EXPECT_EQ(shots.front(), "102");
     EXPECT_EQ(shots.back(), "20000");
@@ -221,7 +210,7 @@ TEST_F(LineIntake, CutBackCountsLogLinesButTakesOnlyTheirValuesFromTheCache) {
     EXPECT_TRUE(P::FVelocityCacheDirty(Form()));
     Feed({"20000"});
 
-    const QStringList shots = Shots();
+    const QStringList shots = MemoLines();
     ASSERT_EQ(shots.size(), 10000);
     EXPECT_EQ(shots.front(), "100");
     // The 101 lines that went held 99 values: the cache keeps the values of
@@ -245,8 +234,8 @@ TEST_F(LineIntake, CutBackKeepsTheCnvAverageEnergyOnTheListedShots) {
     Form().Memo1->Lines()->Assign(lines);
     Feed({"300"});
 
-    ASSERT_EQ(Shots().size(), 10000);
-    EXPECT_EQ(Shots().front(), "1000");
+    ASSERT_EQ(MemoLines().size(), 10000);
+    EXPECT_EQ(MemoLines().front(), "1000");
     ASSERT_EQ(Cache().size(), 10000u);
     EXPECT_DOUBLE_EQ(Cache().front(), 1000.0);
     // (1000^2 + 9999 x 300^2) / 10000 x 8 g / 2000 = 360.364 J.

@@ -27,8 +27,7 @@ class ReceivedLineQueue : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        StartFormOffline();
         // Records each change of the list and passes it on to the form.
         Form().Memo1->OnChange = [this](TObject* sender) {
             TStrings* lines = Form().Memo1->Lines();
@@ -37,16 +36,6 @@ protected:
             if (FRefused.contains(last)) throw Exception("list refused " + last);
             Form().Memo1Change(sender);
         };
-    }
-
-    void Queue(const QStringList& lines) {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        for (const QString& line : lines) P::FReceivedLines(Form()).push_back(line);
-    }
-
-    bool QueueEmpty() {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        return P::FReceivedLines(Form()).empty();
     }
 
     std::vector<TSeen> FSeen;
@@ -70,18 +59,16 @@ TEST_F(ReceivedLineQueue, DrainPassesLinesInOrderAndBatchesOnlySeveral) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        P::FMemoUpdating(Form()) = true;
-        Form().Memo1->Lines()->Clear();
-        P::FMemoUpdating(Form()) = false;
+        EmptyListQuietly();
         FSeen.clear();
         BatchUpdate = c.BatchBefore;
         Form().Chart1->SetAutoRepaint(c.AutoRepaintBefore);
 
-        Queue(c.Lines);
+        QueueReceived(c.Lines);
         PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0);
         PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0);  // finds the queue empty
-        ASSERT_TRUE(
-            WaitFor([&] { return QueueEmpty() && FSeen.size() >= size_t(c.Shots.size()); }));
+        ASSERT_TRUE(WaitFor(
+            [&] { return ReceivedQueueEmpty() && FSeen.size() >= size_t(c.Shots.size()); }));
         QCoreApplication::processEvents();
 
         EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), c.Shots);
@@ -102,7 +89,7 @@ TEST_F(ReceivedLineQueue, DrainPassesLinesInOrderAndBatchesOnlySeveral) {
 
 TEST_F(ReceivedLineQueue, AFailingLineCostsNoOtherLineAndIsShownOnce) {
     FRefused = {"666", "667"};
-    Queue({"1", "666", "3", "667", "5"});
+    QueueReceived({"1", "666", "3", "667", "5"});
     Form().DrainReceivedLines();
 
     // Every line was offered to the list, in order; the refused ones made no
@@ -128,16 +115,16 @@ TEST_F(ReceivedLineQueue, AFailingLineCostsNoOtherLineAndIsShownOnce) {
 }
 
 TEST_F(ReceivedLineQueue, DropFlagLosesWhatTheDrainTakes) {
-    Queue({"812.3", "799.5"});
+    QueueReceived({"812.3", "799.5"});
     P::FDiscardInput(Form()).store(true);
     Form().DrainReceivedLines();
-    EXPECT_TRUE(QueueEmpty());
+    EXPECT_TRUE(ReceivedQueueEmpty());
     EXPECT_TRUE(FSeen.empty());
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
 
     Form().ResetReceive(false, false);
-    Queue({"801"});
+    QueueReceived({"801"});
     Form().DrainReceivedLines();
     EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), QStringList{"801"});
 }
@@ -151,10 +138,10 @@ TEST_F(ReceivedLineQueue, ResetReceiveStoresTheFlagAndEmptiesTheQueue) {
     ASSERT_FALSE(P::FSerialLink(Form()).IsOpen());  // the purge is skipped with the port closed
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "discard " << c.Discard << " purge " << c.Purge);
-        Queue({"1", "2"});
+        QueueReceived({"1", "2"});
         Form().ResetReceive(c.Discard, c.Purge);
         EXPECT_EQ(P::FDiscardInput(Form()).load(), c.Discard);
-        EXPECT_TRUE(QueueEmpty());
+        EXPECT_TRUE(ReceivedQueueEmpty());
     }
     Form().DrainReceivedLines();
     EXPECT_TRUE(FSeen.empty());

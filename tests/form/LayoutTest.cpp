@@ -52,11 +52,6 @@ private:
 
 class Layout : public FormFixture {
 protected:
-    TForm1& Start() {
-        TForm1& form = StartForm();
-        KillTimer(&form, TIMER_COM_AUTOOPEN);
-        return form;
-    }
     // Resizes the client area and waits until the layout has followed.
     void ResizeClient(int width, int height) {
         TForm1& form = Form();
@@ -109,7 +104,7 @@ protected:
 };
 
 TEST_F(Layout, DesignRecordsCoverEveryUnalignedControl) {
-    TForm1& form = Start();
+    TForm1& form = StartFormOffline();
     EXPECT_EQ(P::FDesignClientWidth(form), 865);
     EXPECT_EQ(P::FDesignClientHeight(form), 554);
     const auto& layout = P::FLayout(form);
@@ -159,7 +154,7 @@ TEST_F(Layout, DesignRecordsCoverEveryUnalignedControl) {
 }
 
 TEST_F(Layout, ResizingScalesFromTheDesignAndComesBackExactly) {
-    TForm1& form = Start();
+    TForm1& form = StartFormOffline();
     struct Case {
         int width, height;
     };
@@ -200,7 +195,7 @@ TEST_F(Layout, ResizingScalesFromTheDesignAndComesBackExactly) {
 }
 
 TEST_F(Layout, BigLabelsShrinkToTheirTextButNotBelowTen) {
-    TForm1& form = Start();
+    TForm1& form = StartFormOffline();
     ResizeClient(1730, 1108);
     struct Case {
         TLabel* label;
@@ -235,7 +230,7 @@ TEST_F(Layout, BigLabelsShrinkToTheirTextButNotBelowTen) {
 
 TEST_F(Layout, ResizeResetsTheBarWidth) {
     WriteTextFile(IniFilePath(), "[Settings]\nChartType=2\n");
-    TForm1& form = Start();
+    TForm1& form = StartFormOffline();
     const int design = P::FAppliedBarWidth(form);
     ASSERT_GT(design, 0);
     ResizeClient(1730, 554);
@@ -254,7 +249,7 @@ TEST_F(Layout, NoLayoutWithoutDesignSizeBaseFontsOrWhileOneRuns) {
         EXPECT_EQ(form.Label1->Top(), 2);
     }
 
-    TForm1& form = Start();
+    TForm1& form = StartFormOffline();
     // A nested call returns at once.
     form.Label1->SetLeft(300);
     P::FResizing(form) = true;
@@ -278,7 +273,7 @@ TEST_F(Layout, NoLayoutWithoutDesignSizeBaseFontsOrWhileOneRuns) {
 }
 
 TEST_F(Layout, FailedResizeLeavesDrawingOnAndPassesTheErrorOn) {
-    TForm1& form = Start();
+    TForm1& form = StartFormOffline();
     auto* failing = new TFailingControl(&form);
     P::FLayout(form).push_back({failing, 0, 0, 10, 10, 0});
     form.SetClientWidth(1730);
@@ -298,7 +293,7 @@ TEST_F(Layout, FailedResizeLeavesDrawingOnAndPassesTheErrorOn) {
 }
 
 TEST_F(Layout, MaximiseAndRestoreLayTheFormOut) {
-    TForm1& form = Start();
+    TForm1& form = StartFormOffline();
     SendMessage(&form, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     // The window takes the screen's work area, whatever its size here.
     ASSERT_TRUE(WaitFor([&] {

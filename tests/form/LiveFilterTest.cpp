@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/chart/Chart.h"
-#include "platform/core/IniFile.h"
 #include "series/FilterSettings.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
@@ -16,21 +15,7 @@ class LiveFilter : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
-    }
-
-    void WriteFilter(const QString& filter, const QString& shots, const QString& velocity) {
-        TIniFile ini(IniFilePath());
-        ini.WriteString(QStringLiteral("FILTER"), QStringLiteral("Filter"), filter);
-        ini.WriteString(QStringLiteral("FILTER"), QStringLiteral("Shots"), shots);
-        ini.WriteString(QStringLiteral("FILTER"), QStringLiteral("Velocity"), velocity);
-    }
-
-    void Feed(const QStringList& lines) {
-        LiveInput = true;
-        for (const QString& line : lines) Form().ProcessIncomingLine(line);
-        LiveInput = false;
+        StartFormOffline();
     }
 };
 

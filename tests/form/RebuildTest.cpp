@@ -21,10 +21,8 @@ class Rebuild : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        StartFormOffline();
     }
-    QStringList MemoLines() { return Form().Memo1->Lines()->ToStringList(); }
 };
 
 TEST_F(Rebuild, KeepsTheLastTenThousandValuesAndContinuesTheNumbering) {
@@ -70,7 +68,7 @@ TEST_F(Rebuild, OnlyWholeNumbersAreValues) {
 }
 
 TEST_F(Rebuild, WithoutValuesShowsTheEmptyTexts) {
-    for (const char* line : {"812.5", "815.0"}) Form().ProcessIncomingLine(line);
+    Feed({"812.5", "815.0"}, false);
     Form().RebuildFromLines({"LOG: no value", "", "abc"}, true);
 
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);

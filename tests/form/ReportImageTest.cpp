@@ -22,21 +22,10 @@ class ReportImage : public FormFixture {
 protected:
     void SetUp() override {
         FormFixture::SetUp();
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        StartFormOffline();
     }
 
-    void Feed(const QStringList& lines) {
-        LiveInput = true;
-        for (const QString& line : lines) Form().ProcessIncomingLine(line);
-        LiveInput = false;
-    }
-
-    QString ImgKey(const char* key) {
-        return TIniFile(IniFilePath()).ReadString(QStringLiteral("IMG"), QString::fromLatin1(key),
-                                                  QStringLiteral("<none>"));
-    }
-    QString Status() { return Form().Label20->Caption(); }
+    QString ImgKey(const char* key) { return IniValue("IMG", key); }
 };
 
 TEST_F(ReportImage, SavesTheStatisticsAndTheChartAsAJpeg) {

@@ -38,13 +38,12 @@ class ShotFiles : public FormFixture {
 protected:
     void Start(const QByteArray& settings = "TXT=0\n", const QByteArray& more = "") {
         WriteTextFile(IniFilePath(), "[Settings]\n" + settings + more);
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
+        StartFormOffline();
     }
 
-    void Feed(const QStringList& lines) {
-        for (const QString& line : lines) Form().ProcessIncomingLine(line);
-    }
+    // Shots through the intake outside the drain: no counter conversion and
+    // no automatic saving.
+    void Take(const QStringList& lines) { Feed(lines, false); }
     void Type(const QString& line) { Form().Memo1->Lines()->Add(line); }
 
     // Saves through the dialog into the test folder; returns the bytes.
@@ -55,13 +54,7 @@ protected:
         return ReadFileBytes(path);
     }
 
-    QString TxtCsvKey(const char* key) {
-        return TIniFile(IniFilePath())
-            .ReadString(QStringLiteral("TXTCSV"), QString::fromLatin1(key),
-                        QStringLiteral("<none>"));
-    }
-    QString Status() { return Form().Label20->Caption(); }
-    QStringList Shots() { return Form().Memo1->Lines()->ToStringList(); }
+    QString TxtCsvKey(const char* key) { return IniValue("TXTCSV", key); }
 };
 
 TEST_F(ShotFiles, SaveWritesTheListByteForByte) {
@@ -101,15 +94,15 @@ TEST_F(ShotFiles, SaveWritesTheListByteForByte) {
         if (c.PowerFactor == 1) Form().TogglePowerFactor();
         if (c.PowerFactor == 2) Form().TogglePowerFactorIpsc();
         if (c.Metric) {
-            Feed({"800"});
+            Take({"800"});
             Type(QStringLiteral("note 1"));
             Type(QStringLiteral("LOG: 31 FF 0A"));
-            Feed({"810.5"});
+            Take({"810.5"});
         } else {
-            Feed({"1000"});
+            Take({"1000"});
             Type(QStringLiteral("note 1"));
             Type(QStringLiteral("LOG: 31 FF 0A"));
-            Feed({"1100"});
+            Take({"1100"});
         }
         EXPECT_EQ(Save(QString::fromLatin1(c.Name)).toStdString(), c.Expected.toStdString());
         EXPECT_TRUE(FDialogs.Errors.isEmpty()) << FDialogs.Errors.join(' ').toStdString();
@@ -122,7 +115,7 @@ TEST_F(ShotFiles, FolderThatCannotBeCreatedStillOffersTheDialog) {
     WriteTextFile(FDir.filePath(QStringLiteral("plain")), "x");
     Start("TXT=0\n", "[TXTCSV]\nFolder=" + FDir.filePath(QStringLiteral("plain/shots")).toUtf8() +
                          "\nFileName=Chrono_$\nINDEX=001\n");
-    Feed({"812"});
+    Take({"812"});
     const QByteArray saved = Save(QStringLiteral("chosen.csv"));
     ASSERT_EQ(FDialogs.SaveRequests.size(), 1u);
     EXPECT_EQ(FDialogs.SaveRequests[0].InitialDir, FDir.path() + QLatin1Char('/'));
@@ -156,7 +149,7 @@ TEST_F(ShotFiles, SaveProposesTheIndexedNameAndAdvancesTheIndex) {
     // A name without "$" stays the same and the index stays.
     TIniFile(IniFilePath())
         .WriteString(QStringLiteral("TXTCSV"), QStringLiteral("FileName"), QStringLiteral("Range"));
-    Feed({"812"});
+    Take({"812"});
     EXPECT_EQ(Save(QStringLiteral("second.txt")), Bom + "812");  // replaced without a question
     EXPECT_EQ(FDialogs.SaveRequests.back().FileName, QStringLiteral("Range.txt"));
     EXPECT_EQ(TxtCsvKey("INDEX"), QStringLiteral("003"));
@@ -170,7 +163,7 @@ TEST_F(ShotFiles, SaveProposesTheIndexedNameAndAdvancesTheIndex) {
 
 TEST_F(ShotFiles, CnvSaveTakesEachEnergyFromItsOwnShot) {
     Start("TXT=0\nCNV=1\nMultiplierG=10\n");
-    Feed({"300", "310", "320"});
+    Take({"300", "310", "320"});
     // The user deletes the first shot by hand: the cache still starts with
     // 300, but the first row is now 310 m/s.
     Form().Memo1->Lines()->Delete(0);
@@ -185,7 +178,7 @@ TEST_F(ShotFiles, CnvSaveTakesEachEnergyFromItsOwnShot) {
 TEST_F(ShotFiles, ShotsTypedByHandGetTheStatisticsOfTheRows) {
     Start();
     Form().Edit1->SetText(QStringLiteral("10"));
-    Feed({"800"});
+    Take({"800"});
     // Typed shots are no live shots: the labels still show 800 alone.
     Type(QStringLiteral("810.5"));
     Type(QStringLiteral("note"));
@@ -198,7 +191,7 @@ TEST_F(ShotFiles, ShotsTypedByHandGetTheStatisticsOfTheRows) {
 
 TEST_F(ShotFiles, SaveIntoAFolderThatCannotBeWrittenIsReported) {
     Start();
-    Feed({"812", "815"});
+    Take({"812", "815"});
     const QString earlier = WriteTextFile(FDir.filePath(QStringLiteral("kept.csv")), "earlier");
     Form().Label20->SetCaption(QStringLiteral("before"));
 
@@ -217,7 +210,7 @@ TEST_F(ShotFiles, SaveIntoAFolderThatCannotBeWrittenIsReported) {
     EXPECT_EQ(ReadFileBytes(earlier), QByteArray("earlier"));
     EXPECT_EQ(TxtCsvKey("INDEX"), QStringLiteral("001"));
     EXPECT_EQ(Status(), QStringLiteral("before"));
-    EXPECT_EQ(Shots(), (QStringList{"812", "815"}));
+    EXPECT_EQ(MemoLines(), (QStringList{"812", "815"}));
 }
 
 TEST_F(ShotFiles, TheCurrentFolderComesBackAfterEveryDialog) {
@@ -226,7 +219,7 @@ TEST_F(ShotFiles, TheCurrentFolderComesBackAfterEveryDialog) {
     dialogs.Elsewhere = elsewhere.path();
     const QString before = QDir::currentPath();
     Start();
-    Feed({"812"});
+    Take({"812"});
 
     dialogs.QueueFile(FDir.filePath(QStringLiteral("ok.csv")));
     Form().ButtonSave->Click();
@@ -247,7 +240,7 @@ TEST_F(ShotFiles, LoadReadsBackWhatSaveWrote) {
         // A comma as the user's decimal separator goes into the CSV cells.
         SetDecimalSeparatorForTesting(QLatin1Char(','));
         Form().Edit1->SetText(QStringLiteral("10"));
-        Feed({"812.35", "815", "809.5"});
+        Take({"812.35", "815", "809.5"});
         Type(QStringLiteral("LOG: 31 FF 0A"));
         const QString file = txt ? QStringLiteral("round.txt") : QStringLiteral("round.csv");
         Save(file);
@@ -260,7 +253,7 @@ TEST_F(ShotFiles, LoadReadsBackWhatSaveWrote) {
         EXPECT_EQ(open.Filter, txt ? QStringLiteral("TXT (*.txt)|*.txt|All (*.*)|*.*")
                                    : QStringLiteral("CSV (*.csv)|*.csv|All (*.*)|*.*"));
         EXPECT_TRUE(open.InitialDir.isEmpty());
-        EXPECT_EQ(Shots(), (QStringList{"812.35", "815", "809.5"}));
+        EXPECT_EQ(MemoLines(), (QStringList{"812.35", "815", "809.5"}));
         EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("3"));
         EXPECT_EQ(Status(), QStringLiteral("LOAD: 3 added, total 3 points"));
         EXPECT_TRUE(FDialogs.Errors.isEmpty()) << FDialogs.Errors.join(' ').toStdString();
@@ -294,28 +287,28 @@ TEST_F(ShotFiles, LoadReadsEveryLineEndMarkAndSeparator) {
         P::FTxtFormat(Form()) = c.Txt;
         FDialogs.QueueFile(WriteTextFile(FDir.filePath(QString::fromLatin1(c.Name)), c.Bytes));
         Form().Button2->Click();
-        EXPECT_EQ(Shots(), c.Expected);
+        EXPECT_EQ(MemoLines(), c.Expected);
     }
 }
 
 TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
     Start("TXT=1\n");
-    Feed({"800", "801"});
+    Take({"800", "801"});
     Type(QStringLiteral("LOG: BLE: Connected"));
     P::FAutoSaveLines(Form()) = {"800", "801"};
     P::FAutoSaveCount(Form()) = 2;
     P::FDiscardInput(Form()) = true;
-    P::FReceivedLines(Form()).push_back(QStringLiteral("999"));
+    QueueReceived({"999"});
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("a.txt")), "810\n811\n"));
     Form().Button2->Click();
 
-    EXPECT_EQ(Shots(), (QStringList{"800", "801", "810", "811"}));
+    EXPECT_EQ(MemoLines(), (QStringList{"800", "801", "810", "811"}));
     EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 4 points"));
     EXPECT_EQ(P::FAutoSaveCount(Form()), 0);
     EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
     EXPECT_EQ(P::FLoadedLines(Form()), (std::vector<QString>{"800", "801", "810", "811"}));
     EXPECT_FALSE(P::FDiscardInput(Form()));
-    EXPECT_TRUE(P::FReceivedLines(Form()).empty());
+    EXPECT_TRUE(ReceivedQueueEmpty());
     EXPECT_EQ(P::FNextShotNumber(Form()), 5);
 
     // Loaded twice: appended again, the total is the whole series.
@@ -327,17 +320,17 @@ TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
 
 TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
     Start("TXT=1\n");
-    Feed({"800", "810"});
+    Take({"800", "810"});
     Type(QStringLiteral("LOG: BLE: Connected"));
     // SYM's result stands in the list; the shots wait in the kept list.
     Form().SpeedButton5->Click();
     ASSERT_TRUE(WaitFor([this] { return !P::FCommandBusy(Form()); }));
     ASSERT_TRUE(P::FMemoLocked(Form()));
-    ASSERT_EQ(Shots(), QStringList{"-10"});
+    ASSERT_EQ(MemoLines(), QStringList{"-10"});
 
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("b.txt")), "820\n"));
     Form().Button2->Click();
-    EXPECT_EQ(Shots(), (QStringList{"800", "810", "820"}));
+    EXPECT_EQ(MemoLines(), (QStringList{"800", "810", "820"}));
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
     EXPECT_FALSE(P::FDerivedValues(Form()));
@@ -348,13 +341,13 @@ TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
 
 TEST_F(ShotFiles, LoadFiltersTheLoadedShotsWhenTheFilterIsOn) {
     Start("TXT=1\n", "[FILTER]\nFilter=0\nShots=S<7~>\nVelocity=V(800~900)+\n");
-    Feed({"700", "701", "702", "703", "704"});
+    Take({"700", "701", "702", "703", "704"});
     TIniFile(IniFilePath()).WriteInteger(QStringLiteral("FILTER"), QStringLiteral("Filter"), 1);
     // Shot 6 fails the shots rule; 950 fails the velocity rule.
     FDialogs.QueueFile(
         WriteTextFile(FDir.filePath(QStringLiteral("f.txt")), "810\n820\n950\n830\n"));
     Form().Button2->Click();
-    EXPECT_EQ(Shots(), (QStringList{"700", "701", "702", "703", "704", "820", "830"}));
+    EXPECT_EQ(MemoLines(), (QStringList{"700", "701", "702", "703", "704", "820", "830"}));
     EXPECT_EQ(Status(), QStringLiteral("LOAD/FILTER: 2 added, total 7 points"));
     EXPECT_TRUE(P::FFilter(Form()).Enabled);
     EXPECT_TRUE(P::FFilter(Form()).VelocityRule.ApplyLive);
@@ -368,7 +361,7 @@ TEST_F(ShotFiles, LoadFiltersTheLoadedShotsWhenTheFilterIsOn) {
     Form().Button2->Click();
     EXPECT_EQ(FDialogs.Messages,
               QStringList{QStringLiteral("The filter rejected all data. Check INI [FILTER].")});
-    EXPECT_EQ(Shots(), (QStringList{"700", "701", "702", "703", "704", "820", "830"}));
+    EXPECT_EQ(MemoLines(), (QStringList{"700", "701", "702", "703", "704", "820", "830"}));
     EXPECT_EQ(Status(), QStringLiteral("FILTER: Shots:S<7~> Velocity:V(1000~2000)"));
     EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"830"});
     EXPECT_FALSE(P::FFilter(Form()).VelocityRule.ApplyLive);
@@ -382,12 +375,12 @@ TEST_F(ShotFiles, LoadFiltersTheLoadedShotsWhenTheFilterIsOn) {
 
 TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
     Start("TXT=1\n");
-    Feed({"800", "801"});
+    Take({"800", "801"});
     P::FAutoSaveLines(Form()) = {"801"};
     P::FAutoSaveCount(Form()) = 1;
-    const QStringList listed = Shots();
+    const QStringList listed = MemoLines();
     const auto unchanged = [&] {
-        EXPECT_EQ(Shots(), listed);
+        EXPECT_EQ(MemoLines(), listed);
         EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"801"});
         EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("2"));
     };
@@ -436,19 +429,17 @@ TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
                                      "810\n" + QByteArray(1024 * 1024, '9') + "\n811\n"));
     Form().Button2->Click();
     EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 4 points"));
-    EXPECT_EQ(Shots(), (QStringList{"800", "801", "810", "811"}));
+    EXPECT_EQ(MemoLines(), (QStringList{"800", "801", "810", "811"}));
 }
 
 TEST_F(ShotFiles, AutomaticSavingInOneFileStartsFromTheLoadedList) {
     Start("TXT=1\n", "[AUTOSAVE]\nAUT=2\nFileName=Range\n");
-    Feed({"800"});
+    Take({"800"});
     Type(QStringLiteral("LOG: BLE: Connected"));
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("c.txt")), "812,345\n"));
     Form().Button2->Click();
 
-    LiveInput = true;
     Feed({"820", "821"});
-    LiveInput = false;
     // The list as LOAD left it (as shown), then the live shots.
     EXPECT_EQ(ReadFileBytes(FDir.filePath(QStringLiteral("AUTOSAVE/Range.txt"))),
               Bom + "800\r\n812.35\r\n820\r\n821\r\n");

@@ -9,68 +9,23 @@
 #include <QStringList>
 
 #include "links/PseudoTerminal.h"
-#include "links/core/PortList.h"
+#include "platform/serial/PortList.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "series/core/Statistics.h"
 #include "storage/core/OutputNaming.h"
+#include "support/DefaultSettingsFiles.h"
 #include "support/FormFixture.h"
 
 namespace {
 
 using P = TForm1Probe;
 
-// The first-start file, line by line, as the key table lists it.
+// The first-start file, line by line.
 QStringList DefaultFileLines() {
-    // clang-format off
-    QStringList lines{
-        "[Settings]",
-        "Style=1",
-        "TXT=0",
-        "Multiplier=1",
-        "MultiplierG=1.0",
-        "CheckBoxScroll=1",
-        "ComPort=",
-        "OpenCom=",
-        "CheckBoxAuto=0",
-        "CheckBoxAuto50=0",
-        "CNV=0",
-        "Label2DisplayFormat=0##",
-        "ChartType=0",
-        "ChartColor=1",
-        "ChartLineWidth=1",
-        "ChartMarkerSize=5",
-        "ChartBarWidth=35",
-#if TARVEX_BLE
-        "CheckBoxBTAuto=0",
-#endif
-        "MU=10",
-        "FREQ=0",
-        "GATE=0",
-        "A=0",
-#if TARVEX_BLE
-        "[BLE]",
-        "Last=",
-#endif
-        "[FILTER]",
-        "Filter=0",
-        "Shots=S(~)",
-        "Velocity=V(~)",
-        "[TXTCSV]",
-        "Folder=./MYSHOTS",
-        "FileName=Chrono_$",
-        "INDEX=001",
-        "[IMG]",
-        "Folder=./IMG",
-        "FileName=Stat%_$",
-        "INDEX=001",
-        "[AUTOSAVE]",
-        "AUT=0",
-        "Folder=./AUTOSAVE",
-        "FileName=Chrono_$",
-        "INDEX=001",
-    };
-    // clang-format on
+    const QByteArray file = TARVEX_BLE ? DefaultTarvexSettingsFile : DefaultSerialSettingsFile();
+    QStringList lines = QString::fromUtf8(file).split(QLatin1Char('\n'));
+    lines.removeLast();  // after the last line end
     return lines;
 }
 

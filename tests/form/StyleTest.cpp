@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPalette>
 
 #include "app/Style.h"
 #include "platform/core/IniFile.h"

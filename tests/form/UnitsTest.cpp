@@ -11,7 +11,6 @@
 
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
-#include "platform/core/IniFile.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
@@ -54,17 +53,11 @@ double ExpectedPowerFactor(double velocity, double weight, bool metric, bool mix
 class Units : public FormFixture {
 protected:
     void WriteSettings(std::initializer_list<Setting> settings) {
-        TIniFile ini(IniFilePath());
         for (const Setting& s : settings)
-            ini.WriteString(QStringLiteral("Settings"), QString::fromLatin1(s.Key),
-                            QString::fromLatin1(s.Value));
+            WriteIniValue("Settings", s.Key, QString::fromLatin1(s.Value));
     }
 
-    QString Ini(const char* key) {
-        return TIniFile(IniFilePath())
-            .ReadString(QStringLiteral("Settings"), QString::fromLatin1(key),
-                        QStringLiteral("<none>"));
-    }
+    QString Ini(const char* key) { return IniValue("Settings", key); }
 
     // Shots through the line intake, one chronograph line each, in the unit shown.
     void Feed(const std::vector<double>& shown) {
@@ -134,9 +127,7 @@ TEST_F(Units, EveryUnitStateShowsEnergiesPowerFactorsAndCaptions) {
     StartForm();
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.velocityUnit) + " " + c.weightUnit);
-        P::FMemoUpdating(Form()) = true;
-        Form().Memo1->Lines()->Clear();
-        P::FMemoUpdating(Form()) = false;
+        EmptyListQuietly();
         P::FVelocityCache(Form()).clear();
         ResetShotStats();
         Form().CheckBox1->SetChecked(c.metric);

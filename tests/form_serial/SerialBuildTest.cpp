@@ -51,15 +51,7 @@ bool SizesItself(const TControl* control) {
 
 }  // namespace
 
-class SerialBuild : public FormFixture {
-protected:
-    // Starts the form without letting the port auto-open touch the machine.
-    TForm1& Start() {
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
-        return Form();
-    }
-};
+class SerialBuild : public FormFixture {};
 
 TEST_F(SerialBuild, StartsAndClosesWithoutBluetoothKeys) {
     static_assert(!TARVEX_BLE, "this program tests the serial-only build");
@@ -103,24 +95,16 @@ TEST_F(SerialBuild, ResourceHasNoBluetoothRowAndItsOwnBounds) {
 }
 
 TEST_F(SerialBuild, TabMovesThroughTheFourteenControlsOfTheResource) {
-    Start();
+    StartFormOffline();
     const std::vector<TWinControl*> expected{
         Form().Button1,        Form().ComboBox1,      Form().ButtonClear, Form().ButtonSave,
         Form().CheckBoxScroll, Form().CheckBox1,      Form().Edit1,       Form().Button2,
         Form().CheckBoxAuto,   Form().CheckBoxAuto50, Form().CheckBox2,   Form().Memo1};
-    std::vector<QWidget*> reached;
-    QWidget* widget = Form().Memo1->Widget();
-    while (reached.size() < expected.size()) {
-        widget = widget->nextInFocusChain();
-        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->parentWidget()->focusPolicy())
-            reached.push_back(widget);
-    }
-    for (size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(reached[i], expected[i]->Widget()) << expected[i]->Name.toStdString();
+    ExpectTabOrderFromShotList(expected);
 }
 
 TEST_F(SerialBuild, LayoutScalesFromTheShorterDesignSize) {
-    Start();
+    StartFormOffline();
     EXPECT_EQ(P::FDesignClientWidth(Form()), 865);
     EXPECT_EQ(P::FDesignClientHeight(Form()), 529);
 
@@ -182,7 +166,7 @@ TEST_F(SerialBuild, LinkKeysThatCannotBeRemovedAtStart) {
         WriteTextFile(IniFilePath(), file);
         ASSERT_TRUE(QFile::setPermissions(IniFilePath(), QFile::ReadOwner | QFile::ReadGroup));
 
-        Start();
+        StartFormOffline();
         EXPECT_EQ(ReadFileBytes(IniFilePath()), file);
         // Only the refused erase is shown, and it ends the start-up; nothing
         // else at start writes to the file.

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "links/core/PortList.h"
+#include "platform/serial/PortList.h"
 #include "PseudoTerminal.h"
 
 namespace {

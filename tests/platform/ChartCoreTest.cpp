@@ -112,18 +112,18 @@ TEST(ChartSeries, OrderNoneKeepsArrivalAscendingSorts) {
 
 TEST(ChartSeries, ColourEachPointOrSeriesColour) {
     LineSeries s;
-    s.SetSeriesColor(clTeal);
-    s.AddXY(1, 1, QString(), clRed);
+    s.AddXY(1, 1, QString(), clTeal);
     s.AddXY(2, 2);
-    EXPECT_EQ(s.DrawColor(0), clTeal);
-    s.SetColorEachPoint(true);
     EXPECT_EQ(s.DrawColor(0), clRed);
-    EXPECT_EQ(s.DrawColor(1), clTeal);  // no colour of its own
+    s.SetColorEachPoint(true);
+    EXPECT_EQ(s.DrawColor(0), clTeal);
+    EXPECT_EQ(s.DrawColor(1), clRed);  // no colour of its own
 }
 
 TEST(ChartSeries, ChangesReachTheChart) {
-    Chart c;
+    // Declared first: the chart's own teardown still reports changes.
     int changes = 0;
+    Chart c;
     c.Core.OnChange = [&] { ++changes; };
     c.Line.AddXY(1, 1);
     EXPECT_EQ(changes, 1);

@@ -9,6 +9,7 @@
 
 #include "platform/chart/ChartCore.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/QtBridge.h"
 
 namespace {
 
@@ -82,17 +83,16 @@ TEST(ChartRender, TenThousandPointsKeepTheirColours) {
 
 TEST(ChartRender, CrowdedLineDrawsEveryColumnFromLowestToHighest) {
     LineChart c;
-    c.Line.SetColorEachPoint(false);
-    c.Line.SetSeriesColor(clBlue);
+    c.Line.SetColorEachPoint(false);  // every point in the series colour, red
     c.Line.Pointer()->SetVisible(false);
     c.Core.LeftAxis()->SetMinMax(0, 400);
     for (int i = 1; i <= 10100; ++i) c.Line.AddXY(i, i % 2 ? 100 : 300);
     const QImage image = Render(c.Core);
     const ChartTransform t = c.Core.ViewTransform();
     for (int x = t.Plot.left(); x <= t.Plot.right(); ++x) {
-        EXPECT_EQ(At(image, x, t.MapY(120)), Q(clBlue)) << "column " << x;
-        EXPECT_EQ(At(image, x, t.MapY(280)), Q(clBlue)) << "column " << x;
-        EXPECT_NE(At(image, x, t.MapY(350)), Q(clBlue)) << "column " << x;
+        EXPECT_EQ(At(image, x, t.MapY(120)), Q(clRed)) << "column " << x;
+        EXPECT_EQ(At(image, x, t.MapY(280)), Q(clRed)) << "column " << x;
+        EXPECT_NE(At(image, x, t.MapY(350)), Q(clRed)) << "column " << x;
     }
 }
 

@@ -18,6 +18,7 @@
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtBridge.h"
 #include "support/RecordingDialogs.h"
 
 namespace {
@@ -320,7 +321,7 @@ TEST(Font, SizesAndFamiliesMapAsTheClassLibraryDoes) {
         font.SetHeight(c.Height);
         font.SetBold(c.Bold);
         EXPECT_EQ(font.Size(), c.Size);
-        const QFont q = font.ToQFont();
+        const QFont q = ToQFont(font);
         EXPECT_EQ(q.pixelSize(), -c.Height);
         EXPECT_EQ(q.bold(), c.DrawnBold);
         EXPECT_EQ(QFontInfo(q).family(), c.Family);

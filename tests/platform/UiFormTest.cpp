@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPalette>
 #include <QScreen>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/QtBridge.h"
 #include "platform/ui/StyleManager.h"
 #include "support/FormFixture.h"
 #include "support/RecordingDialogs.h"

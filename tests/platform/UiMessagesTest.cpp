@@ -1,6 +1,5 @@
 // Posted and sent messages, window timers, the main-thread queue, worker
 // threads, the application's message hook and the redraw switches.
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -176,22 +175,6 @@ TEST(Queue, RunsAtOnceOnTheMainThread) {
     TThread::Queue(nullptr, [&] { ran = true; });
     EXPECT_TRUE(ran);
     EXPECT_TRUE(TThread::IsMainThread());
-}
-
-TEST(AnonymousThread, RunsTheWorkElsewhereAndShowsItsException) {
-    RecordingDialogs dialogs;
-    std::atomic<bool> elsewhere{false};
-    std::atomic<bool> done{false};
-    TThread::CreateAnonymousThread([&] {
-        elsewhere = !TThread::IsMainThread();
-        done = true;
-    })->Start();
-    ASSERT_TRUE(WaitFor([&] { return done.load(); }));
-    EXPECT_TRUE(elsewhere);
-
-    TThread::CreateAnonymousThread([] { throw Exception("Connection failed"); })->Start();
-    ASSERT_TRUE(WaitFor([&] { return !dialogs.Errors.isEmpty(); }));
-    EXPECT_EQ(dialogs.Errors, QStringList{"Connection failed"});
 }
 
 struct AppWithEdit {

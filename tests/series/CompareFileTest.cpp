@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "series/core/CompareFile.h"
+#include "support/CoreSupport.h"
 
 namespace {
 
@@ -14,14 +15,6 @@ std::vector<QString> Texts(std::initializer_list<const char*> texts) {
     std::vector<QString> result;
     for (const char* t : texts) result.push_back(QString::fromUtf8(t));
     return result;
-}
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return QString();
-    file.write(bytes);
-    return path;
 }
 
 }  // namespace
@@ -74,11 +67,12 @@ TEST(ReadCompareFile, TheExtensionChoosesTheReading) {
     ASSERT_TRUE(dir.isValid());
     const QByteArray bytes = "h\r\n\r\n\r\n1\t700\r\n";
     // Capital .TXT is read line by line: no line is one number.
-    EXPECT_EQ(int(ReadCompareFile(Write(dir, "a.TXT", bytes)).Problem),
+    EXPECT_EQ(int(ReadCompareFile(WriteTextFile(dir.filePath("a.TXT"), bytes)).Problem),
               int(TCompareProblem::NoValue));
-    EXPECT_EQ(ReadCompareFile(Write(dir, "a.csv", bytes)).Texts, Texts({"700"}));
-    EXPECT_EQ(ReadCompareFile(Write(dir, "a.dat", bytes)).Texts, Texts({"700"}));
-    EXPECT_EQ(ReadCompareFile(Write(dir, "b.txt", "1\r\n2\r\n")).Texts, Texts({"1", "2"}));
+    EXPECT_EQ(ReadCompareFile(WriteTextFile(dir.filePath("a.csv"), bytes)).Texts, Texts({"700"}));
+    EXPECT_EQ(ReadCompareFile(WriteTextFile(dir.filePath("a.dat"), bytes)).Texts, Texts({"700"}));
+    EXPECT_EQ(ReadCompareFile(WriteTextFile(dir.filePath("b.txt"), "1\r\n2\r\n")).Texts,
+              Texts({"1", "2"}));
 }
 
 TEST(ReadCompareFile, FilesThatCannotBeReadAreReported) {

@@ -6,14 +6,10 @@
 #include <QString>
 
 #include "platform/core/FormatFloat.h"
+#include "support/CoreSupport.h"
 #include "series/core/Energy.h"
 
 namespace {
-
-struct SeparatorGuard {
-    explicit SeparatorGuard(QChar separator) { SetDecimalSeparatorForTesting(separator); }
-    ~SeparatorGuard() { SetDecimalSeparatorForTesting(QChar()); }
-};
 
 const TUnitState MetricGrams{true, false};
 const TUnitState MetricGrains{true, true};
@@ -91,7 +87,7 @@ TEST(Energy, AverageEnergyIsTheEnergyOfTheMeanSquare) {
 }
 
 TEST(Energy, ShownTextsOfTheWorkedExamples) {
-    SeparatorGuard guard('.');
+    TDecimalSeparatorScope guard('.');
     struct Case {
         TUnitState Units;
         double Velocity;
@@ -164,7 +160,7 @@ TEST(Energy, ZeroTextsFollowTheDisplayMode) {
         {true, false, "0", "0"},
         {true, true, "0,0", "0,0"},
     };
-    SeparatorGuard guard(',');
+    TDecimalSeparatorScope guard(',');
     for (const Case& c : cases) {
         EXPECT_EQ(ZeroEnergyText(c.Mode, c.Ipsc), c.Last);
         EXPECT_EQ(ZeroAverageEnergyText(c.Mode, c.Ipsc), c.Average);
@@ -184,12 +180,12 @@ TEST(Weight, ClampingAndStoredTexts) {
         {123.4567, 123.4567, "123.457"},
         {std::nan(""), 0, "0"},
     };
-    SeparatorGuard guard('.');
+    TDecimalSeparatorScope guard('.');
     for (const Case& c : cases) {
         EXPECT_EQ(ClampWeight(c.Typed), c.Clamped);
         EXPECT_EQ(ClampedWeightText(ClampWeight(c.Typed)), c.Text);
     }
-    SeparatorGuard comma(',');
+    TDecimalSeparatorScope comma(',');
     EXPECT_EQ(WeightGramsText(1.0), "1");
     EXPECT_EQ(WeightGramsText(123.45 * 0.06479891), "7.9994254395");
     EXPECT_EQ(WeightGramsText(0.0000001), "1E-7");

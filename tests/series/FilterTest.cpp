@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "platform/core/FormatFloat.h"
+#include "support/CoreSupport.h"
 #include "series/core/Filter.h"
 
 namespace {
@@ -13,11 +14,6 @@ namespace {
 const QChar ArabicSeparator(0x066B);
 
 // Sets the user's decimal separator for one test and puts it back.
-struct SeparatorGuard {
-    explicit SeparatorGuard(QChar separator) { SetDecimalSeparatorForTesting(separator); }
-    ~SeparatorGuard() { SetDecimalSeparatorForTesting(QChar()); }
-};
-
 TFilterConfig Config(const QString& shots, const QString& velocity, bool enabled = true) {
     TFilterConfig config;
     config.Enabled = enabled;
@@ -29,7 +25,7 @@ TFilterConfig Config(const QString& shots, const QString& velocity, bool enabled
 }  // namespace
 
 TEST(ParseFilterRule, ReadsTheRuleSyntax) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     struct Case {
         QString Text;
         int Kind;
@@ -47,7 +43,6 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
         {"V<300~400>+", 0, true, true, true, 300, 1, true, 400, 1},
         {"V(300~)", 0, true, false, true, 300, 0, false, 0, 0},
         {"S<~10>", 1, true, false, false, 0, 1, true, 10, 1},
-        {"V( ~ )", 0, true, false},
         {"V(~>", 0, true, false, false, 0, 0, false, 0, 1},
         {" \tV( 300 ~ 400 )+\r\n", 0, true, true, true, 300, 0, true, 400, 0},
         {"V(1,5~2.5)", 0, true, false, true, 1.5, 0, true, 2.5, 0},
@@ -61,6 +56,11 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
         {"S(~)", 1, false, false},
         {"S<~>", 1, false, false},
         {"V(~)+", 0, false, true},
+        // Blanks inside an empty form leave it empty.
+        {"V( ~ )", 0, false, false},
+        {"V( ~)", 0, false, false},
+        {"V<~ >+", 0, false, true},
+        {"S( \t~ )", 1, false, false},
         {"+", 0, false, true},
         {"V(300~400) +", 0, false, true},
         {"V(300~400)++", 0, false, true},
@@ -103,7 +103,7 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
 
 TEST(ParseFilterRule, ReadsBothSeparatorsWhateverTheLocale) {
     for (const QChar separator : {QChar(u'.'), QChar(u','), ArabicSeparator}) {
-        SeparatorGuard guard(separator);
+        TDecimalSeparatorScope guard(separator);
         EXPECT_EQ(ParseFilterNumber(QStringLiteral("1.5,2")), QStringLiteral("1") + separator +
                                                                   QStringLiteral("5") + separator +
                                                                   QStringLiteral("2"));
@@ -128,18 +128,18 @@ TEST(FilterRuleToText, PrintsAValidRuleInItsOwnSyntax) {
         {"V(300.0~)", 0, '.', "V(300~)"},
         {"V(300.456~)", 0, ',', "V(300,46~)"},
         {"S(~20>", 1, '.', "S(~20>"},
-        {" V( ~ ) ", 0, '.', "V(~)"},
+        {" V( ~ > ", 0, '.', "V(~>"},
         {"V<-1.5~1.005)", 0, '.', "V<-1.5~1.01)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Rule.toStdString());
-        SeparatorGuard guard(c.Separator);
+        TDecimalSeparatorScope guard(c.Separator);
         EXPECT_EQ(FilterRuleToText(ParseFilterRule(c.Rule, c.Kind)), c.Expected);
     }
 }
 
 TEST(FilterDescription, NamesTheValidRulesOrBypass) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     struct Case {
         QString Shots;
         QString Velocity;
@@ -151,6 +151,8 @@ TEST(FilterDescription, NamesTheValidRulesOrBypass) {
         {"S<~5>", "V(~)", "Shots:S<~5>"},
         {"S(~)+", "V(~)", "BYPASS"},
         {"", "junk", "BYPASS"},
+        {"S( ~)", "V( ~ )", "BYPASS"},
+        {"S(~)", "V<~ >+", "BYPASS"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FilterDescription(Config(c.Shots, c.Velocity)), c.Expected);
@@ -160,7 +162,7 @@ TEST(FilterDescription, NamesTheValidRulesOrBypass) {
 }
 
 TEST(RulePasses, TestsTheShotNumberAndTheValue) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     struct Case {
         QString Shots;
         QString Velocity;
@@ -211,7 +213,7 @@ TEST(RulePasses, TestsTheShotNumberAndTheValue) {
 }
 
 TEST(ApplyFilterToLines, KeepsThePassingNumbersInOrder) {
-    SeparatorGuard guard(QLatin1Char('.'));
+    TDecimalSeparatorScope guard(QLatin1Char('.'));
     const QStringList lines = {"300", "BLE: connected", "310", "", "405,5", " 350 ", "320 m/s"};
     struct Case {
         const char* Name;
@@ -222,7 +224,8 @@ TEST(ApplyFilterToLines, KeepsThePassingNumbersInOrder) {
     };
     const Case cases[] = {
         {"NoRuleReturnsAll", "S(~)", "V(~)", 1, lines},
-        {"NoBoundsDropsNonNumbers", "S(~)", "V( ~ )", 1, {"300", "310", "405,5", " 350 "}},
+        {"BlankEmptyFormIsNoRule", "S( ~ )", "V( ~ )", 1, lines},
+        {"NoBoundsDropsNonNumbers", "S(~)", "V(~>", 1, {"300", "310", "405,5", " 350 "}},
         {"EveryLineTakesANumber", "S(~3>", "V( ~ )", 1, {"300", "310"}},
         {"FirstNumberShiftsTheCount", "S(~3>", "V( ~ )", 3, {"300"}},
         {"VelocityRule", "S(~)", "V<310~400>", 1, {"310", " 350 "}},

@@ -1,9 +1,13 @@
+#include <cmath>
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include <QString>
 
 #include "platform/core/FormatFloat.h"
 #include "series/core/NumberText.h"
+#include "support/CoreSupport.h"
 
 namespace {
 
@@ -11,14 +15,12 @@ const QChar ArabicSeparator(0x066B);
 
 // Sets the user's decimal separator and DecFmt for one test and puts both back.
 struct LocaleGuard {
-    explicit LocaleGuard(QChar separator, const QString& decFmt = DefaultDecFmt) {
-        SetDecimalSeparatorForTesting(separator);
+    explicit LocaleGuard(QChar separator, const QString& decFmt = DefaultDecFmt)
+        : Separator(separator) {
         DecFmt = decFmt;
     }
-    ~LocaleGuard() {
-        SetDecimalSeparatorForTesting(QChar());
-        DecFmt = DefaultDecFmt;
-    }
+    ~LocaleGuard() { DecFmt = DefaultDecFmt; }
+    TDecimalSeparatorScope Separator;
 };
 
 }  // namespace
@@ -97,6 +99,47 @@ TEST(FormatDot, WritesAPointWhateverTheLocale) {
             double back = 0;
             ASSERT_TRUE(ParseDotDouble(FormatDot2(c.Value), back));
             EXPECT_EQ(FormatDot2(back), c.Dot2);
+        }
+    }
+}
+
+TEST(FormatDot2, EveryLineItWritesReadsBackAsTheSameValue) {
+    const double nines62 = [] {
+        double v = 0;
+        EXPECT_TRUE(ParseDotDouble(QString(62, QLatin1Char('9')), v));
+        return v;
+    }();
+    struct Case {
+        double Value;
+        const char* Text;  // nullptr: only the read-back is checked
+    };
+    const Case cases[] = {
+        {1e61, nullptr},  // 62 digits: still the plain picture
+        {1e62, "1E62"},
+        {-1e62, "-1E62"},
+        {nines62, "1E62"},
+        {1.5e99, "1.5E99"},
+        {-2.2250738585072014e-308, "0"},
+        {std::numeric_limits<double>::max(), "1.7976931348623157E308"},
+        {-std::numeric_limits<double>::max(), "-1.7976931348623157E308"},
+        {123456789012345.67, nullptr},
+        {812.25, "812.25"},
+    };
+    for (const QChar separator : {QChar('.'), QChar(','), ArabicSeparator}) {
+        LocaleGuard guard(separator);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.Value);
+            const QString text = FormatDot2(c.Value);
+            if (c.Text) {
+                EXPECT_EQ(text, QString::fromLatin1(c.Text));
+            }
+            EXPECT_LE(text.size(), 62);
+            double back = 0;
+            ASSERT_TRUE(ShotLineValue(text, back)) << text.toStdString();
+            EXPECT_EQ(FormatDot2(back), text);
+            if (std::fabs(c.Value) >= 1e15) {
+                EXPECT_EQ(back, c.Value);
+            }
         }
     }
 }

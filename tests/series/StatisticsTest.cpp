@@ -7,15 +7,11 @@
 #include <QString>
 
 #include "platform/core/FormatFloat.h"
+#include "support/CoreSupport.h"
 #include "series/core/Counter.h"
 #include "series/core/Statistics.h"
 
 namespace {
-
-struct SeparatorGuard {
-    explicit SeparatorGuard(QChar separator) { SetDecimalSeparatorForTesting(separator); }
-    ~SeparatorGuard() { SetDecimalSeparatorForTesting(QChar()); }
-};
 
 // Two-pass statistics, computed without Welford's method.
 struct Reference {
@@ -65,7 +61,7 @@ TEST(StatsAdd, MatchesTwoPassStatistics) {
 }
 
 TEST(StatsAdd, ThreeShotsGiveTheExpectedLabels) {
-    SeparatorGuard guard(',');
+    TDecimalSeparatorScope guard(',');
     TShotStats stats;
     for (const double v : {800.0, 810.0, 790.0}) StatsAdd(stats, v);
     EXPECT_EQ(stats.M2, 200);
@@ -150,6 +146,18 @@ TEST(CounterSettings, ReadsFrequencyGateAndOffset) {
         EXPECT_EQ(s.A, c.ExpectedA) << c.A;
         EXPECT_EQ(s.Mode, c.ExpectedMode) << c.Freq << " / " << c.Gate;
     }
+}
+
+TEST(CounterSettings, ANumberThatOverflowsWithItsUnitIsNoSetting) {
+    const QString huge = QStringLiteral("1") + QString(303, QLatin1Char('0'));
+    const TCounterSettings overflow =
+        CounterSettingsFromText(huge + QStringLiteral(" MHz"), huge + QStringLiteral(" cm"), "0");
+    EXPECT_EQ(overflow.Freq, 0);
+    EXPECT_DOUBLE_EQ(overflow.Gate, 1e301);
+    EXPECT_FALSE(overflow.Mode);
+    const TCounterSettings plain = CounterSettingsFromText(huge, huge, "0");
+    EXPECT_DOUBLE_EQ(plain.Freq, 1e303);
+    EXPECT_TRUE(plain.Mode);
 }
 
 TEST(CounterToVelocity, ConvertsCountsAndRefusesAZeroDivisor) {

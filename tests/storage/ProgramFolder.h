@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QDir>
-#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
 #include "platform/core/Paths.h"
+#include "support/CoreSupport.h"
 
 // A temporary program folder: the executable is <root>/Prog/tarvex, so the
 // settings file is <root>/Prog/tarvex.ini, and the Documents folder is
@@ -29,14 +29,8 @@ public:
     QString Docs() const { return Root() + QStringLiteral("Docs/"); }
     QString Ini() const { return Prog() + QStringLiteral("tarvex.ini"); }
 
-    void WriteIni(const QByteArray& bytes) const {
-        QFile file(Ini());
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
-    }
-    QByteArray ReadIni() const {
-        QFile file(Ini());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void WriteIni(const QByteArray& bytes) const { WriteTextFile(Ini(), bytes); }
+    QByteArray ReadIni() const { return ReadFileBytes(Ini()); }
     // Folders beside the executable.
     QStringList ProgFolders() const {
         return QDir(Prog()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);

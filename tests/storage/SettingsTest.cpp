@@ -6,59 +6,9 @@
 #include "platform/core/Paths.h"
 #include "storage/ProgramFolder.h"
 #include "storage/core/Settings.h"
+#include "support/DefaultSettingsFiles.h"
 
 namespace {
-
-// The first-start file, key by key as the settings documentation lists it.
-const QByteArray TarvexDefaultFile =
-    "[Settings]\n"
-    "Style=1\n"
-    "TXT=0\n"
-    "Multiplier=1\n"
-    "MultiplierG=1.0\n"
-    "CheckBoxScroll=1\n"
-    "ComPort=\n"
-    "OpenCom=\n"
-    "CheckBoxAuto=0\n"
-    "CheckBoxAuto50=0\n"
-    "CNV=0\n"
-    "Label2DisplayFormat=0##\n"
-    "ChartType=0\n"
-    "ChartColor=1\n"
-    "ChartLineWidth=1\n"
-    "ChartMarkerSize=5\n"
-    "ChartBarWidth=35\n"
-    "CheckBoxBTAuto=0\n"
-    "MU=10\n"
-    "FREQ=0\n"
-    "GATE=0\n"
-    "A=0\n"
-    "[BLE]\n"
-    "Last=\n"
-    "[FILTER]\n"
-    "Filter=0\n"
-    "Shots=S(~)\n"
-    "Velocity=V(~)\n"
-    "[TXTCSV]\n"
-    "Folder=./MYSHOTS\n"
-    "FileName=Chrono_$\n"
-    "INDEX=001\n"
-    "[IMG]\n"
-    "Folder=./IMG\n"
-    "FileName=Stat%_$\n"
-    "INDEX=001\n"
-    "[AUTOSAVE]\n"
-    "AUT=0\n"
-    "Folder=./AUTOSAVE\n"
-    "FileName=Chrono_$\n"
-    "INDEX=001\n";
-
-QByteArray SerialDefaultFile() {
-    QByteArray text = TarvexDefaultFile;
-    text.replace("CheckBoxBTAuto=0\n", "");
-    text.replace("[BLE]\nLast=\n", "");
-    return text;
-}
 
 QByteArray Crlf(QByteArray text) {
     return text.replace("\n", "\r\n");
@@ -86,8 +36,8 @@ TEST(CreateDefaultIni, WritesTheFullDefaultFileOnceAndNothingMore) {
         TIniVariant Variant;
         QByteArray Expected;
     };
-    const Case cases[] = {{TIniVariant::Tarvex, TarvexDefaultFile},
-                          {TIniVariant::TarvexSerial, SerialDefaultFile()}};
+    const Case cases[] = {{TIniVariant::Tarvex, DefaultTarvexSettingsFile},
+                          {TIniVariant::TarvexSerial, DefaultSerialSettingsFile()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Variant == TIniVariant::Tarvex ? "Tarvex" : "Tarvex Serial");
         const TProgramFolder program;
@@ -331,12 +281,6 @@ TEST(SettingsReaders, UnitsFromMu) {
             EXPECT_EQ(units.Mix, mix);
         }
     }
-}
-
-TEST(SettingsReaders, TrimRemovesControlCharactersAndBlanks) {
-    EXPECT_EQ(TrimSetting(QString(" \t\x01 a b \r\n")), "a b");
-    EXPECT_EQ(TrimSetting(QString("   ")), "");
-    EXPECT_EQ(TrimSetting(QString::fromUtf8("\xC2\xA0x")), QString::fromUtf8("\xC2\xA0x"));
 }
 
 }  // namespace

@@ -12,18 +12,11 @@
 #include <QTemporaryDir>
 
 #include "storage/core/ShotsFileReader.h"
+#include "support/CoreSupport.h"
 
 namespace {
 
 using Lines = std::vector<QString>;
-
-QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& bytes) {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-}
 
 }  // namespace
 
@@ -123,9 +116,9 @@ TEST(ShotsFileValues, TakesOnlyWholeNumbersOfTheChosenFormat) {
 TEST(ReadShotsFile, ReadsRealFilesAndNamesWhatIsWrongWithOthers) {
     QTemporaryDir dir;
 
-    const QString good = WriteFile(dir, "good.csv",
-                                   "\xEF\xBB\xBF"
-                                   "Nr\tV\r\n\r\n\r\n1\t812.5\t7\r\n");
+    const QString good = WriteTextFile(dir.filePath("good.csv"),
+                                       "\xEF\xBB\xBF"
+                                       "Nr\tV\r\n\r\n\r\n1\t812.5\t7\r\n");
     TShotsFileRead read = ReadShotsFile(good, false);
     EXPECT_EQ(read.Problem, TShotsFileProblem::None);
     EXPECT_EQ(read.Values, Lines{"812.5"});
@@ -133,7 +126,7 @@ TEST(ReadShotsFile, ReadsRealFilesAndNamesWhatIsWrongWithOthers) {
 
     // A line of 1 MB between two values is no value; the values load.
     const QString longLine =
-        WriteFile(dir, "long.txt", "812\n" + QByteArray(1024 * 1024, '7') + "\n815\n");
+        WriteTextFile(dir.filePath("long.txt"), "812\n" + QByteArray(1024 * 1024, '7') + "\n815\n");
     read = ReadShotsFile(longLine, true);
     EXPECT_EQ(read.Problem, TShotsFileProblem::None);
     EXPECT_EQ(read.Values, (Lines{"812", "815"}));
@@ -142,12 +135,12 @@ TEST(ReadShotsFile, ReadsRealFilesAndNamesWhatIsWrongWithOthers) {
     QByteArray garbage;
     for (int i = 0; i < 65536; ++i) garbage += char((i * 7919) % 251);
     garbage += '\n';
-    read = ReadShotsFile(WriteFile(dir, "garbage.txt", garbage), true);
+    read = ReadShotsFile(WriteTextFile(dir.filePath("garbage.txt"), garbage), true);
     EXPECT_EQ(read.Problem, TShotsFileProblem::None);
     EXPECT_TRUE(read.Values.empty());
 
     // Removed after the dialog chose it.
-    const QString removed = WriteFile(dir, "removed.txt", "812\n");
+    const QString removed = WriteTextFile(dir.filePath("removed.txt"), "812\n");
     ASSERT_TRUE(QFile::remove(removed));
     read = ReadShotsFile(removed, true);
     EXPECT_EQ(read.Problem, TShotsFileProblem::CannotOpen);

@@ -14,15 +14,11 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/FormatFloat.h"
+#include "platform/core/Files.h"
 #include "storage/core/ShotsFileWriter.h"
+#include "support/CoreSupport.h"
 
 namespace {
-
-class DecimalComma {
-public:
-    DecimalComma() { SetDecimalSeparatorForTesting(QLatin1Char(',')); }
-    ~DecimalComma() { SetDecimalSeparatorForTesting(QChar()); }
-};
 
 QStringList Lines(const QByteArray& bytes) {
     QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
@@ -47,7 +43,7 @@ TEST(ShotsFileBytes, TxtKeepsTheLinesAsTheyAre) {
 }
 
 TEST(ShotsFileBytes, CsvRowsFollowTheDisplayMode) {
-    const DecimalComma comma;
+    const TDecimalSeparatorScope comma(QLatin1Char(','));
     struct Case {
         const char* Name;
         bool PowerFactor;
@@ -121,7 +117,7 @@ TEST(WriteFileReplacing, ReplacesTheFileOrLeavesItAlone) {
 }
 
 TEST(SavedCsvBytes, RowsOfTheValueLinesWithTheShownStatistics) {
-    const DecimalComma comma;
+    const TDecimalSeparatorScope comma(QLatin1Char(','));
     TShotsFileSettings settings;
     settings.WeightText = QStringLiteral("10");
     settings.WeightUnit = QStringLiteral("g ");

@@ -13,6 +13,7 @@
 
 #include "platform/core/FormatFloat.h"
 #include "storage/ProgramSettings.h"
+#include "support/DefaultSettingsFiles.h"
 #include "support/FormFixture.h"
 #include "variants/BuildVariant.h"
 
@@ -24,76 +25,15 @@ T ForBuild(T tarvex, T serial) {
     return TARVEX_BLE ? tarvex : serial;
 }
 
-// The settings section of a fresh file up to ChartBarWidth, shared by both.
-#define TARVEX_DEFAULT_SETTINGS_HEAD \
-    "[Settings]\n"                   \
-    "Style=1\n"                      \
-    "TXT=0\n"                        \
-    "Multiplier=1\n"                 \
-    "MultiplierG=1.0\n"              \
-    "CheckBoxScroll=1\n"             \
-    "ComPort=\n"                     \
-    "OpenCom=\n"                     \
-    "CheckBoxAuto=0\n"               \
-    "CheckBoxAuto50=0\n"             \
-    "CNV=0\n"                        \
-    "Label2DisplayFormat=0##\n"      \
-    "ChartType=0\n"                  \
-    "ChartColor=1\n"                 \
-    "ChartLineWidth=1\n"             \
-    "ChartMarkerSize=5\n"            \
-    "ChartBarWidth=35\n"
-
-#define TARVEX_DEFAULT_OUTPUT_SECTIONS \
-    "[FILTER]\n"                       \
-    "Filter=0\n"                       \
-    "Shots=S(~)\n"                     \
-    "Velocity=V(~)\n"                  \
-    "[TXTCSV]\n"                       \
-    "Folder=./MYSHOTS\n"               \
-    "FileName=Chrono_$\n"              \
-    "INDEX=001\n"                      \
-    "[IMG]\n"                          \
-    "Folder=./IMG\n"                   \
-    "FileName=Stat%_$\n"               \
-    "INDEX=001\n"                      \
-    "[AUTOSAVE]\n"                     \
-    "AUT=0\n"                          \
-    "Folder=./AUTOSAVE\n"              \
-    "FileName=Chrono_$\n"              \
-    "INDEX=001\n"
-
 // A fresh file: 35 writes in six sections for Tarvex, 33 in five for Tarvex
 // Serial, where MU follows ChartBarWidth and FILTER follows A.
-inline const std::string TarvexDefaultFile = TARVEX_DEFAULT_SETTINGS_HEAD
-    "CheckBoxBTAuto=0\n"
-    "MU=10\n"
-    "FREQ=0\n"
-    "GATE=0\n"
-    "A=0\n"
-    "[BLE]\n"
-    "Last=\n" TARVEX_DEFAULT_OUTPUT_SECTIONS;
-inline const std::string SerialDefaultFile = TARVEX_DEFAULT_SETTINGS_HEAD
-    "MU=10\n"
-    "FREQ=0\n"
-    "GATE=0\n"
-    "A=0\n" TARVEX_DEFAULT_OUTPUT_SECTIONS;
-
-#undef TARVEX_DEFAULT_SETTINGS_HEAD
-#undef TARVEX_DEFAULT_OUTPUT_SECTIONS
+inline const std::string TarvexDefaultFile = DefaultTarvexSettingsFile.toStdString();
+inline const std::string SerialDefaultFile = DefaultSerialSettingsFile().toStdString();
 
 }  // namespace build_comparison
 
 class BuildComparison : public FormFixture {
 protected:
-    // Starts the form with no timer left to fire on its own: the port
-    // auto-open and the Bluetooth LE auto-connect would touch the machine.
-    void Start() {
-        StartForm();
-        KillTimer(&Form(), TIMER_COM_AUTOOPEN);
-        KillTimer(&Form(), TIMER_BLE_AUTOCONNECT);
-    }
-
     // Closes with an empty port list, so that what the close writes as
     // ComPort does not depend on the ports of the machine.
     void Close() {
@@ -116,7 +56,7 @@ TEST_F(BuildComparison, FirstStartWritesTheDefaultFileOfTheBuild) {
     EXPECT_EQ(Settings(), "[Settings]\nMU=1\n");
 
     ASSERT_TRUE(QFile::remove(IniFilePath()));
-    Start();
+    StartFormOffline();
     // The start-up finds every key and writes nothing until close.
     EXPECT_EQ(Settings(), defaults);
     Close();
@@ -140,7 +80,7 @@ TEST_F(BuildComparison, StartRepairsAnOlderTarvexFileAndSerialDropsTheLinkKeys) 
                   "FileName=Run_$\n"
                   "INDEX=007\n"
                   "AUT=4\n");
-    Start();
+    StartFormOffline();
     const std::string repairedTail =
         "[TXTCSV]\n"
         "Folder=./RUNS\n"
@@ -227,7 +167,7 @@ TEST_F(BuildComparison, StartRepairsAnOlderTarvexFileAndSerialDropsTheLinkKeys) 
 
 TEST_F(BuildComparison, CloseWritesItsKeysInPlaceAndNothingElse) {
     using namespace build_comparison;
-    Start();
+    StartFormOffline();
     const QByteArray started = ReadFileBytes(IniFilePath());
     Form().CheckBox2->SetChecked(true);
     Form().CheckBoxAuto->SetChecked(true);
@@ -243,7 +183,7 @@ TEST_F(BuildComparison, CloseWritesItsKeysInPlaceAndNothingElse) {
 
 TEST_F(BuildComparison, SettingsFileRemovedWhileRunningGetsOnlyTheCloseKeys) {
     using namespace build_comparison;
-    Start();
+    StartFormOffline();
     ASSERT_TRUE(QFile::remove(IniFilePath()));
     Close();
     // The close handler writes no defaults; Tarvex adds its auto-connect box.
@@ -292,11 +232,11 @@ TEST_F(BuildComparison, ClearShowsTheZeroTextsOfTheBuildInEveryDisplayMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetDecimalSeparatorForTesting(c.separator);
-        Start();
+        StartFormOffline();
         Form().Edit1->SetText(QStringLiteral("8"));
         if (c.toggles == 1) Form().TogglePowerFactor();
         if (c.toggles == 2) Form().TogglePowerFactorIpsc();
-        for (const char* line : {"812.5", "815.0"}) Form().ProcessIncomingLine(line);
+        Feed({"812.5", "815.0"}, false);
 
         Form().ButtonClear->Click();
         EXPECT_EQ(Form().Label15->Caption(), ForBuild(c.tarvexLast, c.serialLast));
@@ -316,7 +256,7 @@ TEST_F(BuildComparison, ClearShowsTheZeroTextsOfTheBuildInEveryDisplayMode) {
 }
 
 TEST_F(BuildComparison, PowerFactorToggleAfterClearShowsTheZeroTextsOfTheNewMode) {
-    Start();
+    StartFormOffline();
     Form().ProcessIncomingLine(QStringLiteral("812.5"));
     Form().ButtonClear->Click();
     Form().TogglePowerFactor();
@@ -339,7 +279,7 @@ TEST_F(BuildComparison, RecomputedStatisticsFollowTheModeInBothBuilds) {
     const Case cases[] = {{0, "0.00", "00.0"}, {1, "0", "0"}, {2, "0.0", "0.0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.toggles);
-        Start();
+        StartFormOffline();
         if (c.toggles == 1) Form().TogglePowerFactor();
         if (c.toggles == 2) Form().TogglePowerFactorIpsc();
         Form().RecomputeStatistics();
@@ -351,7 +291,7 @@ TEST_F(BuildComparison, RecomputedStatisticsFollowTheModeInBothBuilds) {
 
 TEST_F(BuildComparison, DvShowsTheStatusTextOfTheBuild) {
     using build_comparison::ForBuild;
-    Start();
+    StartFormOffline();
     Form().Memo1->Lines()->Assign(QStringList({"10", "12", "9"}));
     Form().RefreshCommand();
     Form().SpeedButton7->Click();

@@ -1,9 +1,13 @@
 #include "support/FormFixture.h"
 
+#include <mutex>
+
 #include <QFileInfo>
 #include <QThread>
+#include <QWidget>
 
 #include "platform/core/FormatFloat.h"
+#include "platform/core/IniFile.h"
 #include "platform/core/Paths.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/StyleManager.h"
@@ -36,19 +40,6 @@ bool WaitFor(const std::function<bool()>& done, int seconds) {
     return true;
 }
 
-QString WriteTextFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return QString();
-    file.write(content);
-    return path;
-}
-
-QByteArray ReadFileBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
-}
-
 void FormFixture::SetUp() {
     ASSERT_TRUE(FDir.isValid());
     SetExecutablePathForTesting(FDir.filePath(QStringLiteral("tarvex")));
@@ -77,6 +68,76 @@ TForm1& FormFixture::StartForm() {
     FForm->Show();
     QCoreApplication::processEvents();
     return *FForm;
+}
+
+TForm1& FormFixture::StartFormOffline() {
+    StartForm();
+    KillTimer(FForm, TIMER_COM_AUTOOPEN);
+    KillTimer(FForm, TIMER_BLE_AUTOCONNECT);
+    return *FForm;
+}
+
+void FormFixture::Feed(const QStringList& lines, bool live) {
+    LiveInput = live;
+    for (const QString& line : lines) Form().ProcessIncomingLine(line);
+    LiveInput = false;
+}
+
+void FormFixture::SetListQuietly(const QStringList& lines) {
+    TForm1Probe::FMemoUpdating(Form()) = true;
+    Form().Memo1->Lines()->Assign(lines);
+    TForm1Probe::FMemoUpdating(Form()) = false;
+}
+
+void FormFixture::EmptyListQuietly() {
+    TForm1Probe::FMemoUpdating(Form()) = true;
+    Form().Memo1->Lines()->Clear();
+    TForm1Probe::FMemoUpdating(Form()) = false;
+}
+
+void FormFixture::QueueReceived(const QStringList& lines) {
+    std::lock_guard<std::mutex> lock(TForm1Probe::FReceivedLinesMutex(Form()));
+    for (const QString& line : lines) TForm1Probe::FReceivedLines(Form()).push_back(line);
+}
+
+bool FormFixture::ReceivedQueueEmpty() {
+    std::lock_guard<std::mutex> lock(TForm1Probe::FReceivedLinesMutex(Form()));
+    return TForm1Probe::FReceivedLines(Form()).empty();
+}
+
+void FormFixture::Receive(const QStringList& lines) {
+    QueueReceived(lines);
+    Form().DrainReceivedLines();
+}
+
+QString FormFixture::IniValue(const char* section, const char* key) const {
+    return TIniFile(IniFilePath())
+        .ReadString(QString::fromLatin1(section), QString::fromLatin1(key),
+                    QStringLiteral("<none>"));
+}
+
+void FormFixture::WriteIniValue(const char* section, const char* key, const QString& value) const {
+    TIniFile(IniFilePath())
+        .WriteString(QString::fromLatin1(section), QString::fromLatin1(key), value);
+}
+
+void FormFixture::WriteFilter(const QString& filter, const QString& shots,
+                              const QString& velocity) const {
+    WriteIniValue("FILTER", "Filter", filter);
+    WriteIniValue("FILTER", "Shots", shots);
+    WriteIniValue("FILTER", "Velocity", velocity);
+}
+
+void FormFixture::ExpectTabOrderFromShotList(const std::vector<TWinControl*>& expected) {
+    std::vector<QWidget*> reached;
+    QWidget* widget = Form().Memo1->Widget();
+    while (reached.size() < expected.size()) {
+        widget = widget->nextInFocusChain();
+        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->parentWidget()->focusPolicy())
+            reached.push_back(widget);
+    }
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(reached[i], expected[i]->Widget()) << expected[i]->Name.toStdString();
 }
 
 void FormFixture::CloseForm() {

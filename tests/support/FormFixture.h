@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include "RecordingDialogs.h"
+#include "support/CoreSupport.h"
 #include "form/Form1.h"
 #include "support/FormProbe.h"
 
@@ -22,10 +24,6 @@ void ResetProgramWideValues();
 
 // Runs the event loop until `done` holds or `seconds` pass.
 bool WaitFor(const std::function<bool()>& done, int seconds = 10);
-
-// Writes a text file (UTF-8) and returns its path.
-QString WriteTextFile(const QString& path, const QByteArray& content);
-QByteArray ReadFileBytes(const QString& path);
 
 class FormFixture : public ::testing::Test {
 protected:
@@ -36,9 +34,40 @@ protected:
     QString IniFilePath() const;
     // Constructs the form and runs FormCreate, as the application does.
     TForm1& StartForm();
+    // StartForm with the start-up timers that would reach for the machine
+    // stopped: the port auto-open and the Bluetooth LE auto-connect.
+    TForm1& StartFormOffline();
     // Runs FormClose (as closing the window does) and frees the form.
     void CloseForm();
     TForm1& Form() { return *FForm; }
+
+    // Lines through the line intake as the drain passes them, with
+    // LiveInput set around the calls when `live`.
+    void Feed(const QStringList& lines, bool live = true);
+    // Replaces or empties the shot list as the program's own writes do
+    // (FMemoUpdating set), so that the change handler leaves the velocity
+    // cache, the chart and the statistics alone.
+    void SetListQuietly(const QStringList& lines);
+    void EmptyListQuietly();
+    // Puts lines on the received-line queue as the read thread does, without
+    // telling the form.
+    void QueueReceived(const QStringList& lines);
+    bool ReceivedQueueEmpty();
+    // Queues lines and drains them, as the form does for WM_LINES_RECEIVED.
+    void Receive(const QStringList& lines);
+
+    // Tab from the shot list reaches these controls in this order (their
+    // inner parts aside).
+    void ExpectTabOrderFromShotList(const std::vector<TWinControl*>& expected);
+
+    QStringList MemoLines() { return Form().Memo1->Lines()->ToStringList(); }
+    // The status line under the command buttons.
+    QString Status() { return Form().Label20->Caption(); }
+    // A key of the settings file, "<none>" when it is missing.
+    QString IniValue(const char* section, const char* key) const;
+    void WriteIniValue(const char* section, const char* key, const QString& value) const;
+    // The [FILTER] section of the settings file.
+    void WriteFilter(const QString& filter, const QString& shots, const QString& velocity) const;
 
     QTemporaryDir FDir;
     RecordingDialogs FDialogs;

@@ -9,7 +9,7 @@ struct TPortRoots {
     QString Sys = QStringLiteral("/sys");
 };
 
-// The serial ports present that can carry a chronograph, named as under /dev
+// The serial ports present that a device can send through, named as under /dev
 // ("ttyUSB0"). Nothing is opened (opening raises DTR, which resets some
 // devices), so ports that are busy or denied to this user are listed too.
 //

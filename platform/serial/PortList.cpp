@@ -1,4 +1,4 @@
-#include "links/core/PortList.h"
+#include "platform/serial/PortList.h"
 
 #include <algorithm>
 #include <optional>
@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include "platform/core/Files.h"
 
 namespace {
 
@@ -25,7 +27,8 @@ struct TPortGroup {
     TProbe Probe;
 };
 
-// The list order of the groups: adapters a chronograph is most likely on first.
+// The list order of the groups: plug-in adapters first, as a device is most
+// likely on one.
 constexpr TPortGroup Groups[] = {
     {"ttyUSB", TProbe::SysDevice}, {"ttyACM", TProbe::SysDevice}, {"ttyS", TProbe::Uart},
     {"ttyAMA", TProbe::SysDevice}, {"rfcomm", TProbe::NodeOnly},
@@ -61,7 +64,7 @@ bool Present(const QString& name, TProbe probe, const TPortRoots& roots) {
     if (!IsCharDevice(roots.Dev + QLatin1Char('/') + name)) return false;
     if (probe == TProbe::NodeOnly) return true;
     const QString sysTty = roots.Sys + QStringLiteral("/class/tty/") + name;
-    if (!QFileInfo::exists(sysTty + QStringLiteral("/device"))) return false;
+    if (!FileExists(sysTty + QStringLiteral("/device"))) return false;
     const std::optional<bool> uart = HasUartType(sysTty);
     if (probe == TProbe::Uart) return uart.value_or(false);
     return uart.value_or(true);

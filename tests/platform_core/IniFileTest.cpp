@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "platform/core/IniFile.h"
+#include "support/CoreSupport.h"
 
 using namespace std::string_view_literals;
 
@@ -20,18 +21,6 @@ namespace {
 
 QByteArray Bytes(std::string_view text) {
     return QByteArray(text.data(), qsizetype(text.size()));
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    return file.readAll();
 }
 
 bool RunningAsRoot() {
@@ -51,13 +40,12 @@ TEST_F(IniFileTest, MissingOrEmptyFileReadsDefaultsAndFirstWriteCreatesIt) {
     for (const bool empty : {false, true}) {
         SCOPED_TRACE(empty ? "empty file" : "missing file");
         const QString path = Path(empty ? "empty.ini" : "missing.ini");
-        if (empty) WriteFile(path, {});
+        if (empty) WriteTextFile(path, {});
         TIniFile ini(path);
         EXPECT_EQ(ini.FileName(), path);
         EXPECT_EQ(ini.ReadString("S", "k", "def"), "def");
         EXPECT_EQ(ini.ReadInteger("S", "k", 7), 7);
         EXPECT_TRUE(ini.ReadBool("S", "k", true));
-        EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "k", 2.5), 2.5);
         EXPECT_FALSE(ini.SectionExists("S"));
         EXPECT_FALSE(ini.ValueExists("S", "k"));
         EXPECT_TRUE(ini.ReadSection("S").isEmpty());
@@ -67,34 +55,34 @@ TEST_F(IniFileTest, MissingOrEmptyFileReadsDefaultsAndFirstWriteCreatesIt) {
         EXPECT_EQ(QFileInfo::exists(path), empty) << "reads and no-op deletes create no file";
 
         ini.WriteString("S", "k", "v");
-        EXPECT_EQ(ReadFile(path), "[S]\nk=v\n");
+        EXPECT_EQ(ReadFileBytes(path), "[S]\nk=v\n");
     }
 }
 
 TEST_F(IniFileTest, ReadKindsFollowTheClassLibrary) {
     const QString path = Path("read.ini");
-    WriteFile(path,
-              "[S]\n"
-              "dec=35\n"
-              "  spaced =   12  \n"
-              "hex1=$1F\n"
-              "hex2=0x1F\n"
-              "hex3=x1f\n"
-              "neg=-7\n"
-              "plus=+7\n"
-              "max=2147483647\n"
-              "over=2147483648\n"
-              "min=-2147483648\n"
-              "under=-2147483649\n"
-              "text=abc\n"
-              "trail=12abc\n"
-              "float=1.5\n"
-              "comma=2,5\n"
-              "empty=\n"
-              "two=2\n"
-              "zero=0\n"
-              "dup=first\n"
-              "dup=second\n");
+    WriteTextFile(path,
+                  "[S]\n"
+                  "dec=35\n"
+                  "  spaced =   12  \n"
+                  "hex1=$1F\n"
+                  "hex2=0x1F\n"
+                  "hex3=x1f\n"
+                  "neg=-7\n"
+                  "plus=+7\n"
+                  "max=2147483647\n"
+                  "over=2147483648\n"
+                  "min=-2147483648\n"
+                  "under=-2147483649\n"
+                  "text=abc\n"
+                  "trail=12abc\n"
+                  "float=1.5\n"
+                  "comma=2,5\n"
+                  "empty=\n"
+                  "two=2\n"
+                  "zero=0\n"
+                  "dup=first\n"
+                  "dup=second\n");
     const TIniFile ini(path);
 
     struct IntCase {
@@ -128,9 +116,6 @@ TEST_F(IniFileTest, ReadKindsFollowTheClassLibrary) {
     EXPECT_EQ(ini.ReadString("S", "spaced", "def"), "12");
     EXPECT_EQ(ini.ReadString("S", "dup", "def"), "first");
     EXPECT_TRUE(ini.ValueExists("S", "empty"));
-    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "float", 0), 1.5);
-    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "comma", 0), 2.5);
-    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "text", 9), 9);
 }
 
 TEST(TryStrToInt, AcceptsOnlyTheClassLibrarySyntax) {
@@ -174,12 +159,11 @@ TEST_F(IniFileTest, WriteKindsGiveTheirTexts) {
     ini.WriteFloat("K", "third", 1.0 / 3.0);
     ini.WriteFloat("K", "hundred", 100.0);
     ini.WriteString("K", "empty", "");
-    EXPECT_EQ(ReadFile(path),
+    EXPECT_EQ(ReadFileBytes(path),
               "[K]\nint=-35\nyes=1\nno=0\none=1\nquarter=0.25\nthird=0.333333333333333\n"
               "hundred=100\nempty=\n");
     EXPECT_EQ(ini.ReadInteger("K", "int", 0), -35);
     EXPECT_TRUE(ini.ReadBool("K", "yes", false));
-    EXPECT_DOUBLE_EQ(ini.ReadFloat("K", "quarter", 0), 0.25);
 }
 
 TEST_F(IniFileTest, EditsChangeOnlyTheirOwnLines) {
@@ -241,10 +225,10 @@ TEST_F(IniFileTest, EditsChangeOnlyTheirOwnLines) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         const QString path = Path("edit.ini");
-        WriteFile(path, Bytes(c.Before));
+        WriteTextFile(path, Bytes(c.Before));
         TIniFile ini(path);
         c.Edit(ini);
-        EXPECT_EQ(ReadFile(path), Bytes(c.After));
+        EXPECT_EQ(ReadFileBytes(path), Bytes(c.After));
     }
 }
 
@@ -285,7 +269,7 @@ TEST_F(IniFileTest, OddFilesReadWithoutFailing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         const QString path = Path("odd.ini");
-        WriteFile(path, c.Content);
+        WriteTextFile(path, c.Content);
         TIniFile ini(path);
         EXPECT_EQ(ini.ReadString(c.Section, c.Key, "def"), c.Expected);
         EXPECT_EQ(ini.ReadSections(), c.Sections);
@@ -295,7 +279,7 @@ TEST_F(IniFileTest, OddFilesReadWithoutFailing) {
 
         // A write leaves whatever was there before untouched.
         ini.WriteString("Zz9", "k", "v");
-        const QByteArray after = ReadFile(path);
+        const QByteArray after = ReadFileBytes(path);
         EXPECT_TRUE(after.startsWith(c.Content));
         EXPECT_TRUE(after.endsWith("[Zz9]" +
                                    QByteArray(c.Content.contains("\r\n") ? "\r\n" : "\n") + "k=v" +
@@ -306,7 +290,7 @@ TEST_F(IniFileTest, OddFilesReadWithoutFailing) {
 
 TEST_F(IniFileTest, SectionsAndKeysAreListedInFileOrder) {
     const QString path = Path("list.ini");
-    WriteFile(path, "[B]\nz=1\ny=\n[a]\nk=1\n[b]\nw=1\n[Empty]\n");
+    WriteTextFile(path, "[B]\nz=1\ny=\n[a]\nk=1\n[b]\nw=1\n[Empty]\n");
     const TIniFile ini(path);
     EXPECT_EQ(ini.ReadSections(), QStringList({"B", "a", "Empty"}));
     EXPECT_EQ(ini.ReadSection("b"), QStringList({"z", "y"}));
@@ -334,7 +318,7 @@ TEST_F(IniFileTest, RefusedWriteRaisesAndChangesNothing) {
     const Case cases[] = {
         {"parent is a regular file",
          [&] {
-             WriteFile(Path("plain"), "x");
+             WriteTextFile(Path("plain"), "x");
              return Path("plain/x.ini");
          },
          {}},
@@ -347,7 +331,7 @@ TEST_F(IniFileTest, RefusedWriteRaisesAndChangesNothing) {
          {}},
         {"read-only file",
          [&] {
-             WriteFile(Path("ro.ini"), original);
+             WriteTextFile(Path("ro.ini"), original);
              QFile::setPermissions(Path("ro.ini"), QFile::ReadOwner | QFile::ReadGroup);
              return Path("ro.ini");
          },
@@ -377,7 +361,7 @@ TEST_F(IniFileTest, RefusedWriteRaisesAndChangesNothing) {
         }
         EXPECT_EQ(Entries(), before) << "no temporary file left behind";
         if (!c.Content.isEmpty()) {
-            EXPECT_EQ(ReadFile(path), c.Content);
+            EXPECT_EQ(ReadFileBytes(path), c.Content);
         }
         EXPECT_EQ(ini.ReadString("S", "k", "none"), c.Content.isEmpty() ? "none" : "old");
     }
@@ -388,30 +372,30 @@ TEST_F(IniFileTest, RefusedWriteInReadOnlyFolder) {
     const QString folder = Path("locked");
     ASSERT_TRUE(QDir(FDir.path()).mkdir("locked"));
     const QString path = folder + "/x.ini";
-    WriteFile(path, "[S]\nk=old\n");
+    WriteTextFile(path, "[S]\nk=old\n");
     ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
     TIniFile ini(path);
     EXPECT_THROW(ini.WriteString("S", "k", "new"), EIniFileException);
     EXPECT_THROW(ini.WriteString("S", "n", "new"), EIniFileException);
     ::chmod(QFile::encodeName(folder).constData(), 0755);
-    EXPECT_EQ(ReadFile(path), "[S]\nk=old\n");
+    EXPECT_EQ(ReadFileBytes(path), "[S]\nk=old\n");
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList({"x.ini"}));
 }
 
 TEST_F(IniFileTest, UnwritableFileWithWriteBitsIsRefusedForOrdinaryUsers) {
     if (RunningAsRoot()) GTEST_SKIP() << "permission bits do not stop root";
     const QString path = Path("other.ini");
-    WriteFile(path, "[S]\nk=old\n");
+    WriteTextFile(path, "[S]\nk=old\n");
     // Writable for the group and others only, not for the owner.
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0466), 0);
     TIniFile ini(path);
     EXPECT_THROW(ini.WriteString("S", "k", "new"), EIniFileException);
-    EXPECT_EQ(ReadFile(path), "[S]\nk=old\n");
+    EXPECT_EQ(ReadFileBytes(path), "[S]\nk=old\n");
 }
 
 TEST_F(IniFileTest, WriteKeepsPermissionsAndSymbolicLinks) {
     const QString real = Path("real.ini");
-    WriteFile(real, "[S]\nk=1\n");
+    WriteTextFile(real, "[S]\nk=1\n");
     ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), 0640), 0);
     const QString link = Path("link.ini");
     ASSERT_TRUE(QFile::link(real, link));
@@ -420,7 +404,7 @@ TEST_F(IniFileTest, WriteKeepsPermissionsAndSymbolicLinks) {
     ini.WriteString("S", "k", "2");
 
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(ReadFile(real), "[S]\nk=2\n");
+    EXPECT_EQ(ReadFileBytes(real), "[S]\nk=2\n");
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -433,9 +417,9 @@ TEST_F(IniFileTest, WriteKeepsPermissionsAndSymbolicLinks) {
 // the file, even in place and of the same size, is seen at once.
 TEST_F(IniFileTest, SettledFileIsReadAgainAfterAnyChange) {
     const QString path = Path("settled.ini");
-    WriteFile(path, "[Settings]\nCNV=0\nMU=10\n");
+    WriteTextFile(path, "[Settings]\nCNV=0\nMU=10\n");
     const QString other = Path("other.ini");
-    WriteFile(other, "[Settings]\nCNV=7\n");
+    WriteTextFile(other, "[Settings]\nCNV=7\n");
     // Older than the two seconds in which a change could hide in one
     // timestamp tick.
     ::sleep(3);
@@ -444,7 +428,7 @@ TEST_F(IniFileTest, SettledFileIsReadAgainAfterAnyChange) {
     EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);              // from the parsed copy
     EXPECT_EQ(TIniFile(other).ReadInteger("Settings", "CNV", -1), 7);  // another file
 
-    WriteFile(path, "[Settings]\nCNV=1\nMU=10\n");  // in place, same size
+    WriteTextFile(path, "[Settings]\nCNV=1\nMU=10\n");  // in place, same size
     EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 1);
     ini.WriteInteger("Settings", "MU", 11);  // our own write replaces the file
     EXPECT_EQ(ini.ReadInteger("Settings", "MU", -1), 11);
@@ -465,7 +449,7 @@ TEST_F(IniFileTest, WrittenKeyReadsBackExactlyAndNeighboursStayInTheirSection) {
             SCOPED_TRACE((key + " = <" + value + ">").toStdString());
             const QString path = Path("roundtrip.ini");
             // The key already stands in the file with an older value.
-            WriteFile(path, "[A]\nbefore=1\n" + key.toUtf8() + "=old\nafter=2\n[B]\nb=3\n");
+            WriteTextFile(path, "[A]\nbefore=1\n" + key.toUtf8() + "=old\nafter=2\n[B]\nb=3\n");
             TIniFile ini(path);
             ASSERT_EQ(ini.ReadString("A", key, "def"), "old");
             ini.WriteString("A", key, value);
@@ -489,7 +473,7 @@ TEST_F(IniFileTest, WrittenKeyReadsBackExactlyAndNeighboursStayInTheirSection) {
     }
     // Values wrapped in quotes by hand, as other programs write them.
     const QString path = Path("quoted.ini");
-    WriteFile(path, "[A]\nFolder=\"C:\\My Shots\"\nName = ' x '\nHalf=\"open\n");
+    WriteTextFile(path, "[A]\nFolder=\"C:\\My Shots\"\nName = ' x '\nHalf=\"open\n");
     const TIniFile ini(path);
     EXPECT_EQ(ini.ReadString("A", "Folder", "def"), "C:\\My Shots");
     EXPECT_EQ(ini.ReadString("A", "Name", "def"), " x ");
@@ -499,13 +483,13 @@ TEST_F(IniFileTest, WrittenKeyReadsBackExactlyAndNeighboursStayInTheirSection) {
 TEST_F(IniFileTest, WriteThatChangesNothingLeavesAReadOnlyFileAlone) {
     const QString path = Path("complete.ini");
     const QByteArray content = "[S]\r\nk=v\r\nn=5\r\nb=1\r\n";
-    WriteFile(path, content);
+    WriteTextFile(path, content);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup);
     TIniFile ini(path);
     ini.WriteString("S", "k", "v");
     ini.WriteInteger("s", "N", 5);
     ini.WriteBool("S", "b", true);
-    EXPECT_EQ(ReadFile(path), content);
+    EXPECT_EQ(ReadFileBytes(path), content);
     try {
         ini.WriteString("S", "k", "w");
         ADD_FAILURE() << "a real change reported success";
@@ -513,5 +497,5 @@ TEST_F(IniFileTest, WriteThatChangesNothingLeavesAReadOnlyFileAlone) {
         EXPECT_EQ(e.Message(), "Unable to write to " + QFileInfo(path).absoluteFilePath() +
                                    " (Permission denied)");
     }
-    EXPECT_EQ(ReadFile(path), content);
+    EXPECT_EQ(ReadFileBytes(path), content);
 }

@@ -7,15 +7,11 @@
 #include <QString>
 
 #include "platform/core/FormatFloat.h"
+#include "support/CoreSupport.h"
 
 namespace {
 
 // Restores the system separator however a test ends.
-struct SeparatorGuard {
-    explicit SeparatorGuard(QChar separator) { SetDecimalSeparatorForTesting(separator); }
-    ~SeparatorGuard() { SetDecimalSeparatorForTesting(QChar()); }
-};
-
 struct PictureCase {
     const char* Picture;
     double Value;
@@ -85,7 +81,7 @@ TEST(FormatFloat, PicturesUnderBothSeparators) {
                 QString::fromLatin1(c.Expected).replace(QLatin1Char('.'), separator);
             EXPECT_EQ(FormatFloat(QString::fromLatin1(c.Picture), c.Value, separator), expected)
                 << c.Picture << " " << c.Value << " separator " << QString(separator).toStdString();
-            SeparatorGuard guard(separator);
+            TDecimalSeparatorScope guard(separator);
             EXPECT_EQ(FormatFloat(QString::fromLatin1(c.Picture), c.Value), expected)
                 << c.Picture << " " << c.Value << " from DecimalSeparator()";
         }

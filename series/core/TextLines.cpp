@@ -1,0 +1,47 @@
+#include "series/core/TextLines.h"
+
+#include "series/core/NumberText.h"
+
+namespace {
+
+// The line holds a TAB, else a ";", else a ",": that character.
+QChar FirstSeparator(QStringView text) {
+    for (const QChar separator : {QLatin1Char('\t'), QLatin1Char(';'), QLatin1Char(',')})
+        if (text.contains(separator)) return separator;
+    return QChar();
+}
+
+}  // namespace
+
+std::vector<QString> SplitTextLines(const QString& text) {
+    std::vector<QString> lines;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n')) continue;
+        lines.push_back(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < size && text.at(i + 1) == QLatin1Char('\n')) ++i;
+        start = i + 1;
+    }
+    if (start < size) lines.push_back(text.mid(start));
+    return lines;
+}
+
+std::vector<QString> Utf8TextLines(const QByteArray& bytes) {
+    QByteArrayView view(bytes);
+    if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
+    return SplitTextLines(QString::fromUtf8(view));
+}
+
+bool CsvSecondCell(const QString& row, QString& cell) {
+    const QString trimmed = TrimText(row);
+    const QChar separator = FirstSeparator(trimmed);
+    if (separator.isNull()) return false;
+    // Cut by the separator that cuts the row: in "1;812,5" or "1\t812,5" the
+    // comma is the decimal point, not the end of the cell.
+    const qsizetype start = trimmed.indexOf(separator) + 1;
+    const qsizetype end = trimmed.indexOf(separator, start);
+    cell = TrimText(trimmed.mid(start, end < 0 ? -1 : end - start));
+    return true;
+}
