@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Reads of anything at all give a value or the default, never a failure.
     ini.ReadString(section, key, QString());
     ini.ReadInteger(section, key, 0);
-    ini.ReadFloat(section, key, 0);
+    ini.ReadBool(section, key, false);
 
     if (!WritableSection(section) || !WritableKey(key) || !WritableValue(value)) return 0;
     try {
