@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include "series/core/NumberText.h"
 
@@ -39,10 +38,12 @@ qsizetype FirstSeparator(const QString& line) {
     return -1;
 }
 
+// A value is what LOAD would take into the list as one (ShotLineValue), so
+// that CMP pairs the shots LOAD would show; kept without its control
+// characters so that it reads as the number it stands for.
 void AppendIfValue(std::vector<QString>& texts, const QString& text) {
-    const QString trimmed = TrimText(text);
     double value = 0.0;
-    if (!trimmed.isEmpty() && ParseDotDouble(trimmed, value)) texts.push_back(trimmed);
+    if (ShotLineValue(text, value)) texts.push_back(TrimText(SanitizeLine(text)));
 }
 
 }  // namespace
@@ -56,8 +57,9 @@ TCompareFile CompareFileValues(const QByteArray& bytes, bool txt) {
         }
     QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(view);
+    // As LOAD reads the file: a sequence cut off at the end is an invalid
+    // character too, not silently dropped.
+    const QString text = QString::fromUtf8(view);
     const std::vector<QString> lines = SplitTextLines(text);
     for (const QString& line : lines)
         if (line.size() > MaxCompareLineLength) {
