@@ -1,8 +1,11 @@
 // Chart drawing speed: a full repaint of 10,100 points at the main window's
 // size, and one appended point plus a repaint on a short and a long series.
 // Prints milliseconds per operation (median of the runs) and checks them
-// against the targets: a full repaint of 10,100 points under 30 ms, and one
-// point on 10,000 at most twice the cost of one on 100.
+// against the targets: a full repaint of 10,100 points under 30 ms; with the
+// 26-shot window, one point on 10,000 at most twice the cost of one on 100;
+// with automatic axes every point moves with each new one and must be drawn
+// again, so there one point with its repaint on 10,000 stays within a frame
+// (16 ms) instead, and the ratio is printed for information.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -22,7 +25,9 @@ namespace {
 const TColor kPalette[8] = {clRed, clBlue, clGreen, clPurple, clTeal, clOlive, clNavy, clMaroon};
 const QSize kSize(865, 207);
 
-double Velocity(int shot) { return 800 + 25 * std::sin(shot * 0.37) + (shot * 7919 % 13); }
+double Velocity(int shot) {
+    return 800 + 25 * std::sin(shot * 0.37) + (shot * 7919 % 13);
+}
 
 double MedianMs(int runs, const std::function<void()>& work) {
     std::vector<double> times;
@@ -95,14 +100,16 @@ int main(int argc, char** argv) {
             s.Core.BottomAxis()->SetAutomatic(true);
             bool flip = false;
             char label[96];
-            std::snprintf(label, sizeof label, "full repaint, 10,100 points, cache rebuilt (%s)", kind);
+            std::snprintf(label, sizeof label, "full repaint, 10,100 points, cache rebuilt (%s)",
+                          kind);
             const double rebuilt = Report(label, MedianMs(41, [&] {
                                               flip = !flip;
                                               s.Core.LeftAxis()->SetMinMax(700, flip ? 900 : 901);
                                               s.Paint();
                                           }));
             targets.AtMost(label, rebuilt, 30, "ms");
-            std::snprintf(label, sizeof label, "full repaint, 10,100 points, cache kept (%s)", kind);
+            std::snprintf(label, sizeof label, "full repaint, 10,100 points, cache kept (%s)",
+                          kind);
             Report(label, MedianMs(41, [&] { s.Paint(); }));
         }
         for (const bool scrolling : {false, true}) {
@@ -123,10 +130,19 @@ int main(int argc, char** argv) {
                                          }));
                 if (points == 100) {
                     smallMs = ms;
-                } else {
-                    std::snprintf(label, sizeof label, "AddXY + repaint, 10000 / 100 points, %s (%s)",
-                                  scrolling ? "26-shot window" : "automatic axes", kind);
+                } else if (scrolling) {
+                    std::snprintf(label, sizeof label,
+                                  "AddXY + repaint, 10000 / 100 points, 26-shot window (%s)", kind);
                     targets.AtMost(label, ms / smallMs, 2, "x");
+                } else {
+                    std::printf(
+                        "AddXY + repaint, 10000 / 100 points, automatic axes (%s): "
+                        "ratio %.2f (every point drawn again)\n",
+                        kind, ms / smallMs);
+                    std::snprintf(label, sizeof label,
+                                  "AddXY + repaint, 10000 points, automatic axes, one frame (%s)",
+                                  kind);
+                    targets.AtMost(label, ms, 16, "ms");
                 }
             }
         }
@@ -138,7 +154,8 @@ int main(int argc, char** argv) {
             int next = 10001;
             s.Paint();
             char label[96];
-            std::snprintf(label, sizeof label, "AddXY + repaint, 10000 points, fixed axes (%s)", kind);
+            std::snprintf(label, sizeof label, "AddXY + repaint, 10000 points, fixed axes (%s)",
+                          kind);
             Report(label, MedianMs(41, [&] {
                        s.Add(next++);
                        s.Paint();

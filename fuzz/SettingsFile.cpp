@@ -28,11 +28,9 @@ const QString& FilePath() {
 }
 
 // A name as the program could give one: valid text without control
-// characters or blanks around it. A name starting with U+FEFF is left out:
-// the reader takes that character at the start of a line for a byte-order
-// mark (issue 14).
+// characters or blanks around it.
 bool PlainName(const QString& text) {
-    if (text.isEmpty() || !text.isValidUtf16() || text.front() == QChar(0xFEFF)) return false;
+    if (text.isEmpty() || !text.isValidUtf16()) return false;
     for (const QChar c : text)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
     return text.trimmed() == text;
@@ -88,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Reads of anything at all give a value or the default, never a failure.
     ini.ReadString(section, key, QString());
     ini.ReadInteger(section, key, 0);
+    ini.ReadBool(section, key, false);
 
     if (!WritableSection(section) || !WritableKey(key) || !WritableValue(value)) return 0;
     try {

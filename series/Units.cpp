@@ -3,6 +3,8 @@
 // and the settings file and write the results into the labels.
 #include "form/Form1.h"
 
+#include <cmath>
+
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "platform/core/ScopeGuard.h"
@@ -184,6 +186,10 @@ void TForm1::ScaleStoredValues(double factor) {
     if (factor == 1.0) return;
     for (QString& line : FMemoSnapshot) {
         double value = 0;
-        if (ParseDotDouble(line, value)) line = FormatDot2(factor * value);
+        if (!ParseDotDouble(line, value)) continue;
+        // A value beyond the double range in the new unit cannot be written
+        // as a number: the line stays as it was rather than read "INF".
+        const double scaled = factor * value;
+        if (std::isfinite(scaled)) line = FormatDot2(scaled);
     }
 }

@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include "platform/core/Files.h"
 
@@ -148,7 +149,10 @@ bool NeedsQuotes(const QString& value) {
 // never turns into a header, whatever its name or value.
 TLineInfo Classify(const QByteArray& raw) {
     TLineInfo info;
-    const QString line = QString::fromUtf8(raw).trimmed();
+    // Only the file's first bytes can be a byte-order mark (ParseText takes
+    // them off); a U+FEFF at the start of a line is part of the name there.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    const QString line = QString(decoder(raw)).trimmed();
     const qsizetype eq = line.indexOf(u'=');
     if (line.startsWith(u'[')) {
         const qsizetype close = line.indexOf(u']');

@@ -13,10 +13,12 @@ bool IsBinaryByte(char c) {
     return u < 0x20 && (u < 0x09 || u > 0x0D);
 }
 
+// A value is what LOAD would take into the list as one (ShotLineValue), so
+// that CMP pairs the shots LOAD would show; kept without its control
+// characters so that it reads as the number it stands for.
 void AppendIfValue(std::vector<QString>& texts, const QString& text) {
-    const QString trimmed = TrimText(text);
     double value = 0.0;
-    if (!trimmed.isEmpty() && ParseDotDouble(trimmed, value)) texts.push_back(trimmed);
+    if (ShotLineValue(text, value)) texts.push_back(TrimText(SanitizeLine(text)));
 }
 
 }  // namespace

@@ -23,13 +23,13 @@ inline constexpr qint64 MaxCompareFileBytes = 32 * 1024 * 1024;
 inline constexpr qsizetype MaxCompareLineLength = 4096;
 
 struct TCompareFile {
-    std::vector<QString> Texts;  // the trimmed value texts, in file order
+    std::vector<QString> Texts;  // the value texts, trimmed, without control characters, in order
     TCompareProblem Problem = TCompareProblem::None;
 };
 
 // The values of a compare file's bytes (UTF-8, a byte-order mark skipped,
 // lines ended by CR LF, LF or CR). txt: every line that is one number as a
-// whole (ParseDotDouble after trimming). Otherwise CSV: from the fourth line
+// whole, as LOAD and the shot list take it (ShotLineValue). Otherwise CSV: from the fourth line
 // on (the first three are the header and two empty lines), the second
 // column, the columns separated by the line's first TAB, else its first ";",
 // else its first ","; lines without a separator are skipped. Bytes other

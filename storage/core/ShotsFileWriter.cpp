@@ -6,6 +6,17 @@
 
 namespace {
 
+// The velocity cell ("0.###"). From about 1e62 on the picture writes more
+// digits than a number may have to be read back (LOAD, CMP); the shortest
+// exponent form reads back as the same value, and no decimal is lost at
+// that size.
+QString VelocityCell(double velocity) {
+    const QString text = FormatFloat(QStringLiteral("0.###"), velocity);
+    double back = 0;
+    if (ParseDotDouble(text, back)) return text;
+    return FloatToStrGeneral(velocity, 17);
+}
+
 const QString Tab = QStringLiteral("\t");
 const QString OneDecimal = QStringLiteral("0.0");
 
@@ -53,8 +64,8 @@ QStringList CsvTable(const TShotsFileSettings& settings, const std::vector<doubl
     const QString padding = padRows ? QString(9, QLatin1Char('\t')) : QString();
     const QString firstRowEnd = Tab + statistics.join(Tab);
     for (std::size_t i = 0; i < velocities.size(); ++i) {
-        QString row = QString::number(i + 1) + Tab +
-                      FormatFloat(QStringLiteral("0.###"), velocities[i]) + Tab + thirdCells[i];
+        QString row =
+            QString::number(i + 1) + Tab + VelocityCell(velocities[i]) + Tab + thirdCells[i];
         row += i == 0 ? firstRowEnd : padding;
         out << row;
     }

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -103,6 +104,9 @@ protected:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("Run"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path("Home/.config"));
         env.insert(QStringLiteral("XDG_DATA_HOME"), Path("Home/.local/share"));
+        env.remove(QStringLiteral("TARVEX_BLE_SIMULATION"));
+        for (auto it = FExtraEnv.cbegin(); it != FExtraEnv.cend(); ++it)
+            env.insert(it.key(), it.value());
         FProcess.setProcessEnvironment(env);
         FProcess.setWorkingDirectory(Path("Cwd"));
         FProcess.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -145,6 +149,7 @@ protected:
     QProcess FProcess;
     QString FExe;
     QString FIni;
+    QMap<QString, QString> FExtraEnv;
 };
 
 TEST_P(ProgramEndToEnd, ShotsArriveAreSavedAndTheSettingsSurviveSigterm) {
@@ -210,6 +215,75 @@ TEST_P(ProgramEndToEnd, SigtermWhileShotsStreamInEndsInOrder) {
     Terminate();
     EXPECT_EQ(Setting("Settings", "ComPort"), FTerminal.SlavePath());
 }
+
+// The full program against the simulated Bluetooth LE device: connected at
+// start to the device last used, shots in notifications (one of them not
+// text), an automatic save, SIGTERM.
+class BleEndToEnd : public ProgramEndToEnd {};
+
+TEST_P(BleEndToEnd, NotifiedShotsAreSavedAndTheDeviceIsKept) {
+    ASSERT_TRUE(WriteFile(Path("Prog/sim.json"), R"({
+  "adapter": true,
+  "devices": [{
+    "name": "Chrono-7", "address": "AA:BB:CC:DD:EE:07", "rssi": -50,
+    "connect": "ok",
+    "services": [{"uuid": "0000ffe0-0000-1000-8000-00805f9b34fb",
+      "characteristics": [{"uuid": "0000ffe1-0000-1000-8000-00805f9b34fb",
+        "descriptors": ["00002902-0000-1000-8000-00805f9b34fb"]}]}],
+    "subscribe": "ok",
+    "notifications": [
+      {"at_ms": 100, "text": "V=812.35 m/s\r\n"},
+      {"at_ms": 150, "hex": "31FF0A"},
+      {"at_ms": 200, "text": "815,1 nr 2\r\nno number here\r\n8"},
+      {"at_ms": 250, "text": "20\r\n"},
+      {"at_ms": 300, "text": "830\r\n"}]
+  }],
+  "writes": "writes.log"
+})"));
+    ASSERT_TRUE(WriteFile(FIni,
+                          "[Settings]\r\n"
+                          "CheckBoxBTAuto=1\r\n"
+                          "TXT=1\r\n"
+                          "[BLE]\r\n"
+                          "Last=Chrono-7\r\n"
+                          "[AUTOSAVE]\r\n"
+                          "AUT=3\r\n"
+                          "Folder=./AUTOSAVE\r\n"
+                          "FileName=Ble_$\r\n"
+                          "INDEX=001\r\n"));
+    FExtraEnv.insert(QStringLiteral("TARVEX_BLE_SIMULATION"), Path("Prog/sim.json"));
+    Start();
+
+    // The first three shots fill one automatic save; the hex notification
+    // between them is a log line of the list and never a value of the file.
+    const QString saved = Path("Prog/AUTOSAVE/Ble_001.txt");
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(saved); })) << "nothing saved";
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(saved).endsWith("820\r\n"); }));
+    EXPECT_EQ(ReadFile(saved), QByteArray("\xEF\xBB\xBF"
+                                          "812.35\r\n815.1\r\n820\r\n"));
+    // While connected the program writes one zero byte to the device every
+    // 5 s, so that the device keeps the link.
+    const QString writes = Path("Prog/writes.log");
+    EXPECT_TRUE(WaitFor([&] {
+        return ReadFile(writes).contains(" 0000ffe1-0000-1000-8000-00805f9b34fb 00\n");
+    })) << "no keep-alive: "
+        << ReadFile(writes).toStdString();
+
+    Terminate();
+
+    EXPECT_EQ(Setting("AUTOSAVE", "INDEX"), QStringLiteral("002"));
+    // The device connected to is remembered by name and address.
+    EXPECT_EQ(Setting("BLE", "Last"), QStringLiteral("Chrono-7 AABBCCDDEE07"));
+    EXPECT_EQ(Setting("Settings", "CheckBoxBTAuto"), QStringLiteral("1"));
+    EXPECT_TRUE(QDir(Path("Cwd")).isEmpty());
+    EXPECT_EQ(QDir(Path("Prog/AUTOSAVE")).entryList(QDir::Files),
+              QStringList{QStringLiteral("Ble_001.txt")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, BleEndToEnd, ::testing::Values(Programs[0]),
+                         [](const ::testing::TestParamInfo<TProgram>&) {
+                             return std::string("Tarvex");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramEndToEnd, ::testing::ValuesIn(Programs),
                          [](const ::testing::TestParamInfo<TProgram>& info) {

@@ -476,3 +476,28 @@ TEST_F(Units, ScaleStoredValuesRescalesOnlyNumericSnapshotLines) {
         EXPECT_EQ(P::FMemoSnapshot(Form()), c.after);
     }
 }
+
+TEST_F(Units, ValueTooLargeForTheOtherUnitStaysAsItWas) {
+    // 1.7e308 m/s in feet per second is beyond the double range: no number
+    // can stand for it, and a line reading "INF" would be no value at all.
+    // The line the user typed is kept as it was.
+    WriteSettings({{"MU", "10"}, {"CNV", "1"}});
+    StartForm();
+    ASSERT_TRUE(Form().IsCnvMode());
+    Feed({300});
+    P::FMemoSnapshot(Form()) = {QStringLiteral("1.7E308"), QStringLiteral("1000"),
+                                QStringLiteral("-1.7E308")};
+
+    Form().CheckBox1->SetChecked(false);
+    EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"1.7E308", "3280.84", "-1.7E308"}));
+    for (const QString& line : P::FMemoSnapshot(Form())) {
+        double value = 0;
+        EXPECT_TRUE(ShotLineValue(line, value) && std::isfinite(value)) << line.toStdString();
+    }
+
+    // Back in metres the kept line is scaled as any other.
+    Form().CheckBox1->SetChecked(true);
+    EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({FormatDot2(1.7e308 * Foot), "1000",
+                                                              FormatDot2(-1.7e308 * Foot)}));
+    EXPECT_EQ(MemoLines(), QStringList({"300"}));
+}

@@ -443,7 +443,19 @@ TEST_F(IniFileTest, WrittenKeyReadsBackExactlyAndNeighboursStayInTheirSection) {
                               "'one'",    "\"",      "\"\"",          "a=b",   "]",
                               "[A]",      "  [x]  ", "; not a note",  "\t9\t", "mid dle",
                               "'mixed\"", "ünïcode "};
-    const QString keys[] = {"k", "[k", "[k]", "[k]x", "k]", "k k", "[", "[A", " padded "};
+    // A name may start with U+FEFF: only the file's first bytes are a
+    // byte-order mark.
+    const QString keys[] = {"k",
+                            "[k",
+                            "[k]",
+                            "[k]x",
+                            "k]",
+                            "k k",
+                            "[",
+                            "[A",
+                            " padded ",
+                            QString(QChar(0xFEFF)) + "k",
+                            QString(QChar(0xFEFF))};
     for (const QString& key : keys) {
         for (const QString& value : values) {
             SCOPED_TRACE((key + " = <" + value + ">").toStdString());

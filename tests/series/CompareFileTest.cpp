@@ -34,6 +34,11 @@ TEST(CompareFileValues, ReadsTxtAndCsv) {
          "812.5\r\n\r\n 815,5 \r\nLOG: 31 FF 0A\r\n350.2 m/s\r\n-3\n",
          true, Texts({"812.5", "815,5", "-3"})},
         {"TxtCrOnly", "1\r2\r3", true, Texts({"1", "2", "3"})},
+        // A line LOAD takes as a value is one here too: comparing must pair
+        // the shots LOAD would show.
+        {"TxtControlInside", "5\f93\r\n\v7\r\n8\t1\r\n", true, Texts({"593", "7"})},
+        {"TxtCutCharacterAtTheEnd", "52\xEF", true, {}, TCompareProblem::NoValue},
+        {"CsvControlInside", csvHead + "1\t8\f12\t3\r\n", false, Texts({"812"})},
         {"CsvSecondColumn",
          csvHead + "1\t812.5\t30.1\r\n2\t815\r\n3;12,5;7\r\n4,9.5\r\n12.5\r\n\r\n5\t\t1\r\n", false,
          Texts({"812.5", "815", "12,5", "9.5"})},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 
 #include <sys/resource.h>
@@ -15,6 +16,8 @@
 #include "platform/core/Exception.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/Files.h"
+#include "series/core/NumberText.h"
+#include "storage/core/ShotsFileReader.h"
 #include "storage/core/ShotsFileWriter.h"
 #include "support/CoreSupport.h"
 
@@ -166,6 +169,30 @@ TEST(SavedCsvBytes, CnvEnergiesComeFromTheCacheWhileItHoldsTheRow) {
         Lines(SavedCsvBytes({"1000"}, settings, TShownStatistics{}, TCnvEnergies{&cache, 5.0}))[3]
             .split('\t')[2],
         QStringLiteral("10"));
+}
+
+TEST(SavedCsvBytes, EveryVelocityReadsBackFromTheFile) {
+    // From about 1e62 on "0.###" writes more digits than a number may have:
+    // such a row would be left out when the file is loaded or compared.
+    for (const QChar separator : {QLatin1Char('.'), QLatin1Char(',')}) {
+        const TDecimalSeparatorScope scope(separator);
+        TShotsFileSettings settings;
+        settings.WeightText = QStringLiteral("10");
+        const QStringList list{"1E62", "-1.5E200", "812.35", "1.7976931348623157E308",
+                               "99999999999999999999999999999999999999999999999999999999999.5"};
+        for (const QByteArray& bytes : {SavedCsvBytes(list, settings, std::nullopt, TCnvEnergies{}),
+                                        ShotsFileBytes({list.begin(), list.end()}, settings)}) {
+            const std::vector<QString> back = ShotsFileValues(ShotsFileLines(bytes), false);
+            ASSERT_EQ(back.size(), std::size_t(list.size())) << bytes.toStdString();
+            for (qsizetype i = 0; i < list.size(); ++i) {
+                double written = 0, read = 0;
+                ASSERT_TRUE(ParseDotDouble(list[i], written));
+                ASSERT_TRUE(ParseDotDouble(back[std::size_t(i)], read));
+                EXPECT_NEAR(read, written, 0.0005 + std::fabs(written) * 1e-15)
+                    << back[std::size_t(i)].toStdString();
+            }
+        }
+    }
 }
 
 TEST(SavedTxtBytes, IsTheListTextAfterTheMark) {
