@@ -6,6 +6,8 @@
 # make fuzz   runs every fuzz target for FUZZ_SECONDS each (default 120)
 # make bench  runs the benchmarks; fails when one misses its target by more
 #             than a factor of two (not part of make test: timings are noisy)
+# make format formats every source file with .clang-format (make test fails on
+#             unformatted code)
 
 BUILD    ?= build
 ASAN     ?= build-asan
@@ -14,7 +16,7 @@ FUZZ_SECONDS       ?= 120
 FUZZ_SMOKE_SECONDS ?= 5
 PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-connectivity-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-liberation2 \
-            socat clang libclang-rt-14-dev
+            socat clang libclang-rt-14-dev clang-format
 
 # A compiler cache is used when one is installed.
 LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -26,7 +28,13 @@ SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_chec
                  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
                  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0
 
-.PHONY: run test deps build build-werror build-asan test-asan fuzz fuzz-smoke bench clean
+# make run and make test share one configuration of $(BUILD), so either one
+# reuses what the other built.
+CONFIGURE := cmake -S . -B $(BUILD) -DTARVEX_WERROR=ON $(LAUNCHER)
+SOURCES    = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null || find app bench form fuzz links platform series storage tests variants -name '*.cpp' -o -name '*.h')
+
+.PHONY: run test deps build build-werror build-asan test-asan fuzz fuzz-smoke bench clean \
+        format format-check
 
 deps:
 	@missing=""; \
@@ -41,14 +49,14 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD) -DTARVEX_WERROR=OFF
+	$(CONFIGURE)
 	cmake --build $(BUILD) --target tarvex tarvex-serial -j $(JOBS)
 
 run: build
 	./$(BUILD)/tarvex
 
 build-werror: deps
-	cmake -S . -B $(BUILD) -DTARVEX_WERROR=ON
+	$(CONFIGURE)
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps
@@ -61,7 +69,13 @@ test-asan: build-asan
 fuzz-smoke: build-asan
 	$(SANITIZER_ENV) fuzz/run.sh $(ASAN) $(FUZZ_SMOKE_SECONDS)
 
-test: build-werror
+format: deps
+	clang-format -i $(SOURCES)
+
+format-check: deps
+	clang-format --dry-run --Werror $(SOURCES)
+
+test: format-check build-werror
 	cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
 	$(MAKE) test-asan
 	$(MAKE) fuzz-smoke

@@ -66,12 +66,7 @@ struct TCommand {
 int main(int argc, char** argv) {
     TBenchEnvironment environment(argc, argv);
 
-    auto* form = new TForm1(Application);
-    Form1 = form;
-    form->DoCreate();
-    form->Show();
-    KillTimer(form, TIMER_COM_AUTOOPEN);
-    QCoreApplication::processEvents();
+    auto* form = StartBenchForm();
     // A rule that every shot passes, so FILTER does its whole work.
     {
         TIniFile ini(IniPath());
@@ -111,8 +106,8 @@ int main(int argc, char** argv) {
         const double small = MedianMs([&] { c.Prepare(*form, 1000); }, [&] { c.Run(*form); });
         const double large = MedianMs([&] { c.Prepare(*form, 10000); }, [&] { c.Run(*form); });
         const double ratio = small > 0 ? large / small : 0.0;
-        std::printf("%-40s 1,000 shots %7.2f ms   10,000 shots %7.2f ms   ratio %5.2f\n",
-                    c.Name, small, large, ratio);
+        std::printf("%-40s 1,000 shots %7.2f ms   10,000 shots %7.2f ms   ratio %5.2f\n", c.Name,
+                    small, large, ratio);
         const std::string name = c.Name;
         targets.AtMost((name + ", 10,000 shots").c_str(), large, 100, "ms");
         targets.AtMost((name + ", 10,000 / 1,000 shots").c_str(), ratio, 12, "x");

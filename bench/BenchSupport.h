@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "app/Style.h"
+#include "form/Form1.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/Paths.h"
 #include "platform/ui/Dialogs.h"
@@ -48,3 +49,15 @@ private:
     TSilentDialogs FDialogs;
     QTemporaryDir FDir;
 };
+
+// Creates and shows the main form as the program does, without the port
+// auto-open that would reach for the machine. The application frees it.
+inline TForm1* StartBenchForm() {
+    auto* form = new TForm1(Application);
+    Form1 = form;
+    form->DoCreate();
+    form->Show();
+    KillTimer(form, TIMER_COM_AUTOOPEN);
+    QCoreApplication::processEvents();
+    return form;
+}

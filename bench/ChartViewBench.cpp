@@ -180,12 +180,7 @@ TForm1* StartForm(const QString& iniPath, const QByteArray& settings) {
     ini.close();
     ResetShotStats();
     VisibleShots = 26;
-    auto* form = new TForm1(Application);
-    Form1 = form;
-    form->DoCreate();
-    form->Show();
-    KillTimer(form, TIMER_COM_AUTOOPEN);
-    QCoreApplication::processEvents();
+    auto* form = StartBenchForm();
     return form;
 }
 

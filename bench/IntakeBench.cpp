@@ -110,12 +110,7 @@ int main(int argc, char** argv) {
     TBenchEnvironment environment(argc, argv);
     TBenchTargets targets;
 
-    auto* form = new TForm1(Application);
-    Form1 = form;
-    form->DoCreate();
-    form->Show();
-    KillTimer(form, TIMER_COM_AUTOOPEN);
-    QCoreApplication::processEvents();
+    auto* form = StartBenchForm();
 
     std::printf("Line intake on the main thread (offscreen, chart %s)\n",
                 form->CheckBoxScroll->Checked() ? "scrolling" : "fitted");

@@ -72,11 +72,7 @@ int main(int argc, char** argv) {
     TAnsweringDialogs dialogs;
     SetDialogs(&dialogs);
 
-    auto* form = new TForm1(Application);
-    Form1 = form;
-    form->DoCreate();
-    form->Show();
-    KillTimer(form, TIMER_COM_AUTOOPEN);
+    auto* form = StartBenchForm();
     form->Edit1->SetText(QStringLiteral("10"));
     QCoreApplication::processEvents();
 

@@ -292,10 +292,13 @@ void TForm1::CheckBoxAuto50Click(TObject* /*Sender*/) {
     }
 }
 
+void TForm1::SpeedButton1Click(TObject* /*Sender*/) {
+    MoveShotWindow(true);
+}
 
-void TForm1::SpeedButton1Click(TObject* /*Sender*/) { MoveShotWindow(true); }
-
-void TForm1::SpeedButton2Click(TObject* /*Sender*/) { MoveShotWindow(false); }
+void TForm1::SpeedButton2Click(TObject* /*Sender*/) {
+    MoveShotWindow(false);
+}
 
 // "X0" and "XN": the window keeps its width and moves to the first or the
 // last shot.
@@ -318,7 +321,7 @@ void TForm1::MoveShotWindow(bool toStart) {
 // "+" and "-" on the scrolling window: the shot axis narrows or widens
 // about its anchor and VisibleShots follows. Empty when there is no window.
 static std::optional<TScrollZoom> ZoomScrollingWindow(TChartAxis* bottom, double maxX, int anchor,
-                                               bool zoomIn) {
+                                                      bool zoomIn) {
     const double b = maxX < FullWindow ? FullWindow : maxX;
     if (!(b > 0)) return std::nullopt;
     std::optional<TWindow> axis;
@@ -368,8 +371,7 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
         if (!bottom->Automatic() && bottom->Maximum() > bottom->Minimum() && FZoomActive)
             current = {bottom->Minimum(), bottom->Maximum()};
         const double shown = current.Hi - current.Lo;
-        const double e =
-            std::clamp(ZoomFactor * (shown > 0 ? std::min(r, shown) : r), 1.0, r);
+        const double e = std::clamp(ZoomFactor * (shown > 0 ? std::min(r, shown) : r), 1.0, r);
         const TWindow w = CentredWindow((current.Lo + current.Hi) * 0.5, e, minX, maxX);
         bottom->SetMinMax(w.Lo, w.Hi);
         FZoomActive = true;
@@ -407,8 +409,8 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
     FitVelocityAxis();
 }
 
-void TForm1::Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* /*Series*/,
-                                int /*ValueIndex*/, QString& LabelText) {
+void TForm1::Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* /*Series*/, int /*ValueIndex*/,
+                                QString& LabelText) {
     if (!Chart1 || (Sender != Chart1->BottomAxis() && Sender != Chart1->LeftAxis())) return;
     if (LabelText.isEmpty() || !LabelText.startsWith(QLatin1Char('-'))) return;
     if (FDerivedValues) return;
@@ -416,8 +418,8 @@ void TForm1::Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* /*Series*/,
     LabelText.clear();
 }
 
-void TForm1::Chart1MouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/,
-                             int X, int Y) {
+void TForm1::Chart1MouseDown(TObject* /*Sender*/, TMouseButton Button, TShiftState /*Shift*/, int X,
+                             int Y) {
     if (Button != mbLeft || !FActiveSeries) return;
     const int index = FActiveSeries->Clicked(X, Y);
     if (index < 0) return;

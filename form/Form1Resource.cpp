@@ -60,8 +60,8 @@ TLabel* GridLabel(TForm1* form, TGridPanel* grid, const char* name, const QStrin
     return label;
 }
 
-TSpeedButton* ToolButton(TForm1* form, const char* name, const QString& caption, int left,
-                         int top, int width, int height, int fontHeight) {
+TSpeedButton* ToolButton(TForm1* form, const char* name, const QString& caption, int left, int top,
+                         int width, int height, int fontHeight) {
     auto* button = Make<TSpeedButton>(form, form, name, left, top, width, height);
     button->SetCaption(caption);
     SetFont(button, QStringLiteral("Tahoma"), fontHeight, false, clSilver);
@@ -255,12 +255,12 @@ void TForm1::LoadResource() {
 
     // Tab order of the resource.
     int tab = 0;
-    for (TWinControl* c : std::initializer_list<TWinControl*>{
-             Memo1, Button1, ComboBox1, ButtonClear, ButtonSave, Chart1, CheckBoxScroll,
-             GridPanel1, CheckBox1, Edit1, Button2, CheckBoxAuto, CheckBoxAuto50, CheckBox2
+    for (TWinControl* c : std::initializer_list<TWinControl*> {
+             Memo1, Button1, ComboBox1, ButtonClear, ButtonSave, Chart1, CheckBoxScroll, GridPanel1,
+                 CheckBox1, Edit1, Button2, CheckBoxAuto, CheckBoxAuto50, CheckBox2
 #if TARVEX_BLE
-             ,
-             SCAN, CONNECT, Edit2, Memo2, CheckBox3
+                 ,
+                 SCAN, CONNECT, Edit2, Memo2, CheckBox3
 #endif
          })
         c->TabOrder = tab++;

@@ -13,7 +13,9 @@
 namespace {
 
 // Rounds to the nearest integer, halves away from zero.
-int RoundHalfAway(double value) { return int(std::lround(value)); }
+int RoundHalfAway(double value) {
+    return int(std::lround(value));
+}
 
 // The font the class library would publish for the control: every control
 // has one except the shape, which draws no text, and the chart, whose
@@ -43,10 +45,9 @@ void ScaleLayout(const std::vector<TLayoutRecord>& layout, double fontFactor, do
     for (const TLayoutRecord& record : layout) {
         TControl* control = record.Control;
         if (!control || control->Align() != alNone) continue;
-        control->SetBounds(RoundHalfAway(record.Left * xFactor),
-                           RoundHalfAway(record.Top * yFactor),
-                           RoundHalfAway(record.Width * xFactor),
-                           RoundHalfAway(record.Height * yFactor));
+        control->SetBounds(
+            RoundHalfAway(record.Left * xFactor), RoundHalfAway(record.Top * yFactor),
+            RoundHalfAway(record.Width * xFactor), RoundHalfAway(record.Height * yFactor));
         TFont* font = GetFontProp(control);
         if (font && record.FontSize > 0) {
             const int size = RoundHalfAway(record.FontSize * fontFactor);
@@ -57,7 +58,9 @@ void ScaleLayout(const std::vector<TLayoutRecord>& layout, double fontFactor, do
 
 }  // namespace
 
-void TForm1::RecordControlBounds() { AppendControlBounds(FLayout, this); }
+void TForm1::RecordControlBounds() {
+    AppendControlBounds(FLayout, this);
+}
 
 void TForm1::FormResize(TObject* /*Sender*/) {
     // FormClose frees the base fonts; a resize that comes after it (the

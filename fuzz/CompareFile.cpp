@@ -16,14 +16,6 @@
 #include "series/core/NumberText.h"
 #include "storage/core/ShotsFileReader.h"
 
-namespace {
-
-QString Shown(const std::vector<QString>& texts) {
-    return QStringList(texts.begin(), texts.end()).join(QLatin1Char('|'));
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     const bool txt = data[0] & 1;
@@ -60,6 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                (compared == shown || (std::isnan(compared) && std::isnan(shown)));
     }
     fuzz::Require(same, "CMP takes the values LOAD takes",
-                  Shown(read.Texts) + QStringLiteral(" / ") + Shown(loaded));
+                  fuzz::Shown(read.Texts) + QStringLiteral(" / ") + fuzz::Shown(loaded));
     return 0;
 }

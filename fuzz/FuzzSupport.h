@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 namespace fuzz {
 
@@ -53,6 +54,11 @@ inline QString Text(std::string_view bytes) {
 // link hands them over.
 inline QString Latin1(std::string_view bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Values as one text, "|" between them, for a report of a broken property.
+inline QString Shown(const std::vector<QString>& texts) {
+    return QStringList(texts.begin(), texts.end()).join(QLatin1Char('|'));
 }
 
 [[noreturn]] inline void Broken(const char* property, const QString& detail) {

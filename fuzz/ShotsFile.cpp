@@ -36,10 +36,6 @@ std::vector<QString> Values(const QByteArray& bytes, bool txt) {
     return ShotsFileValues(ShotsFileLines(bytes), txt);
 }
 
-QString Shown(const std::vector<QString>& texts) {
-    return QStringList(texts.begin(), texts.end()).join(QLatin1Char('|'));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -61,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!txt && !CsvSecondCell(lines[i], text)) continue;
         if (ShotLineValue(text, value)) expected.push_back(TrimText(text));
     }
-    fuzz::Require(values == expected, "the values are the number lines or cells", Shown(values));
+    fuzz::Require(values == expected, "the values are the number lines or cells",
+                  fuzz::Shown(values));
     for (const QString& text : values) {
         fuzz::Require(TrimText(text) == text, "a value is trimmed", text);
         fuzz::Require(ShotLineValue(text, value) && std::isfinite(value), "a value is a number",
@@ -75,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             file.close();
             const TShotsFileRead read = ReadShotsFile(FilePath(), txt);
             fuzz::Require(read.Problem == TShotsFileProblem::None && read.Values == values,
-                          "the file on the disk reads the same", Shown(read.Values));
+                          "the file on the disk reads the same", fuzz::Shown(read.Values));
         }
     }
 
@@ -83,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringList list(values.begin(), values.end());
     const std::vector<QString> txtBack =
         Values(SavedTxtBytes(list.join(QStringLiteral("\r\n"))), true);
-    fuzz::Require(txtBack == values, "a list saved as TXT reads back", Shown(txtBack));
+    fuzz::Require(txtBack == values, "a list saved as TXT reads back", fuzz::Shown(txtBack));
 
     TShotsFileSettings settings;
     settings.WeightText = QStringLiteral("10");
@@ -91,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray csv = SavedCsvBytes(list, settings, std::nullopt, TCnvEnergies{});
     const std::vector<QString> csvBack = Values(csv, false);
     fuzz::Require(csvBack.size() == values.size(), "every value of a list saved as CSV reads back",
-                  Shown(values) + QStringLiteral(" -> ") + Shown(csvBack));
+                  fuzz::Shown(values) + QStringLiteral(" -> ") + fuzz::Shown(csvBack));
     for (std::size_t i = 0; i < values.size(); ++i) {
         double before = 0, after = 0;
         ShotLineValue(values[i], before);

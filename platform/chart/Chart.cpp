@@ -12,7 +12,6 @@
 
 namespace {
 
-
 std::optional<TMouseButton> ButtonOf(Qt::MouseButton button) {
     switch (button) {
         case Qt::LeftButton:
@@ -121,7 +120,9 @@ TRect TChart::ChartRect() const {
     return {plot.left(), plot.top(), plot.left() + plot.width(), plot.top() + plot.height()};
 }
 
-void TChart::Draw(QPainter& painter, const QRect& rect) { FCore->Paint(painter, rect); }
+void TChart::Draw(QPainter& painter, const QRect& rect) {
+    FCore->Paint(painter, rect);
+}
 
 void TChart::Draw(QImage& image, const QRect& rect) {
     QPainter painter(&image);
@@ -159,8 +160,7 @@ void TChart::MouseMove(TShiftState shift, const QPoint& pos) {
     FireUserEvent([&](TObject*) { FCore->MouseMove(pos); });
     // The band follows the mouse whatever AutoRepaint says.
     if (FCore->ZoomBand()) Widget()->update();
-    if (OnMouseMove)
-        FireUserEvent([&](TObject*) { OnMouseMove(this, shift, pos.x(), pos.y()); });
+    if (OnMouseMove) FireUserEvent([&](TObject*) { OnMouseMove(this, shift, pos.x(), pos.y()); });
 }
 
 void TChart::MouseUp(TMouseButton button, const QPoint& pos) {

@@ -26,8 +26,8 @@ using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 // Series is null and ValueIndex -1: labels are values of the axis.
-using TAxisLabelEvent = std::function<void(TChartAxis* Sender, TChartSeries* Series,
-                                           int ValueIndex, QString& LabelText)>;
+using TAxisLabelEvent = std::function<void(TChartAxis* Sender, TChartSeries* Series, int ValueIndex,
+                                           QString& LabelText)>;
 
 enum TBrushStyle { bsSolid, bsClear };
 

@@ -82,7 +82,9 @@ void ChartAxis::SetLabelsFormat(const QString& picture) {
     Changed();
 }
 
-void ChartAxis::Changed() { FChart->Changed(); }
+void ChartAxis::Changed() {
+    FChart->Changed();
+}
 
 // ---- title and legend
 
@@ -129,7 +131,9 @@ void ChartCore::SetView3D(bool on) {
     Changed();
 }
 
-void ChartCore::SetViewSize(const QSize& size) { FViewSize = size; }
+void ChartCore::SetViewSize(const QSize& size) {
+    FViewSize = size;
+}
 
 void ChartCore::SetViewSizeSource(std::function<QSize()> source) {
     FViewSizeSource = std::move(source);
@@ -188,8 +192,7 @@ std::vector<ChartCore::AxisLabel> ChartCore::MakeLabels(ChartAxis* axis, const C
                                                         int pixels, int minSpacing) const {
     std::vector<AxisLabel> labels;
     if (pixels < 2) return labels;
-    const double step =
-        LabelStep(range.Max - range.Min, pixels, minSpacing, axis->Increment());
+    const double step = LabelStep(range.Max - range.Min, pixels, minSpacing, axis->Increment());
     if (!(step > 0)) return labels;
     const double first = std::ceil(range.Min / step - 1e-9);
     const double last = std::floor(range.Max / step + 1e-9);
@@ -227,8 +230,7 @@ ChartCore::Layout ChartCore::ComputeLayout(const QRect& bounds) const {
     const int bottom = bounds.bottom() - kMargin - titleSpace(*FBottomAxis) -
                        labelMetrics.height() - kGap - kTick - 1;
 
-    layout.LeftLabels =
-        MakeLabels(FLeftAxis.get(), y, bottom - top + 1, labelMetrics.height() + 2);
+    layout.LeftLabels = MakeLabels(FLeftAxis.get(), y, bottom - top + 1, labelMetrics.height() + 2);
     for (const AxisLabel& label : layout.LeftLabels)
         layout.LeftLabelWidth =
             std::max(layout.LeftLabelWidth, labelMetrics.horizontalAdvance(label.Text));
@@ -241,8 +243,8 @@ ChartCore::Layout ChartCore::ComputeLayout(const QRect& bounds) const {
         if (widest > 0) layout.LegendWidth = widest + 12 + 3 * kMargin + kGap;
     }
 
-    const int left = bounds.left() + kMargin + titleSpace(*FLeftAxis) + layout.LeftLabelWidth +
-                     kGap + kTick + 1;
+    const int left =
+        bounds.left() + kMargin + titleSpace(*FLeftAxis) + layout.LeftLabelWidth + kGap + kTick + 1;
     const QString lastLabel = FormatFloat(FBottomAxis->LabelsFormat(), x.Max);
     const QString firstLabel = FormatFloat(FBottomAxis->LabelsFormat(), x.Min);
     const int widestBottom = std::max(labelMetrics.horizontalAdvance(lastLabel),
@@ -254,16 +256,19 @@ ChartCore::Layout ChartCore::ComputeLayout(const QRect& bounds) const {
     layout.Transform = {layout.Plot, x, y};
     for (AxisLabel& label : layout.LeftLabels)
         label.Pixel = int(std::lround(layout.Transform.MapY(label.Value)));
-    layout.BottomLabels =
-        MakeLabels(FBottomAxis.get(), x, layout.Plot.width(), widestBottom + 8);
+    layout.BottomLabels = MakeLabels(FBottomAxis.get(), x, layout.Plot.width(), widestBottom + 8);
     for (AxisLabel& label : layout.BottomLabels)
         label.Pixel = int(std::lround(layout.Transform.MapX(label.Value)));
     return layout;
 }
 
-QRect ChartCore::PlotRect() const { return PlotRect(QRect(QPoint(0, 0), ViewSize())); }
+QRect ChartCore::PlotRect() const {
+    return PlotRect(QRect(QPoint(0, 0), ViewSize()));
+}
 
-QRect ChartCore::PlotRect(const QRect& bounds) const { return ComputeLayout(bounds).Plot; }
+QRect ChartCore::PlotRect(const QRect& bounds) const {
+    return ComputeLayout(bounds).Plot;
+}
 
 ChartTransform ChartCore::ViewTransform() const {
     return ComputeLayout(QRect(QPoint(0, 0), ViewSize())).Transform;
@@ -294,8 +299,7 @@ int ChartCore::HitTest(const ChartSeries& series, int x, int y) const {
 
     if (series.Kind() == SeriesKind::Bar) {
         const int width = BarWidth(static_cast<const BarSeries&>(series), g);
-        const double origin =
-            std::clamp(transform.MapY(0), plot.top() - 1.0, plot.bottom() + 1.0);
+        const double origin = std::clamp(transform.MapY(0), plot.top() - 1.0, plot.bottom() + 1.0);
         if (!plot.contains(x, y)) return -1;
         for (size_t i = 0; i < points.size(); ++i) {
             const QPointF p = points[i];
@@ -374,7 +378,8 @@ void ChartCore::MouseRelease(TMouseButton button, const QPoint& pos) {
     FDrag = Drag::None;
     if (drag == Drag::Zoom) {
         const ChartTransform& t = FDragTransform;
-        const int top = std::clamp(std::min(FDragStart.y(), pos.y()), t.Plot.top(), t.Plot.bottom());
+        const int top =
+            std::clamp(std::min(FDragStart.y(), pos.y()), t.Plot.top(), t.Plot.bottom());
         const int bottom =
             std::clamp(std::max(FDragStart.y(), pos.y()), t.Plot.top(), t.Plot.bottom());
         if (bottom - top >= kZoomMinimum) {
@@ -399,6 +404,7 @@ std::optional<QRect> ChartCore::ZoomBand() const {
     if (FDrag != Drag::Zoom || !FDragMoved) return std::nullopt;
     const QRect& plot = FDragTransform.Plot;
     const int top = std::clamp(std::min(FDragStart.y(), FDragPos.y()), plot.top(), plot.bottom());
-    const int bottom = std::clamp(std::max(FDragStart.y(), FDragPos.y()), plot.top(), plot.bottom());
+    const int bottom =
+        std::clamp(std::max(FDragStart.y(), FDragPos.y()), plot.top(), plot.bottom());
     return QRect(QPoint(plot.left(), top), QPoint(plot.right(), bottom));
 }

@@ -16,8 +16,8 @@ int ColumnOf(double px, const QRect& plot) {
 }
 
 bool CentreInPlot(const QPointF& p, const QRect& plot) {
-    return p.x() >= plot.left() - 0.5 && p.x() < plot.right() + 0.5 &&
-           p.y() >= plot.top() - 0.5 && p.y() < plot.bottom() + 0.5;
+    return p.x() >= plot.left() - 0.5 && p.x() < plot.right() + 0.5 && p.y() >= plot.top() - 0.5 &&
+           p.y() < plot.bottom() + 0.5;
 }
 
 // With X ascending only the points within the X range are drawn, plus one

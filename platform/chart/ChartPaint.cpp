@@ -63,8 +63,7 @@ void ChartCore::Paint(QPainter& painter, const QRect& bounds) const {
         painter.setPen(kTextColor);
         const QRect line(bounds.left(), bounds.top() + kMargin, bounds.width(),
                          QFontMetrics(FTitleFont).height());
-        painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                         FTitle.Text());
+        painter.drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, FTitle.Text());
     }
     if (layout.LegendWidth > 0) PaintLegend(painter, layout);
     painter.restore();
@@ -169,8 +168,8 @@ void ChartCore::PaintSeries(QPainter& painter, const Layout& layout,
         const int penWidth = line.LinePen()->Width();
         QPen pen(Qt::black, penWidth == 1 ? 0 : penWidth,
                  line.LinePen()->SmallDots() ? Qt::DotLine : Qt::SolidLine, Qt::FlatCap);
-        const QRectF clip = QRectF(plot).adjusted(-penWidth - 1, -penWidth - 1, penWidth + 1,
-                                                  penWidth + 1);
+        const QRectF clip =
+            QRectF(plot).adjusted(-penWidth - 1, -penWidth - 1, penWidth + 1, penWidth + 1);
         // Segments go out in batches of one colour, in drawing order.
         QVector<QLineF> batch;
         TColor batchColor = clNone;
@@ -208,7 +207,8 @@ void ChartCore::PaintSeries(QPainter& painter, const Layout& layout,
         for (const MarkerSpot& marker : g.Markers) {
             const TColor color = series.DrawColor(marker.Index);
             if (!sprite || color != spriteColor) {
-                sprite = &Sprite(pointer->Style(), pointer->HorizSize(), pointer->VertSize(), color);
+                sprite =
+                    &Sprite(pointer->Style(), pointer->HorizSize(), pointer->VertSize(), color);
                 spriteColor = color;
             }
             painter.drawImage(marker.Centre.x() - sprite->width() / 2,
@@ -221,8 +221,8 @@ const QImage& ChartCore::Sprite(TSeriesPointerStyle style, int width, int height
                                 TColor color) const {
     width = std::clamp(width, 1, 64);
     height = std::clamp(height, 1, 64);
-    const quint64 key = quint64(color) | (quint64(width) << 32) | (quint64(height) << 40) |
-                        (quint64(style) << 48);
+    const quint64 key =
+        quint64(color) | (quint64(width) << 32) | (quint64(height) << 40) | (quint64(style) << 48);
     const auto found = FSprites.constFind(key);
     if (found != FSprites.constEnd()) return *found;
     if (FSprites.size() >= kSpriteLimit) FSprites.clear();

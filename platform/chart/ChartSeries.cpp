@@ -37,7 +37,9 @@ void ChartSeries::SetColorEachPoint(bool on) {
     StyleChanged();
 }
 
-void ChartSeries::SetXValuesOrder(TChartListOrder order) { FOrder = order; }
+void ChartSeries::SetXValuesOrder(TChartListOrder order) {
+    FOrder = order;
+}
 
 int ChartSeries::AddXY(double x, double y, const QString& label, TColor color) {
     size_t at = FX.size();
@@ -88,7 +90,9 @@ void ChartSeries::CheckIndex(int index) const {
     if (index < 0 || index >= Count()) throw OutOfBounds(index);
 }
 
-void ChartSeries::Delete(int index) { Delete(index, 1); }
+void ChartSeries::Delete(int index) {
+    Delete(index, 1);
+}
 
 void ChartSeries::Delete(int start, int count) {
     if (count <= 0) return;
@@ -178,7 +182,9 @@ int ChartSeries::Clicked(int x, int y) const {
     return FChart->HitTest(*this, x, y);
 }
 
-void ChartSeries::StyleChanged() { Reshaped(); }
+void ChartSeries::StyleChanged() {
+    Reshaped();
+}
 
 void ChartSeries::Reshaped() {
     ++FEpoch;

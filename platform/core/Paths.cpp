@@ -30,5 +30,9 @@ QString DocumentsPath() {
     return path;
 }
 
-void SetExecutablePathForTesting(const QString& path) { ExecutableOverride() = path; }
-void SetDocumentsPathForTesting(const QString& path) { DocumentsOverride() = path; }
+void SetExecutablePathForTesting(const QString& path) {
+    ExecutableOverride() = path;
+}
+void SetDocumentsPathForTesting(const QString& path) {
+    DocumentsOverride() = path;
+}

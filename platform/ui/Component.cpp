@@ -56,9 +56,13 @@ void TFont::SetHeight(int height) {
     Changed();
 }
 
-int TFont::Size() const { return int(std::lround(-FHeight * 72.0 / 96.0)); }
+int TFont::Size() const {
+    return int(std::lround(-FHeight * 72.0 / 96.0));
+}
 
-void TFont::SetSize(int points) { SetHeight(-int(std::lround(points * 96.0 / 72.0))); }
+void TFont::SetSize(int points) {
+    SetHeight(-int(std::lround(points * 96.0 / 72.0)));
+}
 
 void TFont::SetBold(bool bold) {
     if (bold == FBold) return;
@@ -135,10 +139,14 @@ QColor ColorToQColor(TColor color) {
     if ((color & 0xFF000000u) == clSystemColor) {
         const QPalette palette = QGuiApplication::palette();
         switch (color) {
-            case clBtnFace: return palette.color(QPalette::Window);
-            case clWindowText: return palette.color(QPalette::WindowText);
-            case clWindow: return palette.color(QPalette::Base);
-            default: return palette.color(QPalette::WindowText);
+            case clBtnFace:
+                return palette.color(QPalette::Window);
+            case clWindowText:
+                return palette.color(QPalette::WindowText);
+            case clWindow:
+                return palette.color(QPalette::Base);
+            default:
+                return palette.color(QPalette::WindowText);
         }
     }
     return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
@@ -169,7 +177,9 @@ QString TStrings::Text() const {
     return result;
 }
 
-void TStrings::SetText(const QString& text) { Assign(UiDetail::SplitLines(text)); }
+void TStrings::SetText(const QString& text) {
+    Assign(UiDetail::SplitLines(text));
+}
 
 QStringList TStrings::ToStringList() const {
     QStringList result;

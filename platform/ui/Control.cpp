@@ -71,7 +71,9 @@ TControl::~TControl() {
     }
 }
 
-QWidget* TControl::Widget() const { return FWidget.data(); }
+QWidget* TControl::Widget() const {
+    return FWidget.data();
+}
 
 void TControl::SetParent(TWinControl* parent) {
     if (parent == FParent) return;
@@ -87,8 +89,12 @@ void TControl::SetParent(TWinControl* parent) {
     if (FParent && FAlign != alNone) FParent->Realign();
 }
 
-int TControl::Left() const { return FWidget ? FWidget->x() : 0; }
-int TControl::Top() const { return FWidget ? FWidget->y() : 0; }
+int TControl::Left() const {
+    return FWidget ? FWidget->x() : 0;
+}
+int TControl::Top() const {
+    return FWidget ? FWidget->y() : 0;
+}
 
 int TControl::Width() const {
     if (!FWidget) return 0;
@@ -117,8 +123,12 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     if (FParent && FAlign != alNone) FParent->Realign();
 }
 
-int TControl::ClientWidth() const { return FWidget ? FWidget->width() : 0; }
-int TControl::ClientHeight() const { return FWidget ? FWidget->height() : 0; }
+int TControl::ClientWidth() const {
+    return FWidget ? FWidget->width() : 0;
+}
+int TControl::ClientHeight() const {
+    return FWidget ? FWidget->height() : 0;
+}
 
 bool TControl::Enabled() const {
     return FWidget && !FWidget->testAttribute(Qt::WA_ForceDisabled);
@@ -312,7 +322,9 @@ bool TWinControl::Focused() const {
     return widget && widget->hasFocus();
 }
 
-void TWinControl::DisableAlign() { ++FAlignLevel; }
+void TWinControl::DisableAlign() {
+    ++FAlignLevel;
+}
 
 void TWinControl::EnableAlign() {
     if (FAlignLevel > 0 && --FAlignLevel == 0) Realign();

@@ -85,4 +85,6 @@ IDialogs& Dialogs() {
     return Replacement ? *Replacement : real;
 }
 
-void SetDialogs(IDialogs* dialogs) { Replacement = dialogs; }
+void SetDialogs(IDialogs* dialogs) {
+    Replacement = dialogs;
+}

@@ -10,10 +10,10 @@
 
 struct TFileDialogRequest {
     QString Title;
-    QString Filter;       // "Text files (*.txt)|*.txt|All files (*.*)|*.*"
-    QString DefaultExt;   // without the dot
+    QString Filter;      // "Text files (*.txt)|*.txt|All files (*.*)|*.*"
+    QString DefaultExt;  // without the dot
     QString InitialDir;
-    QString FileName;     // initial name; on success the chosen path
+    QString FileName;  // initial name; on success the chosen path
 };
 
 class IDialogs {
@@ -34,4 +34,6 @@ IDialogs& Dialogs();
 // keeps ownership.
 void SetDialogs(IDialogs* dialogs);
 
-inline void ShowMessage(const QString& text) { Dialogs().ShowMessage(text); }
+inline void ShowMessage(const QString& text) {
+    Dialogs().ShowMessage(text);
+}

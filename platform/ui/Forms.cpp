@@ -105,7 +105,8 @@ void TForm::SetClientHeight(int height) {
 
 void TForm::ApplyConstraints() {
     if (QWidget* widget = Widget())
-        widget->setMinimumSize(std::max(0, Constraints.MinWidth), std::max(0, Constraints.MinHeight));
+        widget->setMinimumSize(std::max(0, Constraints.MinWidth),
+                               std::max(0, Constraints.MinHeight));
 }
 
 void TForm::ApplyTabOrder() {
@@ -175,13 +176,20 @@ void TForm::DefaultHandler(TMessage& message) {
     if (!widget) return;
     // The low four bits of a system command are the system's own.
     switch (message.WParam & 0xFFF0) {
-        case SC_MAXIMIZE: widget->showMaximized(); break;
-        case SC_RESTORE: widget->showNormal(); break;
-        default: break;
+        case SC_MAXIMIZE:
+            widget->showMaximized();
+            break;
+        case SC_RESTORE:
+            widget->showNormal();
+            break;
+        default:
+            break;
     }
 }
 
-void TForm::WndProc(TMessage& message) { Dispatch(message); }
+void TForm::WndProc(TMessage& message) {
+    Dispatch(message);
+}
 
 void TForm::Show() {
     UpdateAccessibleName();
@@ -227,7 +235,9 @@ void TForm::DoClose(bool& accept) {
     if (Application && Application->FMainForm == this) Application->Terminate();
 }
 
-void TForm::DoResize() { FireUserEvent(OnResize); }
+void TForm::DoResize() {
+    FireUserEvent(OnResize);
+}
 
 bool TForm::Showing() const {
     QWidget* widget = Widget();
@@ -280,7 +290,9 @@ void TApplication::Run() {
     QCoreApplication::removePostedEvents(QCoreApplication::instance(), QEvent::Quit);
 }
 
-void TApplication::ShowException(const Exception& e) { Dialogs().ShowError(e.Message()); }
+void TApplication::ShowException(const Exception& e) {
+    Dialogs().ShowError(e.Message());
+}
 
 void TApplication::HandleException() {
     std::exception_ptr current = std::current_exception();
@@ -294,7 +306,9 @@ void TApplication::HandleException() {
     }
 }
 
-void TApplication::ProcessMessages() { QCoreApplication::processEvents(); }
+void TApplication::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
 
 void TApplication::Terminate() {
     FTerminated = true;
@@ -350,28 +364,47 @@ WORD VirtualKeyOf(int key) {
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return WORD(key);  // '0'..'9'
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return WORD(0x70 + (key - Qt::Key_F1));
     switch (key) {
-        case Qt::Key_Shift: return VK_SHIFT;
-        case Qt::Key_Control: return VK_CONTROL;
+        case Qt::Key_Shift:
+            return VK_SHIFT;
+        case Qt::Key_Control:
+            return VK_CONTROL;
         case Qt::Key_Alt:
-        case Qt::Key_AltGr: return VK_MENU;
-        case Qt::Key_Backspace: return 0x08;
+        case Qt::Key_AltGr:
+            return VK_MENU;
+        case Qt::Key_Backspace:
+            return 0x08;
         case Qt::Key_Tab:
-        case Qt::Key_Backtab: return 0x09;
+        case Qt::Key_Backtab:
+            return 0x09;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 0x0D;
-        case Qt::Key_Escape: return 0x1B;
-        case Qt::Key_Space: return 0x20;
-        case Qt::Key_PageUp: return 0x21;
-        case Qt::Key_PageDown: return 0x22;
-        case Qt::Key_End: return 0x23;
-        case Qt::Key_Home: return 0x24;
-        case Qt::Key_Left: return 0x25;
-        case Qt::Key_Up: return 0x26;
-        case Qt::Key_Right: return 0x27;
-        case Qt::Key_Down: return 0x28;
-        case Qt::Key_Insert: return 0x2D;
-        case Qt::Key_Delete: return 0x2E;
-        default: return 0;
+        case Qt::Key_Enter:
+            return 0x0D;
+        case Qt::Key_Escape:
+            return 0x1B;
+        case Qt::Key_Space:
+            return 0x20;
+        case Qt::Key_PageUp:
+            return 0x21;
+        case Qt::Key_PageDown:
+            return 0x22;
+        case Qt::Key_End:
+            return 0x23;
+        case Qt::Key_Home:
+            return 0x24;
+        case Qt::Key_Left:
+            return 0x25;
+        case Qt::Key_Up:
+            return 0x26;
+        case Qt::Key_Right:
+            return 0x27;
+        case Qt::Key_Down:
+            return 0x28;
+        case Qt::Key_Insert:
+            return 0x2D;
+        case Qt::Key_Delete:
+            return 0x2E;
+        default:
+            return 0;
     }
 }
 
@@ -415,10 +448,17 @@ private:
         const bool down = key->type() == QEvent::KeyPress;
         // The event of a modifier key may carry the state before it.
         switch (key->key()) {
-            case Qt::Key_Control: modifiers.setFlag(Qt::ControlModifier, down); break;
-            case Qt::Key_Shift: modifiers.setFlag(Qt::ShiftModifier, down); break;
-            case Qt::Key_Alt: modifiers.setFlag(Qt::AltModifier, down); break;
-            default: break;
+            case Qt::Key_Control:
+                modifiers.setFlag(Qt::ControlModifier, down);
+                break;
+            case Qt::Key_Shift:
+                modifiers.setFlag(Qt::ShiftModifier, down);
+                break;
+            case Qt::Key_Alt:
+                modifiers.setFlag(Qt::AltModifier, down);
+                break;
+            default:
+                break;
         }
         Modifiers = modifiers;
         Valid = true;

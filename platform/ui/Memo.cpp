@@ -18,7 +18,9 @@ public:
     int FirstVisibleBlockNumber() const { return firstVisibleBlock().blockNumber(); }
 };
 
-MemoWidget* EditOf(const TMemo* memo) { return static_cast<MemoWidget*>(memo->Widget()); }
+MemoWidget* EditOf(const TMemo* memo) {
+    return static_cast<MemoWidget*>(memo->Widget());
+}
 
 }  // namespace
 
@@ -193,9 +195,13 @@ TMemo::TMemo(TComponent* owner)
 
 TMemo::~TMemo() = default;
 
-TStrings* TMemo::Lines() { return FLines.get(); }
+TStrings* TMemo::Lines() {
+    return FLines.get();
+}
 
-QString TMemo::Text() const { return FLines->ToStringList().join(QLatin1String("\r\n")); }
+QString TMemo::Text() const {
+    return FLines->ToStringList().join(QLatin1String("\r\n"));
+}
 
 void TMemo::SetText(const QString& text) {
     if (text == Text()) return;
@@ -231,8 +237,7 @@ void TMemo::SetScrollBars(TScrollStyle s) {
     const bool vertical = s == ssVertical || s == ssBoth;
     const bool horizontal = s == ssHorizontal || s == ssBoth;
     edit->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    edit->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn
-                                                  : Qt::ScrollBarAlwaysOff);
+    edit->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
 }
 
 bool TMemo::ReadOnly() const {
@@ -362,14 +367,13 @@ void TMemo::WndProc(TMessage& message) {
             if (across != 0) {
                 QScrollBar* bar = edit->horizontalScrollBar();
                 const long long step = edit->fontMetrics().averageCharWidth();
-                const long long target =
-                    std::clamp<long long>(bar->value() + across * step, bar->minimum(),
-                                          bar->maximum());
+                const long long target = std::clamp<long long>(bar->value() + across * step,
+                                                               bar->minimum(), bar->maximum());
                 bar->setValue(int(target));
             }
             if (down != 0) {
-                const int top = std::clamp(edit->FirstVisibleBlockNumber() + down, 0,
-                                           doc->blockCount() - 1);
+                const int top =
+                    std::clamp(edit->FirstVisibleBlockNumber() + down, 0, doc->blockCount() - 1);
                 // The scroll bar counts layout lines; a block starts at its first.
                 edit->verticalScrollBar()->setValue(doc->findBlockByNumber(top).firstLineNumber());
             }

@@ -127,9 +127,13 @@ void UiDetail::RegisterControl(QWidget* widget, TControl* control) {
     QObject::connect(widget, &QObject::destroyed, [widget] { ControlTable().remove(widget); });
 }
 
-void UiDetail::UnregisterControl(QWidget* widget) { ControlTable().remove(widget); }
+void UiDetail::UnregisterControl(QWidget* widget) {
+    ControlTable().remove(widget);
+}
 
-TControl* UiDetail::ControlOf(const QObject* widget) { return ControlTable().value(widget); }
+TControl* UiDetail::ControlOf(const QObject* widget) {
+    return ControlTable().value(widget);
+}
 
 TWinControl* UiDetail::WindowControlOf(const QObject* widget) {
     for (const QObject* o = widget; o; o = o->parent()) {
@@ -210,9 +214,8 @@ bool SetTimer(HWND hwnd, WPARAM id, UINT ms) {
     QTimer*& timer = Timers[key];
     if (!timer) {
         timer = new QTimer(Pump);
-        QObject::connect(timer, &QTimer::timeout, Pump, [hwnd, id, serial] {
-            Deliver(hwnd, serial, WM_TIMER, id, 0);
-        });
+        QObject::connect(timer, &QTimer::timeout, Pump,
+                         [hwnd, id, serial] { Deliver(hwnd, serial, WM_TIMER, id, 0); });
         // Qt frees the timers with the application; the table must not keep
         // them then.
         QTimer* created = timer;
@@ -246,13 +249,26 @@ short GetKeyState(int virtualKey) {
     }
     bool down = false;
     switch (virtualKey) {
-        case VK_SHIFT: down = modifiers.testFlag(Qt::ShiftModifier); break;
-        case VK_CONTROL: down = modifiers.testFlag(Qt::ControlModifier); break;
-        case VK_MENU: down = modifiers.testFlag(Qt::AltModifier); break;
-        case 0x01: down = buttons.testFlag(Qt::LeftButton); break;
-        case 0x02: down = buttons.testFlag(Qt::RightButton); break;
-        case 0x04: down = buttons.testFlag(Qt::MiddleButton); break;
-        default: break;
+        case VK_SHIFT:
+            down = modifiers.testFlag(Qt::ShiftModifier);
+            break;
+        case VK_CONTROL:
+            down = modifiers.testFlag(Qt::ControlModifier);
+            break;
+        case VK_MENU:
+            down = modifiers.testFlag(Qt::AltModifier);
+            break;
+        case 0x01:
+            down = buttons.testFlag(Qt::LeftButton);
+            break;
+        case 0x02:
+            down = buttons.testFlag(Qt::RightButton);
+            break;
+        case 0x04:
+            down = buttons.testFlag(Qt::MiddleButton);
+            break;
+        default:
+            break;
     }
     return down ? short(-0x8000) : short(0);
 }

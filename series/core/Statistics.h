@@ -24,12 +24,12 @@ extern int NextChartX;          // X of the next chart point; 1 at start and aft
 // from 0 to FullWindowShots - 1.
 inline constexpr int FullWindowShots = 26;
 extern int VisibleShots;  // width of the scrolling chart window in shots; FullWindowShots at start
-extern bool LiveInput;          // true only while the drain passes received lines on
-extern bool BatchUpdate;        // true during a batch of list updates (one repaint at the end)
-extern bool CounterMode;        // counter conversion configured (CounterFreq, CounterGate > 0)
-extern int CounterA;            // offset added to every raw count
-extern double CounterGate;      // metres between the two sensors
-extern double CounterFreq;      // Hz of the chronograph's timer
+extern bool LiveInput;    // true only while the drain passes received lines on
+extern bool BatchUpdate;  // true during a batch of list updates (one repaint at the end)
+extern bool CounterMode;  // counter conversion configured (CounterFreq, CounterGate > 0)
+extern int CounterA;      // offset added to every raw count
+extern double CounterGate;  // metres between the two sensors
+extern double CounterFreq;  // Hz of the chronograph's timer
 
 // Adds one value: the first sets Mean, Min and Max to it with M2 0; later
 // ones update Min, Max, Mean and M2. SumSquares is not touched.

@@ -52,7 +52,8 @@ TEST_F(AutoSave, IndexedFilesTakeEachBatchOfShotsAndAdvanceTheIndex) {
 
     Feed({QStringLiteral("818")});
     const QByteArray first = ReadFileBytes(SavedFile(QStringLiteral("Chrono_001.csv")));
-    ASSERT_TRUE(first.startsWith(Bom + "Nr\tV\tE\tVAVG\tVMAX\tVMIN\tdV\tSV\tEAVG\tWeight [ g  ]\tShots\tUnits\r\n\r\n\r\n"))
+    ASSERT_TRUE(first.startsWith(
+        Bom + "Nr\tV\tE\tVAVG\tVMAX\tVMIN\tdV\tSV\tEAVG\tWeight [ g  ]\tShots\tUnits\r\n\r\n\r\n"))
         << first.toStdString();
     const QStringList rows = CsvRows(first);
     ASSERT_EQ(rows.size(), 3);
@@ -108,10 +109,8 @@ TEST_F(AutoSave, OnlyLiveShotsAreBufferedAndOnlyWhileTheCountIsSet) {
         int Buffered;
     };
     const Case cases[] = {
-        {"Off", "AUT=0\n", true, 0},
-        {"Negative", "AUT=-4\n", true, 0},
-        {"NotANumber", "AUT=abc\n", true, 0},
-        {"NotLive", "AUT=10\n", false, 0},
+        {"Off", "AUT=0\n", true, 0},          {"Negative", "AUT=-4\n", true, 0},
+        {"NotANumber", "AUT=abc\n", true, 0}, {"NotLive", "AUT=10\n", false, 0},
         {"Live", "AUT=10\n", true, 4},
     };
     for (const Case& c : cases) {

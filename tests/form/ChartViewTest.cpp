@@ -21,9 +21,8 @@ namespace {
 
 using P = TForm1Probe;
 
-constexpr TColor Cycle[8] = {RGB(255, 0, 0),   RGB(0, 0, 255),   RGB(0, 128, 0),
-                             RGB(128, 0, 128), RGB(0, 128, 128), RGB(128, 128, 0),
-                             RGB(0, 0, 128),   RGB(128, 0, 0)};
+constexpr TColor Cycle[8] = {RGB(255, 0, 0),   RGB(0, 0, 255),   RGB(0, 128, 0), RGB(128, 0, 128),
+                             RGB(0, 128, 128), RGB(128, 128, 0), RGB(0, 0, 128), RGB(128, 0, 0)};
 
 struct TAxisRange {
     double Min = 0;
@@ -36,11 +35,17 @@ std::vector<double> Shots(int first, int last) {
     return xs;
 }
 
-double Velocity(double x) { return 800 + 15 * std::sin(x * 0.7); }
+double Velocity(double x) {
+    return 800 + 15 * std::sin(x * 0.7);
+}
 
-QColor Pixel(const QImage& image, const QPoint& at) { return image.pixelColor(at); }
+QColor Pixel(const QImage& image, const QPoint& at) {
+    return image.pixelColor(at);
+}
 
-QColor ToQColor(TColor c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+QColor ToQColor(TColor c) {
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
 
 }  // namespace
 
@@ -80,8 +85,8 @@ protected:
     }
     void SendMouse(QEvent::Type type, const QPoint& at, Qt::MouseButton button) {
         QWidget* widget = Form().Chart1->Widget();
-        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton
-                                                                             : Qt::MouseButtons(button);
+        const Qt::MouseButtons buttons =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
         QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, buttons,
                           Qt::NoModifier);
         QCoreApplication::sendEvent(widget, &event);
@@ -183,8 +188,8 @@ TEST_F(ChartView, PointsTakeTheColourOfTheirMode) {
         {"ChartColor=0\n", {800, 810, 790}, {clDefault, clDefault, clDefault}},
         {"ChartColor=1\n",
          {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-         {Cycle[0], Cycle[1], Cycle[2], Cycle[3], Cycle[4], Cycle[5], Cycle[6], Cycle[7],
-          Cycle[0], Cycle[1]}},
+         {Cycle[0], Cycle[1], Cycle[2], Cycle[3], Cycle[4], Cycle[5], Cycle[6], Cycle[7], Cycle[0],
+          Cycle[1]}},
         {"ChartColor=2\n", {800, 810, 805, 805, 806}, {grey, green, red, grey, green}},
         {"ChartType=2\nChartColor=2\n", {800, 790, 790}, {grey, red, grey}},
     };
@@ -222,7 +227,13 @@ TEST_F(ChartView, ShotAxisFitsUnlessTheWindowIsHandMade) {
         {"empty line series", "", {}, false, 0, 0, false, {0, 25}},
         {"empty even with a hand-made window", "", {}, true, 1, 2, false, {0, 25}},
         {"line series fits automatically", "", Shots(1, 40), false, 0, 0, true, {}},
-        {"bars fit half a slot beyond", "ChartType=2\n", Shots(1, 10), false, 0, 0, false,
+        {"bars fit half a slot beyond",
+         "ChartType=2\n",
+         Shots(1, 10),
+         false,
+         0,
+         0,
+         false,
          {0.5, 10.5}},
         {"single bar", "ChartType=2\n", {7}, false, 0, 0, false, {6.5, 7.5}},
         {"window set by hand stays", "", Shots(1, 40), true, 0, 0, false, {3, 9}},
@@ -273,7 +284,8 @@ TEST_F(ChartView, VelocityAxisFitsThePointsWithAMargin) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Series().Clear();
-        for (size_t i = 0; i < c.ys.size(); ++i) form.AddChartPoint(double(i + 1), c.ys[i], false, 0);
+        for (size_t i = 0; i < c.ys.size(); ++i)
+            form.AddChartPoint(double(i + 1), c.ys[i], false, 0);
         Left()->SetMinMax(-7, 7);
         form.UpdateYAxis(c.margin);
         EXPECT_FALSE(Left()->Automatic());
@@ -296,14 +308,13 @@ TEST_F(ChartView, BarWidthFollowsPlotWidthShotsShownAndSetting) {
     const Case cases[] = {
         {"scrolling window of 25", 746, true, Shots(1, 10), TAxisRange{0, 25}, 35, 25},
         {"scrolling window of 5", 746, true, Shots(1, 10), TAxisRange{0, 5}, 35, 5},
-        {"a window below one shot counts as one", 746, true, Shots(1, 10), TAxisRange{3, 3.5},
-         35, 1},
-        {"manual axis while not scrolling", 746, false, Shots(1, 10), TAxisRange{0, 100}, 35,
-         100},
+        {"a window below one shot counts as one", 746, true, Shots(1, 10), TAxisRange{3, 3.5}, 35,
+         1},
+        {"manual axis while not scrolling", 746, false, Shots(1, 10), TAxisRange{0, 100}, 35, 100},
         {"fitted axis takes the shots' span", 746, false, Shots(1, 10), std::nullopt, 35, 9},
         {"one point on a fitted axis", 746, false, {4}, std::nullopt, 35, 25},
-        {"empty manual axis takes the shots' span", 746, false, Shots(1, 10),
-         TAxisRange{5, 5}, 35, 9},
+        {"empty manual axis takes the shots' span", 746, false, Shots(1, 10), TAxisRange{5, 5}, 35,
+         9},
         {"narrow chart", 400, true, Shots(1, 10), TAxisRange{0, 25}, 35, 25},
         {"wide chart", 1500, true, Shots(1, 10), TAxisRange{0, 25}, 35, 25},
         {"percent 0 is 35", 746, true, Shots(1, 10), TAxisRange{0, 25}, 0, 25},
@@ -325,8 +336,8 @@ TEST_F(ChartView, BarWidthFollowsPlotWidthShotsShownAndSetting) {
         ASSERT_LE(plot.Right - plot.Left, c.chartWidth);
         const int p = plot.Right - plot.Left;
         const int percent = c.percent <= 0 ? 35 : std::min(c.percent, 95);
-        const int expected = std::clamp(
-            int(std::lround(p / std::max(c.span, 1.0) * percent / 100.0)), 1, p);
+        const int expected =
+            std::clamp(int(std::lround(p / std::max(c.span, 1.0) * percent / 100.0)), 1, p);
 
         form.ResetBarWidth(false);
         EXPECT_EQ(P::FAppliedBarWidth(form), expected);
@@ -391,59 +402,92 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
         bool activeAfter;
         int anchorAfter, stepsAfter, visibleShots;
     };
-    const auto x0 = &TForm1::SpeedButton1, xn = &TForm1::SpeedButton2,
-               plus = &TForm1::SpeedButton4, minus = &TForm1::SppeButton3;
+    const auto x0 = &TForm1::SpeedButton1, xn = &TForm1::SpeedButton2, plus = &TForm1::SpeedButton4,
+               minus = &TForm1::SppeButton3;
     const Case cases[] = {
-        {"X0 scrolling keeps the width at the first shot", true, Shots(1, 30),
-         TAxisRange{5, 30}, false, 0, 0, x0, TAxisRange{1, 26}, true, 1, 0, 26},
-        {"XN scrolling keeps the width at the last shot", true, Shots(1, 30),
-         TAxisRange{5, 30}, false, 0, 0, xn, TAxisRange{5, 30}, true, 2, 0, 26},
-        {"XN with fewer shots than the window", true, Shots(1, 10), TAxisRange{0, 25}, false,
-         0, 0, xn, TAxisRange{1, 10}, true, 2, 0, 26},
-        {"X0 on a fitted axis spans every shot", false, Shots(1, 30), std::nullopt, false, 0,
-         0, x0, TAxisRange{1, 30}, true, 1, 0, 26},
+        {"X0 scrolling keeps the width at the first shot", true, Shots(1, 30), TAxisRange{5, 30},
+         false, 0, 0, x0, TAxisRange{1, 26}, true, 1, 0, 26},
+        {"XN scrolling keeps the width at the last shot", true, Shots(1, 30), TAxisRange{5, 30},
+         false, 0, 0, xn, TAxisRange{5, 30}, true, 2, 0, 26},
+        {"XN with fewer shots than the window", true, Shots(1, 10), TAxisRange{0, 25}, false, 0, 0,
+         xn, TAxisRange{1, 10}, true, 2, 0, 26},
+        {"X0 on a fitted axis spans every shot", false, Shots(1, 30), std::nullopt, false, 0, 0, x0,
+         TAxisRange{1, 30}, true, 1, 0, 26},
         {"X0 keeps a manual width", false, Shots(1, 30), TAxisRange{10, 20}, false, 0, 0, x0,
          TAxisRange{1, 11}, true, 1, 0, 26},
-        {"X0 with one shot", true, {1}, TAxisRange{0, 25}, false, 0, 0, x0, TAxisRange{1, 26},
-         true, 1, 0, 26},
-        {"+ scrolling from the start keeps the start", true, Shots(1, 30), TAxisRange{0, 25},
-         false, 0, 0, plus, TAxisRange{0, 18.75}, true, 1, 1, 20},
-        {"+ scrolling at the last shot keeps the end", true, Shots(1, 30), TAxisRange{5, 30},
-         false, 0, 0, plus, TAxisRange{11.25, 30}, true, 2, 1, 20},
-        {"+ scrolling in between keeps the centre", true, Shots(1, 30), TAxisRange{2, 27},
-         false, 0, 0, plus, TAxisRange{5.125, 23.875}, true, 0, 1, 20},
-        {"+ scrolling anchored at the end keeps the end", true, Shots(1, 40),
-         TAxisRange{5, 30}, true, 2, 0, plus, TAxisRange{11.25, 30}, true, 2, 1, 20},
-        {"+ scrolling anchored at the start keeps the start", true, Shots(1, 40),
-         TAxisRange{5, 30}, true, 1, 0, plus, TAxisRange{5, 23.75}, true, 1, 1, 20},
-        {"+ scrolling beyond the last shot is cut to it", true, Shots(1, 30),
-         TAxisRange{10, 40}, false, 0, 0, plus, TAxisRange{15, 30}, true, 2, 1, 16},
+        {"X0 with one shot",
+         true,
+         {1},
+         TAxisRange{0, 25},
+         false,
+         0,
+         0,
+         x0,
+         TAxisRange{1, 26},
+         true,
+         1,
+         0,
+         26},
+        {"+ scrolling from the start keeps the start", true, Shots(1, 30), TAxisRange{0, 25}, false,
+         0, 0, plus, TAxisRange{0, 18.75}, true, 1, 1, 20},
+        {"+ scrolling at the last shot keeps the end", true, Shots(1, 30), TAxisRange{5, 30}, false,
+         0, 0, plus, TAxisRange{11.25, 30}, true, 2, 1, 20},
+        {"+ scrolling in between keeps the centre", true, Shots(1, 30), TAxisRange{2, 27}, false, 0,
+         0, plus, TAxisRange{5.125, 23.875}, true, 0, 1, 20},
+        {"+ scrolling anchored at the end keeps the end", true, Shots(1, 40), TAxisRange{5, 30},
+         true, 2, 0, plus, TAxisRange{11.25, 30}, true, 2, 1, 20},
+        {"+ scrolling anchored at the start keeps the start", true, Shots(1, 40), TAxisRange{5, 30},
+         true, 1, 0, plus, TAxisRange{5, 23.75}, true, 1, 1, 20},
+        {"+ scrolling beyond the last shot is cut to it", true, Shots(1, 30), TAxisRange{10, 40},
+         false, 0, 0, plus, TAxisRange{15, 30}, true, 2, 1, 16},
         {"+ scrolling from a fitted axis starts at 0 .. 25", true, Shots(1, 30), std::nullopt,
          false, 0, 0, plus, TAxisRange{0, 18.75}, true, 1, 1, 20},
         {"+ scrolling with few shots keeps the centre", true, Shots(1, 10), TAxisRange{0, 25},
          false, 0, 0, plus, TAxisRange{3.125, 21.875}, true, 0, 1, 20},
-        {"- scrolling back to the full window", true, Shots(1, 30), TAxisRange{0, 18.75}, true,
-         1, 1, minus, TAxisRange{0, 25}, true, 1, 0, 26},
-        {"- scrolling at the end", true, Shots(1, 30), TAxisRange{11.25, 30}, true, 2, 1,
-         minus, TAxisRange{5, 30}, true, 2, 0, 26},
+        {"- scrolling back to the full window", true, Shots(1, 30), TAxisRange{0, 18.75}, true, 1,
+         1, minus, TAxisRange{0, 25}, true, 1, 0, 26},
+        {"- scrolling at the end", true, Shots(1, 30), TAxisRange{11.25, 30}, true, 2, 1, minus,
+         TAxisRange{5, 30}, true, 2, 0, 26},
         {"- scrolling by one step", true, Shots(1, 30), TAxisRange{0, 9}, true, 1, 3, minus,
          TAxisRange{0, 12}, true, 1, 2, 13},
-        {"+ free with shots a step apart refits", false, {1, 1.5}, TAxisRange{0, 25}, false,
-         0, 0, plus, std::nullopt, false, 0, 0, 26},
-        {"+ free with shots a step apart keeps the steps", false, {1, 1.5}, TAxisRange{0, 25},
-         false, 0, 3, plus, TAxisRange{0, 25}, false, 0, 3, 26},
+        {"+ free with shots a step apart refits",
+         false,
+         {1, 1.5},
+         TAxisRange{0, 25},
+         false,
+         0,
+         0,
+         plus,
+         std::nullopt,
+         false,
+         0,
+         0,
+         26},
+        {"+ free with shots a step apart keeps the steps",
+         false,
+         {1, 1.5},
+         TAxisRange{0, 25},
+         false,
+         0,
+         3,
+         plus,
+         TAxisRange{0, 25},
+         false,
+         0,
+         3,
+         26},
         {"+ free from a fitted axis", false, Shots(1, 30), std::nullopt, false, 0, 0, plus,
          TAxisRange{4.625, 26.375}, true, 0, 1, 26},
-        {"+ free narrows a hand-made window", false, Shots(1, 30), TAxisRange{10, 20}, true, 0,
-         1, plus, TAxisRange{11.25, 18.75}, true, 0, 2, 26},
-        {"+ free moves inside the first shot", false, Shots(1, 30), TAxisRange{0, 4}, true, 0,
-         0, plus, TAxisRange{1, 4}, true, 0, 1, 26},
+        {"+ free narrows a hand-made window", false, Shots(1, 30), TAxisRange{10, 20}, true, 0, 1,
+         plus, TAxisRange{11.25, 18.75}, true, 0, 2, 26},
+        {"+ free moves inside the first shot", false, Shots(1, 30), TAxisRange{0, 4}, true, 0, 0,
+         plus, TAxisRange{1, 4}, true, 0, 1, 26},
         {"- free widens about the centre", false, Shots(1, 30), TAxisRange{10, 20}, true, 0, 2,
          minus, TAxisRange{25.0 / 3.0, 65.0 / 3.0}, true, 0, 1, 26},
-        {"- free moves inside the last shot", false, Shots(1, 30), TAxisRange{22, 30}, true, 0,
-         1, minus, TAxisRange{30 - 8 / 0.75, 30}, true, 0, 0, 26},
-        {"- free to every shot gives the axis back", false, Shots(1, 30), TAxisRange{2, 28},
-         true, 0, 1, minus, std::nullopt, false, 0, 0, 26},
+        {"- free moves inside the last shot", false, Shots(1, 30), TAxisRange{22, 30}, true, 0, 1,
+         minus, TAxisRange{30 - 8 / 0.75, 30}, true, 0, 0, 26},
+        {"- free to every shot gives the axis back", false, Shots(1, 30), TAxisRange{2, 28}, true,
+         0, 1, minus, std::nullopt, false, 0, 0, 26},
         {"- free without a hand-made window gives the axis back", false, Shots(1, 30),
          TAxisRange{10, 20}, false, 0, 0, minus, std::nullopt, false, 0, 0, 26},
     };

@@ -32,7 +32,11 @@ TEST_F(FilterCommand, FiltersTheListAndRebuildsIt) {
         // rebuild keeps only the values.
         {"Bypass", "S(~)", "V(~)", withLog, {"300", "310"}, "FILTER: 4 points | BYPASS"},
         // Blanks inside the empty form leave it empty.
-        {"BlanksInsideNoRule", "S( ~)", "V( ~ )", withLog, {"300", "310"},
+        {"BlanksInsideNoRule",
+         "S( ~)",
+         "V( ~ )",
+         withLog,
+         {"300", "310"},
          "FILTER: 4 points | BYPASS"},
         // A valid rule without bounds passes every value and drops the rest.
         {"RuleWithoutBounds",

@@ -56,25 +56,43 @@ TEST_F(FormLifeCycle, ResourcePlacesEveryControlAtItsDesignBounds) {
         int left, top, width, height;
     };
     const Case cases[] = {
-        {form.Label1, 11, 10, 42, 20},        {form.ComboBox1, 11, 32, 84, 28},
-        {form.Button1, 100, 32, 84, 28},      {form.ButtonSave, 11, 65, 84, 28},
-        {form.Button2, 100, 65, 84, 28},      {form.ButtonClear, 11, 99, 84, 28},
-        {form.Memo1, 11, 135, 86, 380},       {form.CheckBox2, 104, 116, 59, 20},
-        {form.CheckBox1, 104, 142, 60, 21},   {form.CheckBoxScroll, 104, 170, 60, 19},
-        {form.CheckBoxAuto, 104, 197, 59, 21}, {form.CheckBoxAuto50, 104, 224, 78, 21},
-        {form.Label2, 210, 34, 236, 117},     {form.Label15, 210, 151, 239, 76},
-        {form.Label16, 536, 73, 81, 49},      {form.Label17, 536, 158, 81, 46},
-        {form.Label18, 699, 240, 32, 29},     {form.GridPanel1, 616, 10, 240, 219},
-        {form.Edit1, 616, 240, 72, 28},       {form.SpeedButton8, 759, 240, 26, 23},
-        {form.SppeButton3, 794, 240, 26, 23}, {form.SpeedButton4, 828, 240, 26, 23},
-        {form.SpeedButton3, 235, 245, 45, 23}, {form.SpeedButton5, 292, 245, 45, 23},
-        {form.SpeedButton6, 349, 245, 45, 23}, {form.SpeedButton7, 406, 245, 45, 23},
-        {form.SpeedButton1, 109, 273, 60, 23}, {form.SpeedButton2, 795, 273, 60, 23},
-        {form.Label20, 181, 273, 547, 25},    {(TControl*)form.Chart1, 109, 308, 746, 207},
+        {form.Label1, 11, 10, 42, 20},
+        {form.ComboBox1, 11, 32, 84, 28},
+        {form.Button1, 100, 32, 84, 28},
+        {form.ButtonSave, 11, 65, 84, 28},
+        {form.Button2, 100, 65, 84, 28},
+        {form.ButtonClear, 11, 99, 84, 28},
+        {form.Memo1, 11, 135, 86, 380},
+        {form.CheckBox2, 104, 116, 59, 20},
+        {form.CheckBox1, 104, 142, 60, 21},
+        {form.CheckBoxScroll, 104, 170, 60, 19},
+        {form.CheckBoxAuto, 104, 197, 59, 21},
+        {form.CheckBoxAuto50, 104, 224, 78, 21},
+        {form.Label2, 210, 34, 236, 117},
+        {form.Label15, 210, 151, 239, 76},
+        {form.Label16, 536, 73, 81, 49},
+        {form.Label17, 536, 158, 81, 46},
+        {form.Label18, 699, 240, 32, 29},
+        {form.GridPanel1, 616, 10, 240, 219},
+        {form.Edit1, 616, 240, 72, 28},
+        {form.SpeedButton8, 759, 240, 26, 23},
+        {form.SppeButton3, 794, 240, 26, 23},
+        {form.SpeedButton4, 828, 240, 26, 23},
+        {form.SpeedButton3, 235, 245, 45, 23},
+        {form.SpeedButton5, 292, 245, 45, 23},
+        {form.SpeedButton6, 349, 245, 45, 23},
+        {form.SpeedButton7, 406, 245, 45, 23},
+        {form.SpeedButton1, 109, 273, 60, 23},
+        {form.SpeedButton2, 795, 273, 60, 23},
+        {form.Label20, 181, 273, 547, 25},
+        {(TControl*)form.Chart1, 109, 308, 746, 207},
 #if TARVEX_BLE
-        {form.Shape1, 10, 522, 6, 25},        {form.Edit2, 22, 522, 280, 25},
-        {form.CONNECT, 308, 522, 75, 25},     {form.CheckBox3, 392, 528, 15, 15},
-        {form.Memo2, 414, 522, 360, 25},      {form.SCAN, 780, 522, 75, 25},
+        {form.Shape1, 10, 522, 6, 25},
+        {form.Edit2, 22, 522, 280, 25},
+        {form.CONNECT, 308, 522, 75, 25},
+        {form.CheckBox3, 392, 528, 15, 15},
+        {form.Memo2, 414, 522, 360, 25},
+        {form.SCAN, 780, 522, 75, 25},
 #endif
     };
     for (const Case& c : cases) {
@@ -98,15 +116,15 @@ TEST_F(FormLifeCycle, ResourcePlacesEveryControlAtItsDesignBounds) {
 
 TEST_F(FormLifeCycle, TabMovesThroughTheControlsInResourceOrder) {
     StartForm();
-    std::vector<TWinControl*> expected{
-        Form().Button1,  Form().ComboBox1,    Form().ButtonClear,    Form().ButtonSave,
-        Form().CheckBoxScroll, Form().CheckBox1, Form().Edit1,     Form().Button2,
-        Form().CheckBoxAuto, Form().CheckBoxAuto50, Form().CheckBox2,
+    std::vector<TWinControl*> expected {
+        Form().Button1, Form().ComboBox1, Form().ButtonClear, Form().ButtonSave,
+            Form().CheckBoxScroll, Form().CheckBox1, Form().Edit1, Form().Button2,
+            Form().CheckBoxAuto, Form().CheckBoxAuto50, Form().CheckBox2,
 #if TARVEX_BLE
-        Form().SCAN,     Form().CONNECT,      Form().Edit2,          Form().Memo2,
-        Form().CheckBox3,
+            Form().SCAN, Form().CONNECT, Form().Edit2, Form().Memo2, Form().CheckBox3,
 #endif
-        Form().Memo1};
+            Form().Memo1
+    };
     ExpectTabOrderFromShotList(expected);
 }
 
@@ -198,8 +216,8 @@ TEST_F(FormLifeCycle, CloseWritesUnitsAsMu) {
         bool units, mix;
         const char* mu;
     };
-    const Case cases[] = {{true, false, "10"}, {true, true, "11"}, {false, true, "1"},
-                          {false, false, "0"}};
+    const Case cases[] = {
+        {true, false, "10"}, {true, true, "11"}, {false, true, "1"}, {false, false, "0"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mu);
         StartForm();
@@ -263,8 +281,7 @@ TEST_F(FormLifeCycle, FailedSettingsWriteOnCloseStillShutsDownAndReports) {
     TCloseAction action = caFree;
     Form().FormClose(&Form(), action);
     ASSERT_EQ(FDialogs.Errors.size(), 1);
-    EXPECT_EQ(FDialogs.Errors.front(),
-              "Unable to write to " + IniFilePath() + " (Is a directory)");
+    EXPECT_EQ(FDialogs.Errors.front(), "Unable to write to " + IniFilePath() + " (Is a directory)");
     EXPECT_EQ(action, caFree);  // the window still closes
     EXPECT_FALSE(P::FSerialLink(Form()).IsReading());
     EXPECT_FALSE(HoldsBaseFonts(Form()));

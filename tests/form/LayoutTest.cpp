@@ -16,7 +16,9 @@ namespace {
 
 using P = TForm1Probe;
 
-int Round(double v) { return int(std::lround(v)); }
+int Round(double v) {
+    return int(std::lround(v));
+}
 
 // A control font scaled by f, as the layout keeps it: never below 6 points.
 int ScaledFontSize(int size, double f) {
@@ -138,11 +140,16 @@ TEST_F(Layout, DesignRecordsCoverEveryUnalignedControl) {
         int fontSize;
     };
     const Case cases[] = {
-        {form.Label2, 65},       {form.Label15, 43},   {form.GridPanel1, 16},
-        {form.Button1, 11},      {form.SpeedButton4, 17}, {form.Edit1, 14},
+        {form.Label2, 65},
+        {form.Label15, 43},
+        {form.GridPanel1, 16},
+        {form.Button1, 11},
+        {form.SpeedButton4, 17},
+        {form.Edit1, 14},
         {(TControl*)form.Chart1, 0},
 #if TARVEX_BLE
-        {form.Shape1, 0},        {form.CheckBox3, 5},
+        {form.Shape1, 0},
+        {form.CheckBox3, 5},
 #endif
     };
     for (const Case& c : cases) {
@@ -163,8 +170,7 @@ TEST_F(Layout, ResizingScalesFromTheDesignAndComesBackExactly) {
         {1730, 554},   // x2, y1: heights and control fonts stay
         {3460, 1108},  // x4, y2: big labels capped at twice their size
         {865, 300},    // a low window: control fonts shrink, never below 6
-        {1000, 700},
-        {1730, 1108},
+        {1000, 700},  {1730, 1108},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
@@ -204,11 +210,13 @@ TEST_F(Layout, BigLabelsShrinkToTheirTextButNotBelowTen) {
     const Case cases[] = {
         {form.Label2, "812.3"},
         {form.Label2, "1234567.891"},
-        {form.Label2, "888888888888888888888888888888888888888888888888888888888888888888888888"
-                      "8888888888888888888888888888888888.888"},
+        {form.Label2,
+         "888888888888888888888888888888888888888888888888888888888888888888888888"
+         "8888888888888888888888888888888888.888"},
         {form.Label15, "12.34"},
-        {form.Label15, "888888888888888888888888888888888888888888888888888888888888888888888888"
-                       "88888888888888888888888888888888888888"},
+        {form.Label15,
+         "888888888888888888888888888888888888888888888888888888888888888888888888"
+         "88888888888888888888888888888888888888"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -13,8 +13,12 @@ namespace {
 
 using P = TForm1Probe;
 
-bool Dark(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 128; }
-bool White(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) > 235; }
+bool Dark(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) < 128;
+}
+bool White(const QImage& image, int x, int y) {
+    return qGray(image.pixel(x, y)) > 235;
+}
 
 }  // namespace
 
@@ -53,7 +57,7 @@ TEST_F(ReportImage, SavesTheStatisticsAndTheChartAsAJpeg) {
     // bottom corners, a white strip below the chart.
     EXPECT_TRUE(White(image, 2, 2));
     EXPECT_TRUE(White(image, 300, 40));
-    EXPECT_TRUE(Dark(image, 15, 130));    // statistics frame, left
+    EXPECT_TRUE(Dark(image, 15, 130));  // statistics frame, left
     EXPECT_TRUE(White(image, 586, 130));
     EXPECT_TRUE(Dark(image, 584, 130));   // and right edge
     EXPECT_TRUE(Dark(image, 300, 211));   // and bottom edge
@@ -100,7 +104,8 @@ TEST_F(ReportImage, NameFollowsTheAnalysisModeAndTheIndex) {
     Feed({"812", "815"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        TIniFile(IniFilePath()).WriteString(QStringLiteral("IMG"), QStringLiteral("INDEX"), c.Index);
+        TIniFile(IniFilePath())
+            .WriteString(QStringLiteral("IMG"), QStringLiteral("INDEX"), c.Index);
         P::FAnalysisMode(Form()) = c.Mode;
         FDialogs.SaveRequests.clear();
         FDialogs.QueueFile(FDir.filePath(QString::fromLatin1(c.Name) + QStringLiteral(".jpg")));
@@ -108,7 +113,8 @@ TEST_F(ReportImage, NameFollowsTheAnalysisModeAndTheIndex) {
         ASSERT_EQ(FDialogs.SaveRequests.size(), 1u);
         EXPECT_EQ(FDialogs.SaveRequests[0].FileName, c.Proposed);
         EXPECT_EQ(ImgKey("INDEX"), c.IndexAfter);
-        EXPECT_TRUE(QFileInfo::exists(FDir.filePath(QString::fromLatin1(c.Name) + QStringLiteral(".jpg"))));
+        EXPECT_TRUE(
+            QFileInfo::exists(FDir.filePath(QString::fromLatin1(c.Name) + QStringLiteral(".jpg"))));
     }
 }
 

@@ -133,7 +133,7 @@ TEST_F(Startup, FirstStartWritesTheDefaultFileAndASecondStartChangesNothing) {
 
     // Close writes its own keys and nothing else, each in its place.
     CloseStartedForm();
-    const QStringList closeKeys{"Style",          "Multiplier",   "MultiplierG",
+    const QStringList closeKeys{"Style",          "Multiplier",     "MultiplierG",
                                 "ComPort",        "CheckBoxScroll", "CheckBoxAuto",
                                 "CheckBoxAuto50", "CheckBoxBTAuto", "MU"};
     const QStringList before = DefaultFileLines();

@@ -17,9 +17,15 @@ TEST_F(StyleTest, SavedIndexChoosesTheStyle) {
         const char* applied;
     };
     const Case cases[] = {
-        {nullptr, "Charcoal Dark Slate"}, {"0", "Glow"},           {"1", "Charcoal Dark Slate"},
-        {"2", "Tablet Dark"},             {"3", "Sapphire Kamri"}, {"4", "Windows"},
-        {"5", "Glow"},                    {"-1", "Glow"},          {"abc", "Charcoal Dark Slate"},
+        {nullptr, "Charcoal Dark Slate"},
+        {"0", "Glow"},
+        {"1", "Charcoal Dark Slate"},
+        {"2", "Tablet Dark"},
+        {"3", "Sapphire Kamri"},
+        {"4", "Windows"},
+        {"5", "Glow"},
+        {"-1", "Glow"},
+        {"abc", "Charcoal Dark Slate"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.saved ? c.saved : "no file");

@@ -203,14 +203,13 @@ TEST(ChartLabels, StepKeepsLabelsApartInMultiplesOfTheIncrement) {
         double Expected;
     };
     const Case cases[] = {
-        {25, 700, 20, 1, 1},         // room for every shot
-        {25, 200, 20, 1, 5},         // 2.5 per label -> 5
-        {10100, 700, 40, 1, 1000},   // 577 -> 1000
-        {100, 150, 15, 0, 10},       // free choice
-        {0.1, 150, 15, 0, 0.01},
-        {40, 150, 15, 0, 5},         // 4 -> 5
-        {0, 150, 15, 1, 0},          // no span
-        {10, 1, 15, 1, 0},           // no room
+        {25, 700, 20, 1, 1},                             // room for every shot
+        {25, 200, 20, 1, 5},                             // 2.5 per label -> 5
+        {10100, 700, 40, 1, 1000},                       // 577 -> 1000
+        {100, 150, 15, 0, 10},                           // free choice
+        {0.1, 150, 15, 0, 0.01},   {40, 150, 15, 0, 5},  // 4 -> 5
+        {0, 150, 15, 1, 0},                              // no span
+        {10, 1, 15, 1, 0},                               // no room
     };
     for (const Case& c : cases)
         EXPECT_NEAR(LabelStep(c.Span, c.Pixels, c.Spacing, c.Increment), c.Expected, 1e-12)
@@ -238,10 +237,9 @@ TEST(ChartLabels, LabelsOfTheAxisPassThroughTheEvent) {
         EXPECT_EQ(left.back(), "1");
         EXPECT_TRUE(std::find(left.begin(), left.end(), "0") != left.end());
         // "0.##": at most two decimals, no trailing zeros, the user's separator.
-        const QRegularExpression picture(QStringLiteral("^-?[1-9]?[0-9](\\%1[0-9]?[1-9])?$")
-                                             .arg(separator));
-        for (const QString& t : left)
-            EXPECT_TRUE(picture.match(t).hasMatch()) << t.toStdString();
+        const QRegularExpression picture(
+            QStringLiteral("^-?[1-9]?[0-9](\\%1[0-9]?[1-9])?$").arg(separator));
+        for (const QString& t : left) EXPECT_TRUE(picture.match(t).hasMatch()) << t.toStdString();
         EXPECT_TRUE(std::any_of(left.begin(), left.end(),
                                 [&](const QString& t) { return t.contains(separator); }));
     }
@@ -379,7 +377,7 @@ TEST(ChartClicked, FindsThePointUnderTheMouse) {
                               int(std::lround(t.MapY((index + 1) * 10.0))) + dy);
     };
     EXPECT_EQ(at(2, 0, 0), 2);
-    EXPECT_EQ(at(4, 3, -3), 4);   // within half the pointer (2) or 3, plus 1
+    EXPECT_EQ(at(4, 3, -3), 4);  // within half the pointer (2) or 3, plus 1
     EXPECT_EQ(at(4, 5, 0), -1);
     EXPECT_EQ(at(4, 0, 6), -1);
     EXPECT_EQ(c.Line.Clicked(2, 2), -1);

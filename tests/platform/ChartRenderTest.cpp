@@ -29,7 +29,9 @@ QColor At(const QImage& image, double x, double y) {
     return image.pixelColor(int(std::lround(x)), int(std::lround(y)));
 }
 
-QColor Q(TColor color) { return ColorToQColor(color); }
+QColor Q(TColor color) {
+    return ColorToQColor(color);
+}
 
 int Dark(const QImage& image, const QRect& region) {
     int count = 0;
@@ -60,8 +62,7 @@ TEST(ChartRender, TenThousandPointsKeepTheirColours) {
     for (int i = 1; i <= 10100; ++i) {
         const bool mark = i % 1000 == 500;
         if (mark) marked.push_back(i);
-        c.Line.AddXY(i, mark ? 300 : 100, QString(),
-                     mark ? kPalette[marked.size() % 8] : clGray);
+        c.Line.AddXY(i, mark ? 300 : 100, QString(), mark ? kPalette[marked.size() % 8] : clGray);
     }
     const QImage image = Render(c.Core);
     const ChartTransform t = c.Core.ViewTransform();
@@ -135,8 +136,8 @@ TEST(ChartRender, PointsAndAxesSitWhereTheRangesSay) {
         QSize Size;
         bool Manual;
     };
-    const Case cases[] = {{kView, true}, {kView, false}, {{568, 248}, true},
-                          {{568, 248}, false}, {{300, 120}, true}};
+    const Case cases[] = {
+        {kView, true}, {kView, false}, {{568, 248}, true}, {{568, 248}, false}, {{300, 120}, true}};
     for (const Case& k : cases) {
         LineChart c(k.Size);
         c.Line.LinePen()->SetVisible(false);
@@ -221,7 +222,8 @@ TEST(ChartRender, AxisLabelEventCanEmptyNegativeLabels) {
         const ChartTransform t = c.Core.ViewTransform();
         const int zero = int(std::lround(t.MapY(0)));
         const int labelRight = t.Plot.left() - 7;
-        const int below = Dark(image, QRect(QPoint(0, zero + 9), QPoint(labelRight, t.Plot.bottom())));
+        const int below =
+            Dark(image, QRect(QPoint(0, zero + 9), QPoint(labelRight, t.Plot.bottom())));
         const int above = Dark(image, QRect(QPoint(0, t.Plot.top()), QPoint(labelRight, zero - 9)));
         EXPECT_GT(above, 0);
         if (emptyNegatives) {
@@ -229,9 +231,8 @@ TEST(ChartRender, AxisLabelEventCanEmptyNegativeLabels) {
         } else {
             EXPECT_GT(below, 0);
         }
-        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const QString& s) {
-            return s.startsWith('-');
-        }));
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(),
+                                [](const QString& s) { return s.startsWith('-'); }));
     }
 }
 

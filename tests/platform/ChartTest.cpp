@@ -132,8 +132,7 @@ TEST(TChart, MouseEventsReachTheHandlersAndMoveTheAxes) {
     EXPECT_TRUE(f.Chart->BottomAxis()->Automatic());
 
     // Left drag: the handler sees the press, both axes pan.
-    Mouse(w, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, centre,
-          Qt::ShiftModifier);
+    Mouse(w, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, centre, Qt::ShiftModifier);
     Mouse(w, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, centre + QPoint(40, 10));
     Mouse(w, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, centre + QPoint(40, 10));
     ASSERT_EQ(downs.size(), 1u);

@@ -121,7 +121,11 @@ const EventCase EventCases[] = {
          lines->EndUpdate();
      },
      1},
-    {"MemoAssign", "memo", [](Controls& c) { c.Memo->Lines()->Assign({"a", "b", "c"}); }, 1},
+    {"MemoAssign", "memo",
+     [](Controls& c) {
+         c.Memo->Lines()->Assign({"a", "b", "c"});
+     },
+     1},
     {"MemoTypedByUser", "memo", [](Controls& c) { SendKey(c.MemoWidget(), Qt::Key_X, "x"); }, 1},
     {"ComboItemIndexByProgram", "combo", [](Controls& c) { c.Combo->SetItemIndex(1); }, 0},
     {"ComboItemsByProgram", "combo",

@@ -210,8 +210,8 @@ TEST(Application, CreateFormRunsOnCreateAndShowsTheMainForm) {
         EXPECT_EQ(app.MainForm(), form1);
         EXPECT_EQ(form1->Steps, std::vector<QString>{"create"});
         EXPECT_TRUE(form1->Showing());  // the exception ended only OnCreate
-        EXPECT_EQ(dialogs.Errors, (QStringList{"Unable to write to Tarvex.ini",
-                                                "Unable to write to Tarvex.ini"}));
+        EXPECT_EQ(dialogs.Errors,
+                  (QStringList{"Unable to write to Tarvex.ini", "Unable to write to Tarvex.ini"}));
 
         // Closing the main form ends Run.
         QTimer::singleShot(0, [form1] { form1->Close(); });

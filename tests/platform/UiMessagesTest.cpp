@@ -51,7 +51,8 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) Keys.push_back(static_cast<QKeyEvent*>(event)->key());
+        if (event->type() == QEvent::KeyPress)
+            Keys.push_back(static_cast<QKeyEvent*>(event)->key());
         return false;
     }
 };
@@ -70,7 +71,8 @@ TEST(PostMessage, ArrivesInOrderFromAnotherThread) {
     RecordingForm form(nullptr);
     constexpr int Count = 2000;
     std::thread worker([&] {
-        for (int i = 0; i < Count; ++i) EXPECT_TRUE(PostMessage(&form, WM_APP + 101, WPARAM(i), -i));
+        for (int i = 0; i < Count; ++i)
+            EXPECT_TRUE(PostMessage(&form, WM_APP + 101, WPARAM(i), -i));
     });
     worker.join();
     ASSERT_TRUE(WaitFor([&] { return form.Received.size() == size_t(Count); }));

@@ -59,7 +59,9 @@ void FormFixture::TearDown() {
     TStyleManager::TrySetStyle(QStringLiteral("Windows"), false);
 }
 
-QString FormFixture::IniFilePath() const { return FDir.filePath(QStringLiteral("tarvex.ini")); }
+QString FormFixture::IniFilePath() const {
+    return FDir.filePath(QStringLiteral("tarvex.ini"));
+}
 
 TForm1& FormFixture::StartForm() {
     FForm = new TForm1(Application);
