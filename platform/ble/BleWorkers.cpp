@@ -1,5 +1,8 @@
 #include "platform/ble/BleWorkers.h"
 
+#include <cstdio>
+#include <exception>
+
 TBleWorkers::TBleWorkers(std::shared_ptr<TBleClock> clock) : FClock(std::move(clock)) {
     if (!FClock) FClock = BleClock();
 }
@@ -25,9 +28,15 @@ void TBleWorkers::Start(std::function<void()> work) {
     TWorker& worker = FWorkers.emplace_back();
     ++FRunning;
     worker.Thread = std::thread([this, &worker, work = std::move(work)] {
+        // The last stop of a worker thread: the link's steps report their own
+        // failures in the status line, so what arrives here is a fault of
+        // the program. Say so rather than end the program or pass over it.
         try {
             work();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Bluetooth LE worker failed: %s\n", e.what());
         } catch (...) {
+            std::fprintf(stderr, "Bluetooth LE worker failed\n");
         }
         --FRunning;
         worker.Done = true;
