@@ -93,6 +93,9 @@ void TForm1::HandleTimer(TMessage& message) {
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+    // Full batches that waited for the save folder go before the program ends.
+    AutoSaveOnClose();
+
     // Nothing may lay the form out with the base fonts gone: FormResize
     // checks them, and the resize handler is detached here as well.
     OnResize = nullptr;

@@ -289,10 +289,24 @@ public:
     // Writes lines as a shot file at path in the current save format (see
     // ShotsFileBytes); nothing for no lines. Raises on a failed write.
     void WriteShotsFile(const std::vector<QString>& lines, const QString& path);
+    // The bytes of a shot file of lines in the current save format.
+    QByteArray ShotsFileBytesNow(const std::vector<QString>& lines);
     // Buffers a live shot's list text and writes the automatic save file
     // every [AUTOSAVE] AUT shots; failures show "AUTO SAVE: error" and never
-    // reach the caller.
+    // reach the caller. Every full batch waiting after a failure is written
+    // at the next shot.
     void AutoSaveOnShot(const QString& text);
+    // On closing: writes the full batches (or the fixed file's failed
+    // rewrite) still waiting; a failure is told on the standard error.
+    void AutoSaveOnClose();
+    // Writes every full batch the buffer holds (indexed names) or the fixed
+    // file when it is due; raises on the first failure, with the batches
+    // written before it gone from the buffer.
+    void WriteAutoSaveBacklog(int perFile);
+    // Writes lines as a new indexed automatic-save file under the first name
+    // from INDEX on that is free on the disk; index is set to the index used.
+    QString WriteIndexedAutoSaveFile(const std::vector<QString>& lines, const QString& extension,
+                                     QString& index);
     // Draws the report picture and saves it as a JPEG through the save dialog.
     void ExportReportImage();
 
@@ -441,15 +455,14 @@ private:
     bool FCommandBusy = false;
     TAnalysisCommand FRunningCommand = TAnalysisCommand::None;
     TAnalysisCommand FHoveredCommand = TAnalysisCommand::None;
-    // Automatic saving. FAutoSaveCount counts the shots taken into the buffer
-    // since it was started afresh, less those an indexed file took; it equals
-    // the buffer's size until the buffer reaches its bound (AutoSave.cpp).
+    // Automatic saving. FAutoSaveLines has no bound: a shot leaves it only
+    // in an indexed file; FAutoSaveCount is its size.
     std::int32_t FAutoSaveCount = 0;
     std::vector<QString> FAutoSaveLines;
     std::vector<QString> FLoadedLines;
-    // Indexed files written while their INDEX could not advance: never
-    // written over in the same run.
-    std::vector<QString> FAutoSaveStuckFiles;
+    // The buffer's size when a rewrite of the fixed file failed (0: none):
+    // the rewrite is due again until one succeeds.
+    std::size_t FAutoSaveFixedPendingAt = 0;
     // Derived display.
     bool FDerivedValues = false;
     // Memo lock.

@@ -1,5 +1,7 @@
 // Automatic saving of live shots every N shots.
 #include <algorithm>
+#include <cstdio>
+#include <limits>
 
 #include <QFileInfo>
 
@@ -13,15 +15,23 @@
 
 namespace {
 
-// The most shots the automatic-save buffer holds: the shot list's own 10000.
-constexpr std::size_t AutoSaveBufferBound = 10000;
-// Far beyond any run; the count starts again there instead of overflowing.
-constexpr std::int32_t AutoSaveCountWrap = 2000000000;
+QString SectionName() {
+    return QString::fromLatin1(SectionAutoSave);
+}
+
+std::int32_t BufferCount(const std::vector<QString>& lines) {
+    return std::int32_t(
+        std::min<std::size_t>(lines.size(), std::size_t(std::numeric_limits<std::int32_t>::max())));
+}
+
+void PrintError(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
 
 }  // namespace
 
-void TForm1::WriteShotsFile(const std::vector<QString>& lines, const QString& path) {
-    if (lines.empty()) return;
+QByteArray TForm1::ShotsFileBytesNow(const std::vector<QString>& lines) {
     TShotsFileSettings settings;
     settings.Txt = FTxtFormat;
     settings.PowerFactorMode = FPowerFactorMode;
@@ -29,7 +39,98 @@ void TForm1::WriteShotsFile(const std::vector<QString>& lines, const QString& pa
     settings.WeightText = Edit1->Text();
     settings.WeightUnit = Label18->Caption();
     settings.Units = TUnitState{CheckBox1->Checked(), CheckBox2->Checked()};
-    WriteFileReplacing(path, ShotsFileBytes(lines, settings));
+    return ShotsFileBytes(lines, settings);
+}
+
+void TForm1::WriteShotsFile(const std::vector<QString>& lines, const QString& path) {
+    if (lines.empty()) return;
+    WriteFileReplacing(path, ShotsFileBytesNow(lines));
+}
+
+QString TForm1::WriteIndexedAutoSaveFile(const std::vector<QString>& lines,
+                                         const QString& extension, QString& index) {
+    const QString section = SectionName();
+    // The name from INDEX first; a name that exists on the disk belongs to
+    // an earlier run (one ended between its file and INDEX) or to another
+    // copy of the program sharing the folder, and is never written over:
+    // the next free index takes the file.
+    const QString first = BuildOutputPath(section, extension, QString());
+    index = ReadOutputIndex(section);
+    QString path = first;
+    const QByteArray bytes = ShotsFileBytesNow(lines);
+    while (!WriteNewFile(path, bytes)) {
+        const std::optional<QString> next = NextIndexText(index);
+        if (!next)
+            throw Exception(QStringLiteral("%1 exists and INDEX %2 cannot advance")
+                                .arg(QFileInfo(path).fileName(), index));
+        index = *next;
+        path = BuildOutputPath(section, extension, QString(), index);
+    }
+    if (path != first)
+        PrintError(QStringLiteral("AUTO SAVE: %1 exists already; saved as %2 instead")
+                       .arg(QFileInfo(first).fileName(), QFileInfo(path).fileName()));
+    return path;
+}
+
+void TForm1::WriteAutoSaveBacklog(int perFile) {
+    const QString section = SectionName();
+    const QString extension = FTxtFormat ? QStringLiteral(".txt") : QStringLiteral(".csv");
+    if (FileNameUsesIndex(section)) {
+        // Every full batch goes, oldest first, each in its own file; one
+        // that fails stops the rest, which wait for the next chance. The
+        // saved lines leave the buffer in one step at the end, whatever
+        // ended the loop.
+        std::size_t taken = 0;
+        QString lastFile;
+        const auto release = [&] {
+            FAutoSaveLines.erase(FAutoSaveLines.begin(),
+                                 FAutoSaveLines.begin() + std::ptrdiff_t(taken));
+            FAutoSaveCount = BufferCount(FAutoSaveLines);
+            if (!lastFile.isEmpty()) Label20->SetCaption(QStringLiteral("AUTO SAVE: ") + lastFile);
+        };
+        try {
+            while (FAutoSaveLines.size() - taken >= std::size_t(perFile)) {
+                const auto from = FAutoSaveLines.begin() + std::ptrdiff_t(taken);
+                QString index;
+                const QString path = WriteIndexedAutoSaveFile(
+                    std::vector<QString>(from, from + perFile), extension, index);
+                // The batch is saved once its file exists, also when INDEX
+                // cannot be written below: the file's name then keeps the
+                // next batch from it.
+                taken += std::size_t(perFile);
+                lastFile = QFileInfo(path).fileName();
+                // An INDEX that cannot advance stays as it is: the next
+                // batch finds this file and is refused rather than written
+                // over it.
+                if (const std::optional<QString> next = NextIndexText(index))
+                    WriteOutputIndex(section, *next);
+            }
+        } catch (...) {
+            release();
+            throw;
+        }
+        release();
+        return;
+    }
+
+    // The fixed file holds the whole history; a rewrite that failed is
+    // tried again with every shot (and on closing) until one succeeds. A
+    // buffer started afresh meanwhile is smaller than at the failure and
+    // waits for its own N-th shot.
+    const bool pending =
+        FAutoSaveFixedPendingAt > 0 && FAutoSaveLines.size() >= FAutoSaveFixedPendingAt;
+    if (!pending && FAutoSaveCount % perFile != 0) return;
+    const QString path = BuildOutputPath(section, extension, QString());
+    std::vector<QString> all = FLoadedLines;
+    all.insert(all.end(), FAutoSaveLines.begin(), FAutoSaveLines.end());
+    try {
+        WriteShotsFile(all, path);
+    } catch (...) {
+        FAutoSaveFixedPendingAt = std::max<std::size_t>(FAutoSaveLines.size(), 1);
+        throw;
+    }
+    FAutoSaveFixedPendingAt = 0;
+    Label20->SetCaption(QStringLiteral("AUTO SAVE: ") + QFileInfo(path).fileName());
 }
 
 void TForm1::AutoSaveOnShot(const QString& text) {
@@ -40,48 +141,34 @@ void TForm1::AutoSaveOnShot(const QString& text) {
     double value = 0.0;
     if (shot.isEmpty() || !ParseDotDouble(shot, value)) return;
 
-    // The buffer keeps the last AutoSaveBufferBound shots, as the shot list
-    // keeps its last 10000 lines: a run of any length costs bounded memory
-    // and a bounded rewrite of the fixed file.
+    // No bound: a shot leaves the buffer only in an indexed file, so that
+    // none is lost however large N is or however long the folder refuses
+    // files; the fixed file holds every shot since the buffer was started.
     FAutoSaveLines.push_back(shot);
-    if (FAutoSaveLines.size() > AutoSaveBufferBound)
-        FAutoSaveLines.erase(FAutoSaveLines.begin(),
-                             FAutoSaveLines.end() - std::ptrdiff_t(AutoSaveBufferBound));
-    // Counted apart from the size so that the fixed file still comes every
-    // N shots once the buffer is full.
-    FAutoSaveCount = FAutoSaveCount >= AutoSaveCountWrap ? 1 : FAutoSaveCount + 1;
-
-    const QString section = QString::fromLatin1(SectionAutoSave);
-    const QString extension = FTxtFormat ? QStringLiteral(".txt") : QStringLiteral(".csv");
+    FAutoSaveCount = BufferCount(FAutoSaveLines);
     try {
-        if (FileNameUsesIndex(section)) {
-            // Each file takes the oldest N shots; they leave the buffer only
-            // once the file and the next index are both written, so a failed
-            // attempt is repeated whole with the next shot.
-            if (FAutoSaveLines.size() < std::size_t(perFile)) return;
-            const QString path = BuildOutputPath(section, extension, QString());
-            // An INDEX that could not advance names the same file again:
-            // writing it would lose the shots saved there before.
-            if (std::find(FAutoSaveStuckFiles.begin(), FAutoSaveStuckFiles.end(), path) !=
-                FAutoSaveStuckFiles.end())
-                throw Exception(QStringLiteral("the automatic save file was written already"));
-            const std::vector<QString> batch(FAutoSaveLines.begin(),
-                                             FAutoSaveLines.begin() + perFile);
-            WriteShotsFile(batch, path);
-            if (!IncrementIndex(section)) FAutoSaveStuckFiles.push_back(path);
-            FAutoSaveLines.erase(FAutoSaveLines.begin(), FAutoSaveLines.begin() + perFile);
-            FAutoSaveCount = std::int32_t(FAutoSaveLines.size());
-            Label20->SetCaption(QStringLiteral("AUTO SAVE: ") + QFileInfo(path).fileName());
-        } else if (FAutoSaveCount % perFile == 0) {
-            // One file holds the whole history: the last LOAD's list, then
-            // every shot buffered since (the last AutoSaveBufferBound).
-            const QString path = BuildOutputPath(section, extension, QString());
-            std::vector<QString> all = FLoadedLines;
-            all.insert(all.end(), FAutoSaveLines.begin(), FAutoSaveLines.end());
-            WriteShotsFile(all, path);
-            Label20->SetCaption(QStringLiteral("AUTO SAVE: ") + QFileInfo(path).fileName());
-        }
+        WriteAutoSaveBacklog(perFile);
     } catch (const std::exception&) {
         Label20->SetCaption(QStringLiteral("AUTO SAVE: error"));
+    }
+}
+
+void TForm1::AutoSaveOnClose() {
+    const int perFile = ReadAutoSaveCount();
+    if (perFile < 1) return;
+    const bool indexed = FileNameUsesIndex(SectionName());
+    const bool waiting =
+        indexed ? FAutoSaveLines.size() >= std::size_t(perFile)
+                : FAutoSaveFixedPendingAt > 0 && FAutoSaveLines.size() >= FAutoSaveFixedPendingAt;
+    if (!waiting) return;
+    try {
+        WriteAutoSaveBacklog(perFile);
+    } catch (const std::exception& error) {
+        const std::size_t unsaved =
+            indexed ? FAutoSaveLines.size() / std::size_t(perFile) * std::size_t(perFile)
+                    : FAutoSaveLines.size();
+        PrintError(QStringLiteral("AUTO SAVE: %1 shots could not be saved on closing: %2")
+                       .arg(unsaved)
+                       .arg(QString::fromUtf8(error.what())));
     }
 }

@@ -117,7 +117,8 @@ QString SafeFileName(const QString& fileName) {
     return name;
 }
 
-QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag) {
+QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag,
+                        const std::optional<QString>& index) {
     const TOutputDefaults defaults = OutputSectionDefaults(section);
     TIniFile ini(IniPath());
 
@@ -132,8 +133,9 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
         ini.WriteString(section, KeyFileName, pattern);
         if (!ini.ValueExists(section, KeyIndex)) ini.WriteString(section, KeyIndex, defaults.Index);
     }
-    const QString index =
-        pattern.contains(u'$') ? ini.ReadString(section, KeyIndex, QString()) : QString();
+    QString nameIndex;
+    if (pattern.contains(u'$'))
+        nameIndex = index ? *index : ini.ReadString(section, KeyIndex, QString());
 
     // A folder that cannot be made is the writer's to report, when a file is
     // actually written there: SAVE and IM still open their dialog, where the
@@ -145,7 +147,15 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
 
     // The pattern, the tag and the index are free text from the settings
     // file; SafeFileName keeps the result a plain name inside the folder.
-    return resolved + SafeFileName(ExpandFileNamePattern(pattern, tag, index) + extension);
+    return resolved + SafeFileName(ExpandFileNamePattern(pattern, tag, nameIndex) + extension);
+}
+
+QString ReadOutputIndex(const QString& section) {
+    return TIniFile(IniPath()).ReadString(section, KeyIndex, QString());
+}
+
+void WriteOutputIndex(const QString& section, const QString& index) {
+    TIniFile(IniPath()).WriteString(section, KeyIndex, index);
 }
 
 bool FileNameUsesIndex(const QString& section) {

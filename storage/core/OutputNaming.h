@@ -68,8 +68,17 @@ QString SafeFileName(const QString& fileName);
 // created is not reported here (the path is returned and the write there
 // fails). Raises EIniFileException when a default cannot be written, and
 // EOutputFolderError when the folder cannot be determined (the defaults
-// written before stay).
-QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag);
+// written before stay). With an index given, it stands in the name in place
+// of the section's INDEX, which is neither read nor written.
+QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag,
+                        const std::optional<QString>& index = std::nullopt);
+
+// The section's INDEX as it stands in the settings file (empty when missing).
+QString ReadOutputIndex(const QString& section);
+
+// Writes index as the section's INDEX. A refused write raises
+// EIniFileException.
+void WriteOutputIndex(const QString& section, const QString& index);
 
 // True when the trimmed FileName holds a "$" and the trimmed INDEX is not
 // empty. Only reads; any failure gives false.

@@ -3,6 +3,10 @@
 // neither lose a shot nor stop the intake.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 #include <QDir>
 
 #include "series/core/Statistics.h"
@@ -27,6 +31,27 @@ QStringList CsvRows(const QByteArray& bytes) {
     return lines.mid(3);
 }
 
+// Lowers the largest file this process may write, as a full disk would
+// stop it: a write past the limit fails with EFBIG instead of a signal.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &FSaved);
+        FHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = FSaved;
+        lower.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &FSaved);
+        std::signal(SIGXFSZ, FHandler);
+    }
+
+private:
+    rlimit FSaved{};
+    void (*FHandler)(int) = nullptr;
+};
+
 }  // namespace
 
 class AutoSave : public FormFixture {
@@ -41,6 +66,12 @@ protected:
     QString SavedFile(const QString& name) const { return Folder() + QLatin1Char('/') + name; }
     QString ReadKey(const char* key) { return IniValue("AUTOSAVE", key); }
     void WriteKey(const char* key, const QString& value) { WriteIniValue("AUTOSAVE", key, value); }
+    // A plain file where the save folder should be: nothing can be saved,
+    // as on a full disk, until it goes.
+    void Block() {
+        ASSERT_TRUE(QDir(Folder()).removeRecursively());
+        WriteTextFile(Folder(), "x");
+    }
 };
 
 TEST_F(AutoSave, IndexedFilesTakeEachBatchOfShotsAndAdvanceTheIndex) {
@@ -141,14 +172,19 @@ TEST_F(AutoSave, FailureShowsTheErrorKeepsEveryShotAndTriesAgain) {
     EXPECT_EQ(P::FAutoSaveCount(Form()), 3);
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("001"));
 
-    // Once the folder can be written the next shot saves the oldest batch
-    // under the index that did not move.
+    // Once the folder can be written the next shot saves both batches,
+    // from the index that did not move.
     WriteKey("Folder", Folder());
     Feed({"804"});
-    EXPECT_EQ(CsvRows(ReadFileBytes(SavedFile(QStringLiteral("Chrono_001.csv")))).size(), 2);
-    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_001.csv"));
-    EXPECT_EQ(P::FAutoSaveLines(Form()), (std::vector<QString>{"803", "804"}));
-    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("002"));
+    const QStringList first = CsvRows(ReadFileBytes(SavedFile(QStringLiteral("Chrono_001.csv"))));
+    const QStringList second = CsvRows(ReadFileBytes(SavedFile(QStringLiteral("Chrono_002.csv"))));
+    ASSERT_EQ(first.size(), 2);
+    ASSERT_EQ(second.size(), 2);
+    EXPECT_TRUE(first[0].startsWith(QStringLiteral("1\t801\t")));
+    EXPECT_TRUE(second[1].startsWith(QStringLiteral("2\t804\t")));
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_002.csv"));
+    EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
+    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("003"));
 }
 
 TEST_F(AutoSave, FailedRewriteLeavesTheEarlierFixedFileWhole) {
@@ -157,12 +193,22 @@ TEST_F(AutoSave, FailedRewriteLeavesTheEarlierFixedFileWhole) {
     const QString file = SavedFile(QStringLiteral("Fixed.txt"));
     ASSERT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
 
-    // The partial file cannot be made: a folder holds its name.
-    ASSERT_TRUE(QDir().mkpath(file + QStringLiteral(".part")));
-    Feed({"803", "804"});
+    // Files may no longer grow past a few bytes, as on a full disk.
+    {
+        FileSizeLimit limit(8);
+        Feed({"803", "804"});
+    }
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
     EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
     EXPECT_EQ(MemoLines().size(), 4);
+    // No temporary file stays behind.
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("Fixed.txt")});
+
+    // The rewrite that failed is due again with the next shot.
+    Feed({"805"});
+    EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802", "803", "804", "805"}));
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Fixed.txt"));
 }
 
 TEST_F(AutoSave, IndexThatCannotAdvanceNeverWritesOverAnEarlierFile) {
@@ -192,35 +238,173 @@ TEST_F(AutoSave, IndexThatCannotAdvanceNeverWritesOverAnEarlierFile) {
         WriteKey("INDEX", QStringLiteral("007"));
         Feed({"806"});
         EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Chrono_007.txt"))), CrLf({"803", "804"}));
-        EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("008"));
+        EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Chrono_008.txt"))), CrLf({"805", "806"}));
+        EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("009"));
         CloseForm();
         QDir(Folder()).removeRecursively();
         QFile::remove(IniFilePath());
     }
 }
 
-TEST_F(AutoSave, FixedFileKeepsTheLastTenThousandShots) {
+// Shots numbered from..to as list texts.
+QStringList Shots(int from, int to) {
+    QStringList shots;
+    for (int i = from; i <= to; ++i) shots << QString::number(i);
+    return shots;
+}
+
+// The values of a TXT shot file, in order.
+QStringList TxtValues(const QByteArray& bytes) {
+    return QString::fromUtf8(bytes.mid(Bom.size()))
+        .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+TEST_F(AutoSave, CountsAboveTenThousandSaveEveryShotExactlyOnce) {
+    struct Case {
+        const char* Name;
+        QByteArray AutoSave;
+        const char* File;
+        std::size_t Buffered;
+    };
+    const Case cases[] = {
+        {"Indexed", "AUT=20000\nFileName=Chrono_$\nINDEX=001\n", "Chrono_001.txt", 5000},
+        {"Fixed", "AUT=20000\nFileName=Fixed\n", "Fixed.txt", 25000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Start(c.AutoSave, "TXT=1\n");
+        BatchUpdate = true;
+        Feed(Shots(1, 25000));
+        BatchUpdate = false;
+
+        // The list shows its last 10000 lines; the file has the first
+        // 20000 shots, each once, and the rest wait in the buffer.
+        EXPECT_LE(MemoLines().size(), 10100);
+        EXPECT_EQ(MemoLines().back(), QStringLiteral("25000"));
+        EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile(QString::fromLatin1(c.File)))),
+                  Shots(1, 20000));
+        EXPECT_EQ(P::FAutoSaveLines(Form()).size(), c.Buffered);
+        EXPECT_EQ(P::FAutoSaveLines(Form()).back(), QStringLiteral("25000"));
+        EXPECT_EQ(P::FAutoSaveCount(Form()), int(c.Buffered));
+        EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QString::fromLatin1(c.File)});
+        CloseForm();
+        QDir(Folder()).removeRecursively();
+        QFile::remove(IniFilePath());
+    }
+}
+
+TEST_F(AutoSave, FixedFileHoldsEveryShotAfterTheLoadedList) {
     Start("AUT=500\nFileName=Fixed\n", "TXT=1\n");
     P::FLoadedLines(Form()) = {QStringLiteral("700")};
-    QStringList shots;
-    for (int i = 1; i <= 10500; ++i) shots << QString::number(i);
     BatchUpdate = true;
-    Feed(shots);
+    Feed(Shots(1, 10500));
     BatchUpdate = false;
 
-    EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 10000u);
-    EXPECT_EQ(P::FAutoSaveLines(Form()).front(), QStringLiteral("501"));
-    // The file still comes every 500 shots, with the loaded list first and
-    // the last 10000 shots after it.
-    const QStringList saved = QString::fromUtf8(ReadFileBytes(SavedFile("Fixed.txt")).mid(3))
-                                  .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    ASSERT_EQ(saved.size(), 10001);
-    EXPECT_EQ(saved.front(), QStringLiteral("700"));
-    EXPECT_EQ(saved[1], QStringLiteral("501"));
-    EXPECT_EQ(saved.back(), QStringLiteral("10500"));
-    Feed({"10501"});
+    // The list keeps its last 10000 lines; the file keeps everything.
+    EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 10500u);
+    QStringList expected = QStringList{QStringLiteral("700")} + Shots(1, 10500);
+    EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile("Fixed.txt"))), expected);
+    Feed(Shots(10501, 11000));
+    expected += Shots(10501, 11000);
+    EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile("Fixed.txt"))), expected);
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Fixed.txt"));
-    Feed(shots.mid(0, 499));
-    EXPECT_EQ(QString::fromUtf8(ReadFileBytes(SavedFile("Fixed.txt"))).count(u'\n'), 10001);
-    EXPECT_TRUE(ReadFileBytes(SavedFile("Fixed.txt")).endsWith("\r\n499\r\n"));
+}
+
+TEST_F(AutoSave, ExistingIndexedFilesAreNeverWrittenOver) {
+    // An earlier run ended after writing Chrono_001 and Chrono_002 but
+    // before INDEX moved on; a dangling link holds the name Chrono_003.
+    Start("AUT=2\nFileName=Chrono_$\nINDEX=001\n", "TXT=1\n");
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    WriteTextFile(SavedFile("Chrono_001.txt"), "earlier 1");
+    WriteTextFile(SavedFile("Chrono_002.txt"), "earlier 2");
+    ASSERT_TRUE(QFile::link(FDir.filePath("nowhere"), SavedFile("Chrono_003.txt")));
+
+    testing::internal::CaptureStderr();
+    Feed({"801", "802"});
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("Chrono_001.txt exists already; saved as Chrono_004.txt"),
+              std::string::npos)
+        << told;
+    EXPECT_EQ(ReadFileBytes(SavedFile("Chrono_001.txt")), "earlier 1");
+    EXPECT_EQ(ReadFileBytes(SavedFile("Chrono_002.txt")), "earlier 2");
+    EXPECT_FALSE(QFileInfo::exists(FDir.filePath("nowhere")));
+    EXPECT_EQ(ReadFileBytes(SavedFile("Chrono_004.txt")), CrLf({"801", "802"}));
+    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("005"));
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_004.txt"));
+
+    // The next file takes the next index, as usual.
+    Feed({"803", "804"});
+    EXPECT_EQ(ReadFileBytes(SavedFile("Chrono_005.txt")), CrLf({"803", "804"}));
+    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("006"));
+}
+
+TEST_F(AutoSave, EveryFullBatchWaitingAfterAFailureIsWrittenAtTheNextShot) {
+    // A plain file where the folder should be: nothing can be saved.
+    Start("AUT=10\nFileName=Chrono_$\nINDEX=001\n", "TXT=1\n");
+    Block();
+    BatchUpdate = true;
+    Feed(Shots(1, 500));
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
+    EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 500u);
+    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("001"));
+
+    // Space is back: the next shot writes all fifty waiting batches.
+    QFile::remove(Folder());
+    Feed({"501"});
+    BatchUpdate = false;
+    for (int file = 1; file <= 50; ++file) {
+        SCOPED_TRACE(file);
+        EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile(
+                      QStringLiteral("Chrono_%1.txt").arg(file, 3, 10, QLatin1Char('0'))))),
+                  Shots(file * 10 - 9, file * 10));
+    }
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden).size(), 50);
+    EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"501"});
+    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("051"));
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_050.txt"));
+}
+
+TEST_F(AutoSave, FullBatchesStillWaitingAreWrittenOnClosing) {
+    struct Case {
+        const char* Name;
+        QByteArray AutoSave;
+        QStringList Files;
+    };
+    const Case cases[] = {
+        {"Indexed",
+         "AUT=10\nFileName=Chrono_$\nINDEX=001\n",
+         {"Chrono_001.txt", "Chrono_002.txt", "Chrono_003.txt"}},
+        {"Fixed", "AUT=10\nFileName=Fixed\n", {"Fixed.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Start(c.AutoSave, "TXT=1\n");
+        Block();
+        Feed(Shots(1, 35));
+        EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
+        QFile::remove(Folder());
+        CloseForm();
+
+        const QStringList files = QDir(Folder()).entryList(QDir::Files | QDir::Hidden);
+        EXPECT_EQ(files, c.Files);
+        QStringList saved;
+        for (const QString& file : files) saved += TxtValues(ReadFileBytes(SavedFile(file)));
+        // Whole batches only in numbered files; the fixed file has all.
+        EXPECT_EQ(saved, Shots(1, c.Files.size() == 1 ? 35 : 30));
+        QDir(Folder()).removeRecursively();
+        QFile::remove(IniFilePath());
+    }
+}
+
+TEST_F(AutoSave, ClosingWhileTheFolderStillRefusesSaysSoOnTheStandardError) {
+    Start("AUT=10\nFileName=Chrono_$\nINDEX=001\n", "TXT=1\n");
+    Block();
+    Feed(Shots(1, 25));
+    testing::internal::CaptureStderr();
+    CloseForm();
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("AUTO SAVE: 20 shots could not be saved on closing"), std::string::npos)
+        << told;
+    EXPECT_EQ(ReadFileBytes(Folder()), "x");
 }

@@ -1,0 +1,277 @@
+// Automatic saving in the real program, as it goes wrong on a range: the
+// program killed outright and started again, two copies started from one
+// folder sharing their settings and save folder, a save folder that refuses
+// files for a while or until the end. Whatever happens, every shot saved
+// stays saved and no shot is in two files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "links/PseudoTerminal.h"
+#include "platform/core/IniFile.h"
+
+namespace {
+
+// Generous: a sanitized build on a loaded machine starts slowly. No test
+// waits this long when it passes.
+constexpr int DeadlineMs = 120000;
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+template <class Condition>
+bool WaitFor(Condition condition) {
+    QDeadlineTimer deadline(DeadlineMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) return false;
+        ::usleep(20000);
+    }
+    return true;
+}
+
+// Shots from..to, one line each, as a chronograph sends them.
+QByteArray ShotLines(int from, int to) {
+    QByteArray bytes;
+    for (int i = from; i <= to; ++i) bytes += QByteArray::number(i) + "\r\n";
+    return bytes;
+}
+
+// The values of a TXT shot file.
+QList<QByteArray> Values(const QByteArray& file) {
+    QByteArray text = file;
+    if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);
+    QList<QByteArray> values = text.split('\n');
+    for (QByteArray& value : values) value = value.trimmed();
+    values.removeAll(QByteArray());
+    return values;
+}
+
+QList<QByteArray> Numbers(int from, int to) {
+    QList<QByteArray> numbers;
+    for (int i = from; i <= to; ++i) numbers << QByteArray::number(i);
+    return numbers;
+}
+
+// One running copy of the program with its own chronograph.
+struct TCopy {
+    TPseudoTerminal Terminal;
+    QProcess Process;
+    QString ErrorFile;  // its standard error
+};
+
+}  // namespace
+
+class AutoSaveEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(FRoot.isValid());
+        const QDir root(FRoot.path());
+        for (const char* folder : {"Prog", "Home", "Cwd", "Run"})
+            ASSERT_TRUE(root.mkdir(QString::fromLatin1(folder)));
+        FExe = Path("Prog/tarvex");
+        ASSERT_TRUE(QFile::copy(QString::fromLatin1(TARVEX_PROGRAM), FExe));
+        FIni = FExe + QStringLiteral(".ini");
+    }
+
+    void TearDown() override {
+        for (TCopy& copy : FCopies) {
+            if (copy.Process.state() != QProcess::NotRunning) {
+                copy.Process.kill();
+                copy.Process.waitForFinished(DeadlineMs);
+            }
+        }
+    }
+
+    QString Path(const QString& relative) const { return FRoot.path() + u'/' + relative; }
+    QString Saved(const QString& name) const { return Path("Prog/AUTOSAVE/" + name); }
+    QStringList SavedFiles() const {
+        return QDir(Path("Prog/AUTOSAVE")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    // The settings file of both copies: an indexed automatic save every
+    // perFile shots in TXT, the port that the next copy to start opens.
+    void WriteSettings(const TCopy& copy, int perFile) {
+        ASSERT_TRUE(WriteFile(FIni, "[Settings]\nComPort=" + copy.Terminal.SlavePath().toUtf8() +
+                                        "\nOpenCom=1\nTXT=1\n[AUTOSAVE]\nAUT=" +
+                                        QByteArray::number(perFile) +
+                                        "\nFolder=./AUTOSAVE\nFileName=Chrono_$\nINDEX=001\n"));
+    }
+
+    // Starts a copy on the port named in the settings file and waits until
+    // it has opened the port and flushed its input.
+    void Start(TCopy& copy) {
+        int on = 1;
+        ASSERT_EQ(::ioctl(copy.Terminal.Master(), TIOCPKT, &on), 0) << errno;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), Path("Home"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("Run"));
+        env.remove(QStringLiteral("TARVEX_BLE_SIMULATION"));
+        copy.Process.setProcessEnvironment(env);
+        copy.Process.setWorkingDirectory(Path("Cwd"));
+        // A file, never a pipe that nobody reads while the test waits.
+        copy.ErrorFile = Path(QStringLiteral("stderr-%1.txt").arg(FStarts++));
+        copy.Process.setStandardErrorFile(copy.ErrorFile);
+        copy.Process.start(FExe, {});
+        ASSERT_TRUE(copy.Process.waitForStarted(DeadlineMs));
+
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < DeadlineMs) {
+            ASSERT_NE(copy.Process.state(), QProcess::NotRunning) << "the program ended";
+            pollfd p{copy.Terminal.Master(), POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0 || !(p.revents & POLLIN)) continue;
+            unsigned char packet[256];
+            const ssize_t n = ::read(copy.Terminal.Master(), packet, sizeof packet);
+            if (n > 0 && packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD)) return;
+        }
+        FAIL() << "the program did not open its port";
+    }
+
+    // Sends shots and then enough empty lines that the write only returns
+    // once the program has read the shots: what the port's buffers hold
+    // then is the empty lines alone.
+    void SendAndWaitUntilRead(TCopy& copy, const QByteArray& shots) {
+        ASSERT_TRUE(copy.Terminal.Write(shots));
+        ASSERT_TRUE(copy.Terminal.Write(QByteArray(256 * 1024, '\n')));
+    }
+
+    // SIGTERM; returns what the program said on the standard error.
+    QByteArray Terminate(TCopy& copy) {
+        EXPECT_EQ(::kill(pid_t(copy.Process.processId()), SIGTERM), 0);
+        EXPECT_TRUE(copy.Process.waitForFinished(DeadlineMs)) << "the program did not end";
+        EXPECT_EQ(copy.Process.exitStatus(), QProcess::NormalExit);
+        return ReadFile(copy.ErrorFile);
+    }
+
+    QTemporaryDir FRoot;
+    QString FExe;
+    QString FIni;
+    std::array<TCopy, 2> FCopies;
+    int FStarts = 0;
+};
+
+TEST_F(AutoSaveEndToEnd, StartAfterAKillNeverWritesOverTheFilesBeforeIt) {
+    TCopy& copy = FCopies[0];
+    WriteSettings(copy, 10);
+    ASSERT_NO_FATAL_FAILURE(Start(copy));
+    ASSERT_TRUE(copy.Terminal.Write(ShotLines(1, 25)));
+    ASSERT_TRUE(WaitFor([&] { return Values(ReadFile(Saved("Chrono_002.txt"))).size() == 10; }));
+    ASSERT_EQ(::kill(pid_t(copy.Process.processId()), SIGKILL), 0);
+    ASSERT_TRUE(copy.Process.waitForFinished(DeadlineMs));
+    const QByteArray first = ReadFile(Saved("Chrono_001.txt"));
+    const QByteArray second = ReadFile(Saved("Chrono_002.txt"));
+    EXPECT_EQ(Values(first), Numbers(1, 10));
+    EXPECT_EQ(Values(second), Numbers(11, 20));
+
+    // As if the kill came between the second file and its INDEX, twice
+    // over: INDEX still names the first file.
+    TIniFile(FIni).WriteString(QStringLiteral("AUTOSAVE"), QStringLiteral("INDEX"),
+                               QStringLiteral("001"));
+    ASSERT_NO_FATAL_FAILURE(Start(copy));
+    ASSERT_TRUE(copy.Terminal.Write(ShotLines(101, 120)));
+    ASSERT_TRUE(WaitFor([&] { return Values(ReadFile(Saved("Chrono_004.txt"))).size() == 10; }));
+    const QByteArray told = Terminate(copy);
+
+    EXPECT_EQ(ReadFile(Saved("Chrono_001.txt")), first);
+    EXPECT_EQ(ReadFile(Saved("Chrono_002.txt")), second);
+    EXPECT_EQ(Values(ReadFile(Saved("Chrono_003.txt"))), Numbers(101, 110));
+    EXPECT_EQ(Values(ReadFile(Saved("Chrono_004.txt"))), Numbers(111, 120));
+    EXPECT_EQ(SavedFiles(), (QStringList{"Chrono_001.txt", "Chrono_002.txt", "Chrono_003.txt",
+                                         "Chrono_004.txt"}));
+    EXPECT_TRUE(told.contains("Chrono_001.txt exists already; saved as Chrono_003.txt")) << told.toStdString();
+    EXPECT_EQ(TIniFile(FIni).ReadString("AUTOSAVE", "INDEX", QString()), QStringLiteral("005"));
+}
+
+TEST_F(AutoSaveEndToEnd, TwoCopiesInOneFolderKeepEachOthersFiles) {
+    // One settings file: each copy opens the port it names at its start.
+    WriteSettings(FCopies[0], 10);
+    ASSERT_NO_FATAL_FAILURE(Start(FCopies[0]));
+    TIniFile(FIni).WriteString("Settings", "ComPort", FCopies[1].Terminal.SlavePath());
+    ASSERT_NO_FATAL_FAILURE(Start(FCopies[1]));
+
+    // Both flood at once, in slices, so that their files interleave.
+    constexpr int Shots = 3000;
+    for (int from = 0; from < Shots; from += 100) {
+        ASSERT_TRUE(FCopies[0].Terminal.Write(ShotLines(10000 + from, 10000 + from + 99)));
+        ASSERT_TRUE(FCopies[1].Terminal.Write(ShotLines(50000 + from, 50000 + from + 99)));
+    }
+    // Every batch ends in a file: 600 of them, whatever their numbers.
+    ASSERT_TRUE(WaitFor([&] { return SavedFiles().size() >= 2 * Shots / 10; }))
+        << SavedFiles().size();
+    Terminate(FCopies[0]);
+    Terminate(FCopies[1]);
+
+    QList<QByteArray> all;
+    for (const QString& file : SavedFiles()) {
+        const QList<QByteArray> values = Values(ReadFile(Saved(file)));
+        EXPECT_EQ(values.size(), 10) << file.toStdString();
+        all += values;
+    }
+    std::sort(all.begin(), all.end(),
+              [](const QByteArray& a, const QByteArray& b) { return a.toInt() < b.toInt(); });
+    EXPECT_EQ(all, Numbers(10000, 10000 + Shots - 1) + Numbers(50000, 50000 + Shots - 1));
+}
+
+TEST_F(AutoSaveEndToEnd, RefusingSaveFolderLosesNoShot) {
+    // A plain file where the save folder should be, as good as a full disk.
+    const QString blocker = Path("Prog/AUTOSAVE");
+    TCopy& copy = FCopies[0];
+    WriteSettings(copy, 10);
+    ASSERT_TRUE(WriteFile(blocker, "x"));
+    ASSERT_NO_FATAL_FAILURE(Start(copy));
+
+    // Space comes back: the next full batch brings every waiting one.
+    SendAndWaitUntilRead(copy, ShotLines(1, 500));
+    ASSERT_TRUE(QFile::remove(blocker));
+    ASSERT_TRUE(copy.Terminal.Write(ShotLines(501, 510)));
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(Saved("Chrono_051.txt")); }));
+    QList<QByteArray> saved;
+    for (const QString& file : SavedFiles()) saved += Values(ReadFile(Saved(file)));
+    EXPECT_EQ(saved, Numbers(1, 510));
+
+    // The folder refuses again; it takes files again only after the last
+    // shot: the batches still waiting go on closing.
+    ASSERT_TRUE(QDir(blocker).removeRecursively());
+    ASSERT_TRUE(WriteFile(blocker, "x"));
+    SendAndWaitUntilRead(copy, ShotLines(1001, 1205));
+    ASSERT_TRUE(QFile::remove(blocker));
+    EXPECT_FALSE(Terminate(copy).contains("AUTO SAVE")) << "";
+    saved.clear();
+    for (const QString& file : SavedFiles()) saved += Values(ReadFile(Saved(file)));
+    EXPECT_EQ(saved, Numbers(1001, 1200));
+    EXPECT_EQ(TIniFile(FIni).ReadString("AUTOSAVE", "INDEX", QString()), QStringLiteral("072"));
+
+    // Still refused on closing: the standard error says what was not saved.
+    ASSERT_TRUE(QDir(blocker).removeRecursively());
+    ASSERT_TRUE(WriteFile(blocker, "x"));
+    ASSERT_NO_FATAL_FAILURE(Start(copy));
+    SendAndWaitUntilRead(copy, ShotLines(2001, 2035));
+    const QByteArray told = Terminate(copy);
+    EXPECT_TRUE(told.contains("AUTO SAVE: 30 shots could not be saved on closing")) << told.toStdString();
+    EXPECT_EQ(ReadFile(blocker), "x");
+}
