@@ -115,10 +115,10 @@ protected:
     // The settings file of both copies: an indexed automatic save every
     // perFile shots in TXT, the port that the next copy to start opens.
     void WriteSettings(const TCopy& copy, int perFile) {
-        ASSERT_TRUE(WriteFile(FIni, "[Settings]\nComPort=" + copy.Terminal.SlavePath().toUtf8() +
-                                        "\nOpenCom=1\nTXT=1\n[AUTOSAVE]\nAUT=" +
-                                        QByteArray::number(perFile) +
-                                        "\nFolder=./AUTOSAVE\nFileName=Chrono_$\nINDEX=001\n"));
+        ASSERT_TRUE(WriteFile(
+            FIni, "[Settings]\nComPort=" + copy.Terminal.SlavePath().toUtf8() +
+                      "\nOpenCom=1\nTXT=1\n[AUTOSAVE]\nAUT=" + QByteArray::number(perFile) +
+                      "\nFolder=./AUTOSAVE\nFileName=Chrono_$\nINDEX=001\n"));
     }
 
     // Starts a copy on the port named in the settings file and waits until
@@ -203,14 +203,22 @@ TEST_F(AutoSaveEndToEnd, StartAfterAKillNeverWritesOverTheFilesBeforeIt) {
     EXPECT_EQ(Values(ReadFile(Saved("Chrono_004.txt"))), Numbers(111, 120));
     EXPECT_EQ(SavedFiles(), (QStringList{"Chrono_001.txt", "Chrono_002.txt", "Chrono_003.txt",
                                          "Chrono_004.txt"}));
-    EXPECT_TRUE(told.contains("Chrono_001.txt exists already; saved as Chrono_003.txt")) << told.toStdString();
+    EXPECT_TRUE(told.contains("Chrono_001.txt exists already; saved as Chrono_003.txt"))
+        << told.toStdString();
     EXPECT_EQ(TIniFile(FIni).ReadString("AUTOSAVE", "INDEX", QString()), QStringLiteral("005"));
 }
 
 TEST_F(AutoSaveEndToEnd, TwoCopiesInOneFolderKeepEachOthersFiles) {
-    // One settings file: each copy opens the port it names at its start.
+    // One settings file: each copy opens the port it names at its start,
+    // and writes that name back once the port is open. The name is given
+    // with a blank after it, so that the moment the first copy has written
+    // it back shows, and only then is the second copy's port put in.
     WriteSettings(FCopies[0], 10);
+    const QByteArray firstPort = "ComPort=" + FCopies[0].Terminal.SlavePath().toUtf8();
+    ASSERT_TRUE(WriteFile(FIni, ReadFile(FIni).replace(firstPort, firstPort + ' ')));
     ASSERT_NO_FATAL_FAILURE(Start(FCopies[0]));
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(FIni).contains(firstPort + '\n'); }))
+        << ReadFile(FIni).toStdString();
     TIniFile(FIni).WriteString("Settings", "ComPort", FCopies[1].Terminal.SlavePath());
     ASSERT_NO_FATAL_FAILURE(Start(FCopies[1]));
 
@@ -272,6 +280,7 @@ TEST_F(AutoSaveEndToEnd, RefusingSaveFolderLosesNoShot) {
     ASSERT_NO_FATAL_FAILURE(Start(copy));
     SendAndWaitUntilRead(copy, ShotLines(2001, 2035));
     const QByteArray told = Terminate(copy);
-    EXPECT_TRUE(told.contains("AUTO SAVE: 30 shots could not be saved on closing")) << told.toStdString();
+    EXPECT_TRUE(told.contains("AUTO SAVE: 30 shots could not be saved on closing"))
+        << told.toStdString();
     EXPECT_EQ(ReadFile(blocker), "x");
 }

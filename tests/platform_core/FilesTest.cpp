@@ -58,9 +58,9 @@ protected:
     QString PathOf(const QString& name) const { return FDir.filePath(name); }
     // Every entry of the folder, hidden ones and links included.
     QStringList Entries() const {
-        return QDir(FDir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                               QDir::NoDotAndDotDot,
-                                           QDir::Name);
+        return QDir(FDir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDir::Name);
     }
     QTemporaryDir FDir;
 };
@@ -183,8 +183,7 @@ TEST_F(Files, NewFileNeverReplacesAnythingOfItsName) {
     std::vector<std::thread> writers;
     for (int i = 0; i < 8; ++i)
         writers.emplace_back([&, i] {
-            if (WriteNewFile(PathOf("Chrono_003.csv"), QByteArray(64 * 1024, char('a' + i))))
-                ++won;
+            if (WriteNewFile(PathOf("Chrono_003.csv"), QByteArray(64 * 1024, char('a' + i)))) ++won;
         });
     for (std::thread& t : writers) t.join();
     EXPECT_EQ(won.load(), 1);
