@@ -15,6 +15,10 @@
 
 namespace {
 
+// Taken names passed over before a batch is given up as unsavable for now:
+// far more files than a save folder holds, and still a bounded wait.
+constexpr int MaxTakenNames = 100000;
+
 QString SectionName() {
     return QString::fromLatin1(SectionAutoSave);
 }
@@ -54,13 +58,18 @@ QString TForm1::WriteIndexedAutoSaveFile(const std::vector<QString>& lines,
     // an earlier run (one ended between its file and INDEX) or to another
     // copy of the program sharing the folder, and is never written over:
     // the next free index takes the file.
-    const QString first = BuildOutputPath(section, extension, QString());
+    // The first call fills in missing defaults and makes the folder; the
+    // name is then built from the INDEX read here, which another copy may
+    // have moved meanwhile.
+    BuildOutputPath(section, extension, QString());
     index = ReadOutputIndex(section);
+    const QString first = BuildOutputPath(section, extension, QString(), index);
     QString path = first;
     const QByteArray bytes = ShotsFileBytesNow(lines);
+    int tries = 0;
     while (!WriteNewFile(path, bytes)) {
         const std::optional<QString> next = NextIndexText(index);
-        if (!next)
+        if (!next || ++tries > MaxTakenNames)
             throw Exception(QStringLiteral("%1 exists and INDEX %2 cannot advance")
                                 .arg(QFileInfo(path).fileName(), index));
         index = *next;
