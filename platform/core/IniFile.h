@@ -57,7 +57,7 @@ bool TryStrToInt(const QString& text, int& value);
 //   a new file uses LF. A write that leaves the file's bytes as they are
 //   touches nothing, so a complete read-only file reads and "writes" fine.
 // - A write is on the disk when the call returns. The new file replaces the
-//   old one in a single step through WriteFileReplacing ("<file>.part" in
+//   old one in a single step through WriteFileReplacing (a unique temporary file in
 //   the same folder, then a rename), keeping the old file's permissions and
 //   owner, so a failed write leaves the old file intact. A file without any
 //   write permission bit is never replaced, also for root. A refused write
