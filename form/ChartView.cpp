@@ -26,7 +26,9 @@ constexpr double FullWindow = FullWindowShots - 1;
 // inverse.
 constexpr double ZoomFactor = 0.75;
 
-enum TZoomAnchor { ZoomAnchorCentre = 0, ZoomAnchorStart = 1, ZoomAnchorEnd = 2 };
+// Where "+" and "-" hold the scrolling window: its centre, its first shot or
+// its last shot. Stored in FZoomAnchor; 0 is the centre.
+enum TZoomAnchor : std::int32_t { ZoomAnchorCentre = 0, ZoomAnchorStart = 1, ZoomAnchorEnd = 2 };
 
 struct TWindow {
     double Lo = 0;
@@ -62,7 +64,7 @@ TWindow MovedWindow(double minX, double maxX, double width, bool toStart) {
 
 struct TScrollZoom {
     TWindow Window;
-    int Anchor = ZoomAnchorCentre;
+    TZoomAnchor Anchor = ZoomAnchorCentre;
     double Width = 0;  // the new width E
 };
 
@@ -72,7 +74,7 @@ struct TScrollZoom {
 // shot (or is anchored there) and does not start at 0, its start when it
 // starts at 0 (or is anchored there) and does not end at the last shot, and
 // its centre otherwise.
-TScrollZoom ScrollingZoom(double b, std::optional<TWindow> axis, int anchor, bool zoomIn) {
+TScrollZoom ScrollingZoom(double b, std::optional<TWindow> axis, TZoomAnchor anchor, bool zoomIn) {
     TWindow w;
     if (axis) {
         w = *axis;
@@ -184,7 +186,7 @@ void TForm1::UpdateXAxis() {
         bottom->SetMinMax(0, FullWindow);
         return;
     }
-    if (FZoomActive || FZoomAnchor != 0 || FZoomSteps > 0) return;
+    if (FZoomActive || FZoomAnchor != ZoomAnchorCentre || FZoomSteps > 0) return;
     if (FChartType == TChartType::Bars) {
         const double minX = FActiveSeries->MinXValue();
         const double maxX = FActiveSeries->MaxXValue();
@@ -263,7 +265,7 @@ void TForm1::ResetBarWidth(bool repaint) {
 }
 
 void TForm1::CheckBoxScrollClick(TObject* /*Sender*/) {
-    FZoomAnchor = 0;
+    FZoomAnchor = ZoomAnchorCentre;
     FZoomSteps = 0;
     FZoomActive = false;
     if (CheckBoxScroll->Checked())
@@ -320,8 +322,8 @@ void TForm1::MoveShotWindow(bool toStart) {
 
 // "+" and "-" on the scrolling window: the shot axis narrows or widens
 // about its anchor and VisibleShots follows. Empty when there is no window.
-static std::optional<TScrollZoom> ZoomScrollingWindow(TChartAxis* bottom, double maxX, int anchor,
-                                                      bool zoomIn) {
+static std::optional<TScrollZoom> ZoomScrollingWindow(TChartAxis* bottom, double maxX,
+                                                      TZoomAnchor anchor, bool zoomIn) {
     const double b = maxX < FullWindow ? FullWindow : maxX;
     if (!(b > 0)) return std::nullopt;
     std::optional<TWindow> axis;
@@ -352,7 +354,7 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
 
     if (CheckBoxScroll->Checked()) {
         const std::optional<TScrollZoom> zoom =
-            ZoomScrollingWindow(bottom, maxX, FZoomAnchor, zoomIn);
+            ZoomScrollingWindow(bottom, maxX, TZoomAnchor(FZoomAnchor), zoomIn);
         if (!zoom) return;
         FZoomActive = true;
         FZoomAnchor = zoom->Anchor;
@@ -467,8 +469,7 @@ void TForm1::Chart1MouseMove(TObject* /*Sender*/, TShiftState /*Shift*/, int X, 
     // The readout takes the weight box as it reads, whatever the CNV mode.
     double weight = 0.0;
     ParseDotDouble(Edit1->Text(), weight);
-    const double k = EnergyDivisor(TUnitState{metric, CheckBox2->Checked()});
-    const double energy = v * v * weight / k;
+    const double energy = ShotEnergy(v, weight, TUnitState{metric, CheckBox2->Checked()});
     Label20->SetCaption(head + separator + QStringLiteral("Energy = ") +
                         FormatFloat(QStringLiteral("0.00"), energy) +
                         (metric ? QStringLiteral(" J") : QStringLiteral(" ft-lb")));

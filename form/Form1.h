@@ -17,8 +17,10 @@
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
 
+// TARVEX_BLE picks the program (1 Tarvex, 0 Tarvex Serial); the form
+// libraries set it, nothing guesses it.
 #ifndef TARVEX_BLE
-#define TARVEX_BLE 1
+#error "TARVEX_BLE is set by the form libraries (tarvex_form, tarvex_form_serial)"
 #endif
 
 class TChart;
@@ -90,62 +92,62 @@ struct TLayoutRecord {
 // subsystems that own them (form/, series/, storage/, links/).
 class TForm1 : public TForm {
 public:
-    // Controls of the form resource, in resource order.
-    TLabel* Label1;
-    TComboBox* ComboBox1;
-    TButton* Button1;
-    TButton* ButtonSave;
-    TButton* Button2;
-    TButton* ButtonClear;
-    TMemo* Memo1;
-    TCheckBox* CheckBox2;
-    TCheckBox* CheckBox1;
-    TCheckBox* CheckBoxScroll;
-    TCheckBox* CheckBoxAuto;
-    TCheckBox* CheckBoxAuto50;
-    TLabel* Label2;
-    TLabel* Label15;
-    TLabel* Label16;
-    TLabel* Label17;
-    TLabel* Label18;
-    TGridPanel* GridPanel1;
-    TLabel* Label9;
-    TLabel* Label3;
-    TLabel* Label10;
-    TLabel* Label4;
-    TLabel* Label11;
-    TLabel* Label5;
-    TLabel* Label12;
-    TLabel* Label6;
-    TLabel* Label13;
-    TLabel* Label7;
-    TLabel* Label14;
-    TLabel* Label8;
-    TLabel* Label21;
-    TLabel* Label19;
-    TEdit* Edit1;
-    TSpeedButton* SpeedButton8;
-    TSpeedButton* SppeButton3;
-    TSpeedButton* SpeedButton4;
-    TSpeedButton* SpeedButton3;
-    TSpeedButton* SpeedButton5;
-    TSpeedButton* SpeedButton6;
-    TSpeedButton* SpeedButton7;
-    TSpeedButton* SpeedButton1;
-    TSpeedButton* SpeedButton2;
-    TLabel* Label20;
-    TChart* Chart1;
-    TLineSeries* Series1;
+    // Controls of the form resource, in resource order, each with its role.
+    TLabel* Label1;              // "Port COM:"
+    TComboBox* ComboBox1;        // serial port list
+    TButton* Button1;            // OPEN / CLOSE the serial port
+    TButton* ButtonSave;         // SAVE the shot list
+    TButton* Button2;            // LOAD a shot file
+    TButton* ButtonClear;        // CLEAR the shots
+    TMemo* Memo1;                // the shot list, one value per line (and log lines)
+    TCheckBox* CheckBox2;        // "Mix": the weight in the other unit system
+    TCheckBox* CheckBox1;        // "Units": metric when ticked
+    TCheckBox* CheckBoxScroll;   // "Chart": scrolling shot window
+    TCheckBox* CheckBoxAuto;     // "Auto": tight velocity-axis margins
+    TCheckBox* CheckBoxAuto50;   // "Auto50": wide velocity-axis margins
+    TLabel* Label2;              // last velocity, big
+    TLabel* Label15;             // last energy or power factor, big
+    TLabel* Label16;             // velocity unit
+    TLabel* Label17;             // energy unit or "PF"
+    TLabel* Label18;             // weight unit
+    TGridPanel* GridPanel1;      // statistics grid: captions left, values right
+    TLabel* Label9;              // caption "VAVG"
+    TLabel* Label3;              // average velocity
+    TLabel* Label10;             // caption "VMAX"
+    TLabel* Label4;              // highest velocity
+    TLabel* Label11;             // caption "VMIN"
+    TLabel* Label5;              // lowest velocity
+    TLabel* Label12;             // caption "dV"
+    TLabel* Label6;              // spread, VMAX - VMIN
+    TLabel* Label13;             // caption "SV"
+    TLabel* Label7;              // standard deviation
+    TLabel* Label14;             // caption "NR"
+    TLabel* Label8;              // number of shots
+    TLabel* Label21;             // caption "EAVG" or "PAVG"
+    TLabel* Label19;             // average energy or power factor
+    TEdit* Edit1;                // bullet weight
+    TSpeedButton* SpeedButton8;  // "IM": report image
+    TSpeedButton* SppeButton3;   // "-": widen the shot axis
+    TSpeedButton* SpeedButton4;  // "+": narrow the shot axis
+    TSpeedButton* SpeedButton3;  // "R": REFRESH
+    TSpeedButton* SpeedButton5;  // "SYM"
+    TSpeedButton* SpeedButton6;  // "CMP"
+    TSpeedButton* SpeedButton7;  // "dV"
+    TSpeedButton* SpeedButton1;  // "X0": shot window to the first shot
+    TSpeedButton* SpeedButton2;  // "XN": shot window to the last shot
+    TLabel* Label20;             // the status line
+    TChart* Chart1;              // the velocity chart
+    TLineSeries* Series1;        // the chart's line series (bars are made at run time)
 #if TARVEX_BLE
-    TShape* Shape1;
-    TEdit* Edit2;
-    TButton* CONNECT;
-    TCheckBox* CheckBox3;
-    TMemo* Memo2;
-    TButton* SCAN;
-    TBluetoothLE* BluetoothLE1;
+    TShape* Shape1;              // Bluetooth LE link lamp
+    TEdit* Edit2;                // Bluetooth LE device name or address
+    TButton* CONNECT;            // connect to the device of Edit2
+    TCheckBox* CheckBox3;        // auto-connect at start
+    TMemo* Memo2;                // Bluetooth LE link status and scan list
+    TButton* SCAN;               // scan for devices
+    TBluetoothLE* BluetoothLE1;  // the Bluetooth LE adapter
 #endif
-    TBalloonHint* BalloonHint1;
+    TBalloonHint* BalloonHint1;  // shows the hints of the unit labels
 
     explicit TForm1(TComponent* owner);
     ~TForm1() override;
@@ -360,8 +362,26 @@ public:
 private:
     // Tests inspect the state through TForm1Probe (tests/support).
     friend class TForm1Probe;
+    // Where a shortcut key press comes from: the application hook sees every
+    // key press first, FormKeyDown only those that bypass it.
+    enum class TShortcutSource { Hook, FormKeyDown };
+    // Runs the shortcut (Ctrl held) of key; false for a key that is none.
+    bool RunShortcut(WORD key, bool shift, TShortcutSource source);
+    // The form resource, created in resource order by the steps below.
     void LoadResource();
+    void LoadFormFrame();
+    void LoadPortAndFileControls();
+    void LoadOptionBoxes();
+    void LoadValueLabels();
+    void LoadStatisticsGrid();
+    void LoadWeightAndToolButtons();
+    void LoadStatusLine();
     void LoadChartResource();
+#if TARVEX_BLE
+    void LoadBleControls();
+#endif
+    void LoadTabOrder();
+    void WireResourceEvents();
 #if TARVEX_BLE
     // The link's private steps (links/ble/).
     void LinkLossStep();
@@ -381,7 +401,8 @@ private:
     TChartColor FChartColor = TChartColor::Cycle;
     std::int32_t FChartLineWidth = 1;
     std::int32_t FChartMarkerSize = 5;
-    std::int32_t FChartBarWidth = 35;  // ChartBarWidthDefault until the settings are read
+    // Percent of a shot's slot; 0 (until the settings are read) draws ChartBarWidthDefault.
+    std::int32_t FChartBarWidth = 0;
     std::int32_t FAppliedBarWidth = -1;
     // Fade-in.
     std::int32_t FFadeSteps = 2;

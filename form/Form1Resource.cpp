@@ -71,6 +71,34 @@ TSpeedButton* ToolButton(TForm1* form, const char* name, const QString& caption,
 }  // namespace
 
 void TForm1::LoadResource() {
+    LoadFormFrame();
+    LoadPortAndFileControls();
+    LoadOptionBoxes();
+    LoadValueLabels();
+    LoadStatisticsGrid();
+    LoadWeightAndToolButtons();
+    LoadStatusLine();
+    Chart1 = Make<TChart>(this, this, "Chart1", 109, 308, 746, 207);
+    LoadChartResource();
+
+    // The bounds above are Tarvex's; the serial-only build moves a few.
+    ApplyBuildBounds(*this);
+
+#if TARVEX_BLE
+    LoadBleControls();
+#endif
+
+    BalloonHint1 = new TBalloonHint(this);
+    BalloonHint1->Name = QStringLiteral("BalloonHint1");
+
+    LoadTabOrder();
+    // The events the resource wires; FormCreate adds the rest.
+    WireResourceEvents();
+}
+
+// The window: name, caption, colour, font, smallest size and the design
+// client area of this build.
+void TForm1::LoadFormFrame() {
     Name = QStringLiteral("Form1");
     SetCaption(QStringLiteral("CHRONO"));
     SetColor(clBtnFace);
@@ -81,7 +109,11 @@ void TForm1::LoadResource() {
     SetClientWidth(BuildClientWidth);
     SetClientHeight(BuildClientHeight);
     SetBounds(0, 0, Width(), Height());
+}
 
+// The serial port's label, list and OPEN button, SAVE, LOAD, CLEAR and the
+// shot list.
+void TForm1::LoadPortAndFileControls() {
     Label1 = MakeLabel(this, "Label1", 11, 10, 42, 20, false);
     Label1->SetCaption(QStringLiteral("Label1"));
     Label1->SetParentFont(true);
@@ -111,7 +143,10 @@ void TForm1::LoadResource() {
     Memo1->SetAlignment(taCenter);
     Memo1->SetScrollBars(ssVertical);
     Memo1->Lines()->Assign({QStringLiteral("Memo"), QStringLiteral("1")});
+}
 
+// "Mix", "Units", "Chart", "Auto" and "Auto50".
+void TForm1::LoadOptionBoxes() {
     CheckBox2 = Make<TCheckBox>(this, this, "CheckBox2", 104, 116, 59, 20);
     CheckBox2->SetCaption(QStringLiteral("Mix"));
     CheckBox2->SetParentFont(true);
@@ -134,7 +169,10 @@ void TForm1::LoadResource() {
     CheckBoxAuto50 = Make<TCheckBox>(this, this, "CheckBoxAuto50", 104, 224, 78, 21);
     CheckBoxAuto50->SetCaption(QStringLiteral("Auto50"));
     CheckBoxAuto50->SetParentFont(true);
+}
 
+// The big last velocity and last energy, and the three unit labels.
+void TForm1::LoadValueLabels() {
     Label2 = MakeLabel(this, "Label2", 210, 34, 236, 117, true);
     Label2->SetCaption(QStringLiteral("Label2"));
     SetFont(Label2, QStringLiteral("Segoe UI"), -87, false, clBlue);
@@ -172,7 +210,10 @@ void TForm1::LoadResource() {
     Label18->SetCaption(QStringLiteral("gr"));
     SetFont(Label18, QStringLiteral("Segoe UI"), -19, false, clNavy);
     Label18->SetHint(QStringLiteral("True"));
+}
 
+// The statistics grid: captions in the left column, values in the right.
+void TForm1::LoadStatisticsGrid() {
     GridPanel1 = Make<TGridPanel>(this, this, "GridPanel1", 616, 10, 240, 219);
     SetFont(GridPanel1, QStringLiteral("Segoe UI"), -21, false, clWindowText);
     GridPanel1->SetGrid({30.0, 70.0}, std::vector<double>(7, 100.0 / 7.0));
@@ -190,7 +231,10 @@ void TForm1::LoadResource() {
     Label8 = GridLabel(this, GridPanel1, "Label8", QStringLiteral("Label8"), 1, 5);
     Label21 = GridLabel(this, GridPanel1, "Label21", QStringLiteral("EAVG"), 0, 6);
     Label19 = GridLabel(this, GridPanel1, "Label19", QStringLiteral("Label19"), 1, 6);
+}
 
+// The weight box, "IM", the shot-axis buttons and the analysis buttons.
+void TForm1::LoadWeightAndToolButtons() {
     Edit1 = Make<TEdit>(this, this, "Edit1", 616, 240, 72, 28);
     SetFont(Edit1, QStringLiteral("Segoe UI"), -18, false, clWindowText);
     Edit1->SetAlignment(taCenter);
@@ -205,21 +249,21 @@ void TForm1::LoadResource() {
     SpeedButton7 = ToolButton(this, "SpeedButton7", QStringLiteral("dV"), 406, 245, 45, 23, -15);
     SpeedButton1 = ToolButton(this, "SpeedButton1", QStringLiteral("X0"), 109, 273, 60, 23, -15);
     SpeedButton2 = ToolButton(this, "SpeedButton2", QStringLiteral("XN"), 795, 273, 60, 23, -15);
+}
 
+void TForm1::LoadStatusLine() {
     Label20 = MakeLabel(this, "Label20", 181, 273, 547, 25, true);
     Label20->SetCaption(QStringLiteral("Label20"));
     SetFont(Label20, QStringLiteral("Segoe UI"), -18, false, clWindowText);
     Label20->SetAlignment(taCenter);
     Label20->AlignWithMargins = true;
     Label20->MarginLeft = Label20->MarginTop = Label20->MarginRight = Label20->MarginBottom = 6;
-
-    Chart1 = Make<TChart>(this, this, "Chart1", 109, 308, 746, 207);
-    LoadChartResource();
-
-    // The bounds above are Tarvex's; the serial-only build moves a few.
-    ApplyBuildBounds(*this);
+}
 
 #if TARVEX_BLE
+// The lamp, the device box, CONNECT, auto-connect, the link status, SCAN and
+// the adapter, which stays off until the link is used.
+void TForm1::LoadBleControls() {
     Shape1 = Make<TShape>(this, this, "Shape1", 10, 522, 6, 25);
 
     Edit2 = Make<TEdit>(this, this, "Edit2", 22, 522, 280, 25);
@@ -248,12 +292,11 @@ void TForm1::LoadResource() {
     BluetoothLE1 = new TBluetoothLE(this);
     BluetoothLE1->Name = QStringLiteral("BluetoothLE1");
     BluetoothLE1->SetEnabled(false);
+}
 #endif
 
-    BalloonHint1 = new TBalloonHint(this);
-    BalloonHint1->Name = QStringLiteral("BalloonHint1");
-
-    // Tab order of the resource.
+// The Tab order of the resource.
+void TForm1::LoadTabOrder() {
     int tab = 0;
     for (TWinControl* c : std::initializer_list<TWinControl*> {
              Memo1, Button1, ComboBox1, ButtonClear, ButtonSave, Chart1, CheckBoxScroll, GridPanel1,
@@ -265,8 +308,9 @@ void TForm1::LoadResource() {
          })
         c->TabOrder = tab++;
     ApplyTabOrder();
+}
 
-    // Events the resource wires; FormCreate adds the rest.
+void TForm1::WireResourceEvents() {
     OnCreate = Handler(this, &TForm1::FormCreate);
     OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
     Button1->OnClick = Handler(this, &TForm1::Button1Click);

@@ -36,6 +36,38 @@ void ShowLabelHint(TLabel* label, const QString& hint) {
 
 }  // namespace
 
+// The one shortcut table of both sources. They differ only in R: the hook
+// runs REFRESH at once, FormKeyDown goes through the command frame as the
+// "R" button does and ignores Shift+Ctrl+R.
+bool TForm1::RunShortcut(WORD key, bool shift, TShortcutSource source) {
+    switch (key) {
+        case 'F':
+            FilterCommand();
+            return true;
+        case 'O':
+            TogglePowerFactorIpsc();
+            return true;
+        case 'P':
+            TogglePowerFactor();
+            return true;
+        case 'R':
+            if (source == TShortcutSource::Hook) {
+                // No busy guard, cursor or progress text, so Ctrl+R works
+                // even while a command button's command runs.
+                RefreshCommand();
+                return true;
+            }
+            if (shift) return false;
+            BeginAnalysisCommand(TAnalysisCommand::Refresh);
+            return true;
+        case 'T':
+            ToggleTxtFormat(FTxtFormat, Label20);
+            return true;
+        default:
+            return false;
+    }
+}
+
 void TForm1::AppMessage(TMsg& Msg, bool& Handled) {
 #if TARVEX_BLE
     // A red lamp (failed or lost link) goes back to silver once the user is
@@ -49,59 +81,14 @@ void TForm1::AppMessage(TMsg& Msg, bool& Handled) {
     if (Msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return;
     // The hook runs on the main thread, so each action runs here and now,
     // before the key press would reach the focused control.
-    switch (static_cast<WORD>(Msg.wParam & 0xFFFF)) {
-        case 'F':
-            Handled = true;
-            FilterCommand();
-            break;
-        case 'O':
-            Handled = true;
-            TogglePowerFactorIpsc();
-            break;
-        case 'P':
-            Handled = true;
-            TogglePowerFactor();
-            break;
-        case 'R':
-            // Straight to REFRESH: no busy guard, cursor or progress text, so
-            // Ctrl+R works even while a command button's command runs.
-            Handled = true;
-            RefreshCommand();
-            break;
-        case 'T':
-            Handled = true;
-            ToggleTxtFormat(FTxtFormat, Label20);
-            break;
-        default:
-            break;
-    }
+    if (RunShortcut(static_cast<WORD>(Msg.wParam & 0xFFFF), GetKeyState(VK_SHIFT) < 0,
+                    TShortcutSource::Hook))
+        Handled = true;
 }
 
 void TForm1::FormKeyDown(TObject* /*Sender*/, WORD& Key, TShiftState Shift) {
     // Only key presses that bypass the application hook get here.
-    if (!Shift.Ctrl) return;
-    switch (Key) {
-        case 'F':
-            FilterCommand();
-            break;
-        case 'O':
-            TogglePowerFactorIpsc();
-            break;
-        case 'P':
-            TogglePowerFactor();
-            break;
-        case 'R':
-            if (Shift.Shift) return;
-            // Through the command frame, as the "R" button does.
-            BeginAnalysisCommand(TAnalysisCommand::Refresh);
-            break;
-        case 'T':
-            ToggleTxtFormat(FTxtFormat, Label20);
-            break;
-        default:
-            return;
-    }
-    Key = 0;
+    if (Shift.Ctrl && RunShortcut(Key, Shift.Shift, TShortcutSource::FormKeyDown)) Key = 0;
 }
 
 namespace {

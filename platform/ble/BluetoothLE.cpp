@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "platform/core/Exception.h"
-#include "platform/ui/Forms.h"
-
 #include <QCoreApplication>
 #include <QMetaObject>
+
+#include "platform/core/Exception.h"
+#include "platform/ui/Forms.h"
 
 TGUID StringToGUID(const QString& text) {
     QString t = text.trimmed();

@@ -1,0 +1,2 @@
+// Must not build as a core file.
+#include "platform/ui/Controls.h"

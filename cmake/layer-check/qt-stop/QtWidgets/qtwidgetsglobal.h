@@ -1,0 +1,4 @@
+// Every Qt Widgets header includes this one first. The core libraries find
+// this file ahead of Qt's, so a core file that reaches for Qt Widgets stops
+// here.
+#error "core layer: a core library must not use Qt Gui or Qt Widgets"
