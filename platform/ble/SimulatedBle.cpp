@@ -44,9 +44,8 @@ struct TReader {
         if (!v.isDouble()) return Fail(where + key + QStringLiteral(": a number is expected"));
         const double number = v.toDouble();
         if (!(number >= double(low) && number <= double(high)))
-            return Fail(where + key + QStringLiteral(": a number from %1 to %2 is expected")
-                                          .arg(low)
-                                          .arg(high));
+            return Fail(where + key +
+                        QStringLiteral(": a number from %1 to %2 is expected").arg(low).arg(high));
         out = std::int64_t(number);
         return true;
     }

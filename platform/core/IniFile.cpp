@@ -70,19 +70,6 @@ bool TryStrToInt(const QString& text, int& value) {
 
 namespace {
 
-// The file is kept as raw lines so that a write can give back every line it
-// does not change byte for byte, also lines that are not valid UTF-8.
-struct TLine {
-    QByteArray Text;    // without its line ending
-    QByteArray Ending;  // "\r\n", "\n", or empty for a last line without one
-};
-
-struct TIniText {
-    QByteArray Bom;
-    std::vector<TLine> Lines;
-    QByteArray Eol = "\n";
-};
-
 enum class TLineKind { Other, Section, Key };
 
 struct TLineInfo {
@@ -92,42 +79,6 @@ struct TLineInfo {
 };
 
 const QByteArray Utf8Bom("\xEF\xBB\xBF");
-
-TIniText ParseText(const QByteArray& bytes) {
-    TIniText text;
-    qsizetype pos = 0;
-    if (bytes.startsWith(Utf8Bom)) {
-        text.Bom = Utf8Bom;
-        pos = Utf8Bom.size();
-    }
-    bool eolKnown = false;
-    while (pos < bytes.size()) {
-        const qsizetype lf = bytes.indexOf('\n', pos);
-        TLine line;
-        if (lf < 0) {
-            line.Text = bytes.mid(pos);
-            pos = bytes.size();
-        } else {
-            qsizetype end = lf;
-            if (end > pos && bytes[end - 1] == '\r') --end;
-            line.Text = bytes.mid(pos, end - pos);
-            line.Ending = bytes.mid(end, lf + 1 - end);
-            pos = lf + 1;
-            if (!eolKnown) {
-                text.Eol = line.Ending;
-                eolKnown = true;
-            }
-        }
-        text.Lines.push_back(std::move(line));
-    }
-    return text;
-}
-
-QByteArray JoinText(const TIniText& text) {
-    QByteArray bytes = text.Bom;
-    for (const TLine& line : text.Lines) bytes += line.Text + line.Ending;
-    return bytes;
-}
 
 bool IsQuote(QChar c) {
     return c == u'"' || c == u'\'';
@@ -154,8 +105,8 @@ bool NeedsQuotes(const QString& value) {
 // never turns into a header, whatever its name or value.
 TLineInfo Classify(const QByteArray& raw) {
     TLineInfo info;
-    // Only the file's first bytes can be a byte-order mark (ParseText takes
-    // them off); a U+FEFF at the start of a line is part of the name there.
+    // Only the file's first bytes can be a byte-order mark (the readers skip
+    // them); a U+FEFF at the start of a line is part of the name there.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     const QString line = QString(decoder(raw)).trimmed();
     const qsizetype eq = line.indexOf(u'=');
@@ -177,13 +128,6 @@ TLineInfo Classify(const QByteArray& raw) {
     info.Kind = TLineKind::Key;
     info.Value = Unquote(line.mid(eq + 1).trimmed());
     return info;
-}
-
-std::vector<TLineInfo> ClassifyAll(const TIniText& text) {
-    std::vector<TLineInfo> infos;
-    infos.reserve(text.Lines.size());
-    for (const TLine& line : text.Lines) infos.push_back(Classify(line.Text));
-    return infos;
 }
 
 // A name or value must stay on its own line.
@@ -228,7 +172,7 @@ struct TSectionIndex {
     QString Name;  // as the file spells it
     QHash<QString, TKeyLine> Keys;
     std::vector<TKeyLine> Order;  // the key lines, in file order
-    qint64 InsertAt = 0;        // after the last key line of the first copy, or its header
+    qint64 InsertAt = 0;          // after the last key line of the first copy, or its header
 };
 
 struct TIndex {
@@ -263,7 +207,8 @@ TIndexPtr BuildIndex(const QByteArray& bytes) {
     };
 
     while (pos < size) {
-        const auto* lf = static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
+        const auto* lf =
+            static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
         qsizetype end = size;
         qsizetype next = size;
         if (lf) {
@@ -386,7 +331,7 @@ bool Settled(const struct stat& st, const timespec& before) {
 // `before`): the kept one when the file is the one indexed, else a new one,
 // which is kept.
 TIndexPtr IndexFor(const QString& fileName, const QByteArray& bytes, const struct stat& st,
-                   const timespec& before) {
+                   const timespec& before, bool keep = true) {
     const bool settled = Settled(st, before);
     {
         std::lock_guard<std::mutex> lock(CacheMutex);
@@ -400,9 +345,22 @@ TIndexPtr IndexFor(const QString& fileName, const QByteArray& bytes, const struc
         }
     }
     TIndexPtr index = BuildIndex(bytes);
+    if (!keep) return index;
     std::lock_guard<std::mutex> lock(CacheMutex);
     Cache = TSnapshot{fileName, st, settled, settled ? QByteArray() : bytes, index};
     return index;
+}
+
+// Keeps `index` as the one of the file just written with `bytes`.
+void Remember(const QString& fileName, const QByteArray& bytes, const TIndexPtr& index) {
+    const timespec before = Now();
+    struct stat written {};
+    if (::stat(QFile::encodeName(fileName).constData(), &written) != 0 ||
+        !S_ISREG(written.st_mode) || written.st_size != bytes.size())
+        return;
+    const bool settled = Settled(written, before);
+    std::lock_guard<std::mutex> lock(CacheMutex);
+    Cache = TSnapshot{fileName, written, settled, settled ? QByteArray() : bytes, index};
 }
 
 void Forget() {
@@ -412,7 +370,8 @@ void Forget() {
 
 bool ReadAll(int fd, qint64 size, QByteArray& bytes) {
     bytes.clear();
-    bytes.reserve(qsizetype(size) + 1);
+    // Room for a written line, so that a write changes the bytes in place.
+    bytes.reserve(qsizetype(size) + 4096);
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -422,6 +381,23 @@ bool ReadAll(int fd, qint64 size, QByteArray& bytes) {
         }
         if (n == 0) return true;
         bytes.append(buffer, n);
+    }
+}
+
+// True when the open file holds exactly `bytes`; compared piece by piece,
+// so that checking a large file costs no memory.
+bool SameContent(int fd, const QByteArray& bytes) {
+    static thread_local std::vector<char> buffer(1 << 20);
+    qint64 done = 0;
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return done == bytes.size();
+        if (done + n > bytes.size() ||
+            std::memcmp(buffer.data(), bytes.constData() + done, size_t(n)) != 0)
+            return false;
+        done += n;
     }
 }
 
@@ -453,13 +429,33 @@ public:
         FFd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (FFd < 0) return;
         if (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+        TIndexPtr candidate;
+        QByteArray candidateBytes;
         {
             std::lock_guard<std::mutex> lock(CacheMutex);
-            if (Cache.Index && Cache.Trusted && Cache.Name == fileName &&
-                SameStat(Cache.Stat, st)) {
-                FIndex = Cache.Index;
-                return;
+            if (Cache.Index && Cache.Name == fileName && SameStat(Cache.Stat, st)) {
+                if (Cache.Trusted) {
+                    FIndex = Cache.Index;
+                    return;
+                }
+                candidate = Cache.Index;
+                candidateBytes = Cache.Bytes;
             }
+        }
+        // A file changed moments ago: the kept bytes tell whether it is still
+        // the file indexed, without reading it into memory again.
+        if (candidate && SameContent(FFd, candidateBytes)) {
+            FIndex = candidate;
+            FBytes = candidateBytes;
+            FHaveBytes = true;
+            if (Settled(st, before)) {
+                std::lock_guard<std::mutex> lock(CacheMutex);
+                if (Cache.Index == candidate) {
+                    Cache.Trusted = true;
+                    Cache.Bytes = QByteArray();
+                }
+            }
+            return;
         }
         if (!ReadAll(FFd, st.st_size, FBytes)) {
             FBytes.clear();
@@ -541,10 +537,6 @@ TCurrent LoadForWriting(const QString& fileName) {
     return current;
 }
 
-TIniText LoadTextForWriting(const QString& fileName) {
-    return ParseText(LoadForWriting(fileName).Bytes);
-}
-
 // The file a write has to replace: a symbolic link is followed, so the link
 // itself stays in place.
 QString WriteTarget(const QString& fileName) {
@@ -559,7 +551,7 @@ QString WriteTarget(const QString& fileName) {
 // than the shot files: a file without any write permission is never
 // replaced, also when running as root. The file written is indexed at once,
 // so that the reads after a write need not parse it again.
-void SaveBytes(const QString& fileName, const QByteArray& bytes) {
+void SaveBytes(const QString& fileName, const QByteArray& bytes, TIndexPtr index = nullptr) {
     const QString target = WriteTarget(fileName);
     const QByteArray targetName = QFile::encodeName(target);
 
@@ -577,11 +569,29 @@ void SaveBytes(const QString& fileName, const QByteArray& bytes) {
     } catch (const ESysError& e) {
         Refuse(fileName, e.Error());
     }
-    const timespec before = Now();
-    struct stat written {};
-    if (::stat(QFile::encodeName(fileName).constData(), &written) == 0 &&
-        S_ISREG(written.st_mode))
-        IndexFor(fileName, bytes, written, before);
+    Remember(fileName, bytes, index ? index : BuildIndex(bytes));
+}
+
+// The index of a file after `length` bytes at `at` were replaced by
+// `inserted` bytes: every place after the change moves with it.
+std::shared_ptr<TIndex> Shifted(const TIndex& old, qint64 at, qint64 length, qint64 inserted) {
+    auto index = std::make_shared<TIndex>(old);
+    const qint64 delta = inserted - length;
+    const auto move = [&](qint64& place) {
+        if (place > at || (length == 0 && place == at)) place += delta;
+    };
+    for (TSectionIndex& section : index->Sections) {
+        move(section.InsertAt);
+        for (TKeyLine& key : section.Keys) {
+            move(key.Start);
+            move(key.End);
+        }
+        for (TKeyLine& key : section.Order) {
+            move(key.Start);
+            move(key.End);
+        }
+    }
+    return index;
 }
 
 }  // namespace
@@ -610,10 +620,13 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
     const QString oneLine = OneLine(value);
     const QByteArray cleanValue = (NeedsQuotes(oneLine) ? u'"' + oneLine + u'"' : oneLine).toUtf8();
 
-    const TCurrent current = LoadForWriting(FFileName);
-    const QByteArray& bytes = current.Bytes;
+    // The file is read once and changed in place: a huge file costs one
+    // copy in memory, not three. The index is not kept with these bytes,
+    // which are about to change.
+    TCurrent current = LoadForWriting(FFileName);
+    QByteArray& bytes = current.Bytes;
     const TIndexPtr index = current.Existed
-                                ? IndexFor(FFileName, bytes, current.Stat, current.Before)
+                                ? IndexFor(FFileName, bytes, current.Stat, current.Before, false)
                                 : std::make_shared<const TIndex>();
     // The last line of the file lacks its line ending: it gets one before
     // anything is added after it.
@@ -621,7 +634,12 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
     const bool openLast = bytes.size() > bom && !bytes.endsWith('\n');
     const QByteArray newLine = cleanIdent.toUtf8() + '=' + cleanValue;
 
-    QByteArray result;
+    // The new line and header must read back as the key and section written;
+    // the index of the new file is then the old one moved, else the new
+    // file is indexed whole.
+    const TLineInfo lineInfo = Classify(newLine);
+    const bool plainKey = lineInfo.Kind == TLineKind::Key && SameName(lineInfo.Name, cleanIdent);
+    TIndexPtr newIndex;
     if (const TSectionIndex* s = FindSectionIndex(*index, cleanSection)) {
         if (const TKeyLine* key = FindKeyLine(*index, cleanSection, cleanIdent)) {
             // The key keeps the file's spelling; the value follows the "="
@@ -631,24 +649,53 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
             // A write that would leave the file as it is touches nothing, so
             // a complete settings file may be read-only.
             if (line == raw) return;
-            result.reserve(bytes.size() + line.size());
-            result.append(bytes.constData(), qsizetype(key->Start));
-            result.append(line);
-            result.append(bytes.constData() + key->End, bytes.size() - qsizetype(key->End));
+            bytes.replace(qsizetype(key->Start), qsizetype(key->End - key->Start), line);
+            auto moved = Shifted(*index, key->Start, key->End - key->Start, line.size());
+            const TKeyLine written{key->Start, key->Start + line.size()};
+            TSectionIndex& section = moved->Sections[size_t(s - index->Sections.data())];
+            section.Keys[NameKey(cleanIdent)] = written;
+            for (TKeyLine& k : section.Order)
+                if (k.Start == written.Start) k = written;
+            newIndex = moved;
         } else {
             const qsizetype at = qsizetype(s->InsertAt);
-            result.reserve(bytes.size() + newLine.size() + 2 * index->Eol.size());
-            result.append(bytes.constData(), at);
-            if (at == bytes.size() && openLast) result.append(index->Eol);
-            result.append(newLine + index->Eol);
-            result.append(bytes.constData() + at, bytes.size() - at);
+            QByteArray piece;
+            if (at == bytes.size() && openLast) piece = index->Eol;
+            piece += newLine + index->Eol;
+            bytes.insert(at, piece);
+            if (plainKey) {
+                const qint64 added = piece.size();
+                auto moved = Shifted(*index, at, 0, added);
+                const qint64 start = at + added - newLine.size() - index->Eol.size();
+                const TKeyLine written{start, start + newLine.size()};
+                TSectionIndex& section = moved->Sections[size_t(s - index->Sections.data())];
+                section.Keys.insert(NameKey(cleanIdent), written);
+                section.Order.push_back(written);
+                section.InsertAt = at + added;
+                newIndex = moved;
+            }
         }
     } else {
-        result = bytes;
-        if (openLast) result.append(index->Eol);
-        result.append('[' + cleanSection.toUtf8() + ']' + index->Eol + newLine + index->Eol);
+        if (openLast) bytes.append(index->Eol);
+        const QByteArray header = '[' + cleanSection.toUtf8() + ']';
+        bytes.append(header + index->Eol + newLine + index->Eol);
+        const TLineInfo headerInfo = Classify(header);
+        if (plainKey && headerInfo.Kind == TLineKind::Section &&
+            SameName(headerInfo.Name, cleanSection)) {
+            auto added = std::make_shared<TIndex>(*index);
+            const qint64 start = bytes.size() - newLine.size() - index->Eol.size();
+            const TKeyLine written{start, start + newLine.size()};
+            TSectionIndex section;
+            section.Name = headerInfo.Name;
+            section.Keys.insert(NameKey(cleanIdent), written);
+            section.Order.push_back(written);
+            section.InsertAt = bytes.size();
+            added->SectionAt.insert(NameKey(section.Name), int(added->Sections.size()));
+            added->Sections.push_back(std::move(section));
+            newIndex = added;
+        }
     }
-    SaveBytes(FFileName, result);
+    SaveBytes(FFileName, bytes, newIndex);
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& ident, int value) {
@@ -674,27 +721,59 @@ bool TIniFile::ValueExists(const QString& section, const QString& ident) const {
 
 namespace {
 
-// Rewrites the file without the lines `drop` picks (given each line and
-// whether it stands in the named section); writes nothing when none is.
+// Rewrites the file without the lines `drop` picks among those in a copy of
+// the named section (given each line, classified); writes nothing when none
+// is. Only lines that could be a header are looked at outside the section,
+// so a huge file is passed over quickly.
 template <class Drop>
 void RemoveLines(const QString& fileName, const QString& section, Drop drop) {
-    TIniText text = LoadTextForWriting(fileName);
-    const std::vector<TLineInfo> infos = ClassifyAll(text);
-    std::vector<TLine> kept;
-    kept.reserve(text.Lines.size());
+    const TCurrent current = LoadForWriting(fileName);
+    if (!current.Existed) return;
+    const QByteArray& bytes = current.Bytes;
+    const TIndexPtr index = IndexFor(fileName, bytes, current.Stat, current.Before);
+    if (!FindSectionIndex(*index, section)) return;
+
+    const char* data = bytes.constData();
+    const qsizetype size = bytes.size();
+    QByteArray kept;
+    kept.reserve(size);
+    qsizetype pos = bytes.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    kept.append(data, pos);
     bool inSection = false;
     bool removed = false;
-    for (size_t i = 0; i < infos.size(); ++i) {
-        if (infos[i].Kind == TLineKind::Section) inSection = SameName(infos[i].Name, section);
-        if (inSection && drop(infos[i])) {
-            removed = true;
-            continue;
+    while (pos < size) {
+        const auto* lf =
+            static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
+        qsizetype end = size;
+        qsizetype next = size;
+        if (lf) {
+            end = lf - data;
+            next = end + 1;
+            if (end > pos && data[end - 1] == '\r') --end;
         }
-        kept.push_back(std::move(text.Lines[i]));
+        qsizetype p = pos;
+        while (p < end && IsAsciiBlank(data[p])) ++p;
+        const auto first = p < end ? static_cast<unsigned char>(data[p]) : 0;
+        TLineInfo info;
+        bool classified = false;
+        if (first == '[' || first >= 0x80) {
+            info = Classify(QByteArray::fromRawData(data + pos, end - pos));
+            classified = true;
+            if (info.Kind == TLineKind::Section) inSection = SameName(info.Name, section);
+        }
+        if (inSection) {
+            if (!classified) info = Classify(QByteArray::fromRawData(data + pos, end - pos));
+            if (drop(info)) {
+                removed = true;
+                pos = next;
+                continue;
+            }
+        }
+        kept.append(data + pos, next - pos);
+        pos = next;
     }
     if (!removed) return;
-    text.Lines = std::move(kept);
-    SaveBytes(fileName, JoinText(text));
+    SaveBytes(fileName, kept);
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shi
 // minimises it, caFree also frees the form after the current event. An
 // exception from OnClose keeps the window open. Closing the application's
 // main form ends Run. A close asked for while OnClose runs (from a box it
-// shows) is refused: OnClose runs once at a time. With KeyPreview, OnKeyDown sees every key press of
-// the form's controls first; Key set to 0 consumes it.
-// Destroying a form drops its pending posted messages and window timers.
+// shows) is refused: OnClose runs once at a time. With KeyPreview, OnKeyDown sees every key press
+// of the form's controls first; Key set to 0 consumes it. Destroying a form drops its pending
+// posted messages and window timers.
 class TForm : public TWinControl {
 public:
     explicit TForm(TComponent* owner);
