@@ -88,16 +88,13 @@ int main() {
     targets.AtMost("three reads of the indexed file", indexed, 0.1, "ms");
 
     int index = 1;
-    const double write = MedianMs([] {},
-                                  [&] {
-                                      TIniFile(path).WriteString("AUTOSAVE", "INDEX",
-                                                                 QString::number(++index));
-                                  });
+    const double write = MedianMs(
+        [] {}, [&] { TIniFile(path).WriteString("AUTOSAVE", "INDEX", QString::number(++index)); });
     targets.AtMost("write of one key", write, 500, "ms");
 
-    const double afterWrite = MedianMs(
-        [&] { TIniFile(path).WriteString("AUTOSAVE", "INDEX", QString::number(++index)); },
-        [&] { sink += TIniFile(path).ReadInteger("Settings", "CNV", 0); });
+    const double afterWrite =
+        MedianMs([&] { TIniFile(path).WriteString("AUTOSAVE", "INDEX", QString::number(++index)); },
+                 [&] { sink += TIniFile(path).ReadInteger("Settings", "CNV", 0); });
     targets.AtMost("read just after a write", afterWrite, 100, "ms");
 
     std::printf("(%d)\n", sink);

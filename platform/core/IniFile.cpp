@@ -472,15 +472,20 @@ public:
 
     const TIndex& Index() const { return *FIndex; }
 
-    // The key or section line the index points at, classified.
-    TLineInfo Line(const TKeyLine& at) const {
+    // The key line the index points at, as the file holds it.
+    bool Raw(const TKeyLine& at, QByteArray& line) const {
         if (FHaveBytes) {
-            if (at.End > FBytes.size()) return {};
-            return Classify(QByteArray::fromRawData(FBytes.constData() + at.Start,
-                                                    qsizetype(at.End - at.Start)));
+            if (at.End > FBytes.size()) return false;
+            line = FBytes.mid(qsizetype(at.Start), qsizetype(at.End - at.Start));
+            return true;
         }
+        return FFd >= 0 && ReadAt(FFd, at.Start, at.End, line);
+    }
+
+    // The key line the index points at, classified.
+    TLineInfo Line(const TKeyLine& at) const {
         QByteArray line;
-        if (FFd < 0 || !ReadAt(FFd, at.Start, at.End, line)) return {};
+        if (!Raw(at, line)) return {};
         return Classify(line);
     }
 
@@ -619,6 +624,19 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
     const QString cleanIdent = CleanName(ident);
     const QString oneLine = OneLine(value);
     const QByteArray cleanValue = (NeedsQuotes(oneLine) ? u'"' + oneLine + u'"' : oneLine).toUtf8();
+
+    // Most writes (all those on close, as a rule) give a key the value it
+    // has: found through the index, such a write reads no more than the
+    // key's line.
+    {
+        const TReadView view(FFileName);
+        if (const TKeyLine* key = FindKeyLine(view.Index(), cleanSection, cleanIdent)) {
+            QByteArray raw;
+            if (view.Raw(*key, raw) && view.Line(*key).Kind == TLineKind::Key &&
+                raw.left(raw.indexOf('=')).trimmed() + '=' + cleanValue == raw)
+                return;
+        }
+    }
 
     // The file is read once and changed in place: a huge file costs one
     // copy in memory, not three. The index is not kept with these bytes,
