@@ -582,18 +582,23 @@ void SaveBytes(const QString& fileName, const QByteArray& bytes, TIndexPtr index
 std::shared_ptr<TIndex> Shifted(const TIndex& old, qint64 at, qint64 length, qint64 inserted) {
     auto index = std::make_shared<TIndex>(old);
     const qint64 delta = inserted - length;
-    const auto move = [&](qint64& place) {
+    // A line that starts where bytes are inserted moves; one whose text ends
+    // there (the last line, without its line ending) stays.
+    const auto moveStart = [&](qint64& place) {
         if (place > at || (length == 0 && place == at)) place += delta;
     };
+    const auto moveEnd = [&](qint64& place) {
+        if (place > at) place += delta;
+    };
     for (TSectionIndex& section : index->Sections) {
-        move(section.InsertAt);
+        moveStart(section.InsertAt);
         for (TKeyLine& key : section.Keys) {
-            move(key.Start);
-            move(key.End);
+            moveStart(key.Start);
+            moveEnd(key.End);
         }
         for (TKeyLine& key : section.Order) {
-            move(key.Start);
-            move(key.End);
+            moveStart(key.Start);
+            moveEnd(key.End);
         }
     }
     return index;
