@@ -6,6 +6,7 @@
 
 #include "app/Style.h"
 #include "form/Form1.h"
+#include "platform/ui/Dialogs.h"
 #include "platform/ui/Signals.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +15,11 @@ int main(int argc, char** argv) {
     RegisterProgramStyles();
     // A logout, `kill` or Ctrl+C closes the window as the user would: the
     // close handler saves the settings and shuts the port, and the program
-    // ends with status 0.
+    // ends with status 0. Nobody is there to answer a box: one already open
+    // is closed, and a failure of the close is reported on the standard
+    // error instead.
     OnTerminationRequest([] {
+        EndDialogsForTermination();
         RunGuarded([] {
             if (TForm* form = Application->MainForm())
                 form->Close();

@@ -35,11 +35,18 @@ struct TReader {
                         QLatin1Char('"'));
         return true;
     }
-    bool Number(const QJsonObject& o, const char* key, const QString& where, std::int64_t& out) {
+    // A number outside [low, high] is refused like any other bad value: it
+    // could not be turned into an integer, or added to the clock, safely.
+    bool Number(const QJsonObject& o, const char* key, const QString& where, std::int64_t& out,
+                std::int64_t low, std::int64_t high) {
         if (!o.contains(QLatin1String(key))) return true;
         const QJsonValue v = o.value(QLatin1String(key));
         if (!v.isDouble()) return Fail(where + key + QStringLiteral(": a number is expected"));
-        out = std::int64_t(v.toDouble());
+        const double number = v.toDouble();
+        if (!(number >= double(low) && number <= double(high)))
+            return Fail(where + key +
+                        QStringLiteral(": a number from %1 to %2 is expected").arg(low).arg(high));
+        out = std::int64_t(number);
         return true;
     }
     bool Fail(const QString& message) {
@@ -109,13 +116,13 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
         std::int64_t rssi = dev.Rssi;
         bool ok =
             r.String(d, "name", where, dev.Name) && r.String(d, "address", where, dev.Address) &&
-            r.Number(d, "rssi", where, rssi) &&
+            r.Number(d, "rssi", where, rssi, SimRssiMin, SimRssiMax) &&
             r.String(d, "connect", where, dev.Connect, {"ok", "fail", "hang"}) &&
             r.String(d, "discover_services", where, dev.DiscoverServices,
                      {"ok", "fail", "silent", "empty"}) &&
             r.String(d, "subscribe", where, dev.Subscribe, {"ok", "fail", "false", "hang"}) &&
             r.String(d, "write", where, dev.Write, {"ok", "fail", "hang"}) &&
-            r.Number(d, "drop_at_ms", where, dev.DropAtMs) &&
+            r.Number(d, "drop_at_ms", where, dev.DropAtMs, -SimScriptMsMax, SimScriptMsMax) &&
             r.String(d, "drop_events", where, dev.DropEvents, {"device", "component", "both"});
         if (!ok) {
             error = r.Error;
@@ -156,7 +163,8 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
         for (const QJsonValue& nv : d.value(QLatin1String("notifications")).toArray()) {
             const QJsonObject no = nv.toObject();
             TSimNotification n;
-            if (!r.Number(no, "at_ms", where + QStringLiteral("notifications."), n.AtMs)) {
+            if (!r.Number(no, "at_ms", where + QStringLiteral("notifications."), n.AtMs, 0,
+                          SimScriptMsMax)) {
                 error = r.Error;
                 return false;
             }

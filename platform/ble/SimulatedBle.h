@@ -31,6 +31,12 @@ struct TSimServiceSetup {
     bool FailCharacteristics = false;  // GetCharacteristics throws
 };
 
+// The numbers the file accepts; anything else is a faulty key. Times are
+// bounded so that adding them to the clock cannot overflow.
+constexpr std::int64_t SimRssiMin = -128;
+constexpr std::int64_t SimRssiMax = 127;
+constexpr std::int64_t SimScriptMsMax = 100LL * 365 * 24 * 60 * 60 * 1000;  // 100 years
+
 struct TSimNotification {
     std::int64_t AtMs = 0;
     QByteArray Bytes;

@@ -29,10 +29,15 @@ bool TryStrToInt(const QString& text, int& value);
 //
 // Contract:
 // - Creating an object touches no file. A read sees every earlier write,
-//   also one made through another object, and every change made by hand:
-//   the last file read is kept parsed and used again only while its
-//   identity, size and change times are unchanged and its last change is
-//   more than two seconds old; otherwise it is read and parsed anew.
+//   also one made through another object, and every change made by hand.
+//   The last file seen is kept as an index of its key lines (the first copy
+//   of each section and key only; values are read from the line when asked
+//   for) and used again while its identity, size and change times are
+//   unchanged; a file changed less than one timestamp tick before it was
+//   read (two seconds where the file system keeps no fractions of a second,
+//   else a tenth of one) is compared by content until it has settled. A
+//   write changes the file's bytes in place and moves the index with them;
+//   a write that gives a key the value it has reads only that key's line.
 // - Section and key names match without regard to letter case; blanks around
 //   names and values are ignored, and a value wrapped in one pair of matching
 //   quotes (" or ') reads without them. A duplicated section or key: the

@@ -1,7 +1,10 @@
 // The real dialogs: Qt message boxes and Qt's own (non-native) file dialogs.
 #include "platform/ui/Dialogs.h"
 
+#include <cstdio>
+
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -76,13 +79,51 @@ public:
     bool ExecuteSave(TFileDialogRequest& request) override { return RunFileDialog(request, true); }
 };
 
+// While the program ends on a signal: nothing waits for a person. The text
+// goes where the terminal or the session's log sees it.
+class ConsoleDialogs : public IDialogs {
+public:
+    void ShowMessage(const QString& text) override { Print(text); }
+    void ShowError(const QString& text) override { Print(text); }
+    bool ExecuteOpen(TFileDialogRequest&) override { return false; }
+    bool ExecuteSave(TFileDialogRequest&) override { return false; }
+
+private:
+    static void Print(const QString& text) {
+        QString name = QCoreApplication::applicationName();
+        if (name.isEmpty()) name = QStringLiteral("tarvex");
+        QString line = text;
+        line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        const QByteArray bytes = (name + QStringLiteral(": ") + line + QLatin1Char('\n')).toUtf8();
+        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
+        std::fflush(stderr);
+    }
+};
+
 IDialogs* Replacement = nullptr;
+bool Ended = false;
 
 }  // namespace
 
 IDialogs& Dialogs() {
     static QtDialogs real;
+    static ConsoleDialogs console;
+    if (Ended) return console;
     return Replacement ? *Replacement : real;
+}
+
+void EndDialogsForTermination() {
+    Ended = true;
+    // Message boxes and file dialogs are all QDialogs; done() ends the
+    // modal loop of each once control returns to it, the innermost first.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible()) dialog->done(QDialog::Rejected);
+    }
+}
+
+bool DialogsEnded() {
+    return Ended;
 }
 
 void SetDialogs(IDialogs* dialogs) {

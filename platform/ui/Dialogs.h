@@ -34,6 +34,17 @@ IDialogs& Dialogs();
 // keeps ownership.
 void SetDialogs(IDialogs* dialogs);
 
+// For a program that ends on a request from outside (SIGTERM, SIGINT), where
+// nobody may be waited for: from this call on no box or file dialog is shown
+// (ShowMessage and ShowError write their text as a line to the standard
+// error, prefixed with the program's name; the file dialogs answer as if
+// cancelled), also when SetDialogs replaced the dialogs, and every dialog
+// open now is closed as if cancelled, so that the modal loops running them
+// return. Call on the main thread; there is no way back.
+void EndDialogsForTermination();
+// True once EndDialogsForTermination has run.
+bool DialogsEnded();
+
 inline void ShowMessage(const QString& text) {
     Dialogs().ShowMessage(text);
 }

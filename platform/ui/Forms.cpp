@@ -16,6 +16,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "platform/core/ScopeGuard.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/QtBridge.h"
 #include "platform/ui/UiDetail.h"
@@ -214,9 +215,16 @@ void TForm::Close() {
 
 void TForm::DoClose(bool& accept) {
     accept = false;
+    // A request to close that arrives while a box of OnClose is open (a
+    // signal, a second click) leaves the close to the run in progress.
+    if (FInOnClose) return;
     TCloseAction action = caHide;
     TCloseEvent handler = OnClose;
-    if (handler) handler(this, action);
+    if (handler) {
+        FInOnClose = true;
+        const TScopeGuard done([this] { FInOnClose = false; });
+        handler(this, action);
+    }
     switch (action) {
         case caNone:
             return;

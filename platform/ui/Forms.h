@@ -30,9 +30,10 @@ using TKeyEvent = std::function<void(TObject* Sender, WORD& Key, TShiftState Shi
 // runs OnClose with caHide; caNone keeps the window open, caMinimize
 // minimises it, caFree also frees the form after the current event. An
 // exception from OnClose keeps the window open. Closing the application's
-// main form ends Run. With KeyPreview, OnKeyDown sees every key press of
-// the form's controls first; Key set to 0 consumes it.
-// Destroying a form drops its pending posted messages and window timers.
+// main form ends Run. A close asked for while OnClose runs (from a box it
+// shows) is refused: OnClose runs once at a time. With KeyPreview, OnKeyDown sees every key press
+// of the form's controls first; Key set to 0 consumes it. Destroying a form drops its pending
+// posted messages and window timers.
 class TForm : public TWinControl {
 public:
     explicit TForm(TComponent* owner);
@@ -94,6 +95,7 @@ private:
     bool FAlphaBlend = false;
     int FAlphaBlendValue = 255;
     bool FClosing = false;
+    bool FInOnClose = false;
 };
 
 using TMessageEvent = std::function<void(TMsg& Msg, bool& Handled)>;
@@ -119,14 +121,17 @@ public:
     bool MainFormOnTaskBar = false;
     // Constructs the form with the application as owner, stores it in
     // `reference`, runs its OnCreate and shows it. The first form created
-    // becomes the main form.
+    // becomes the main form. A form is not shown once the application was
+    // told to end (a request to end that came while OnCreate ran a box).
     template <class T>
     void CreateForm(T*& reference) {
         reference = new T(this);
         Adopt(reference);
         reference->DoCreate();
-        reference->Show();
+        if (!FTerminated) reference->Show();
     }
+    // True once Terminate ran.
+    bool Terminated() const { return FTerminated; }
     TForm* MainForm() const { return FMainForm; }
     // The message loop; returns when the main form has closed (at once when
     // there is none or it has closed already, or after Terminate).

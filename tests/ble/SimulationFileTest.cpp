@@ -70,6 +70,56 @@ TEST(SimulationFile, FaultsNameTheirPlace) {
     }
 }
 
+// Numbers that no integer of the adapter can hold, or that would overflow
+// the clock once added to it, are faulty keys like any other bad value; the
+// edges of each range still read.
+TEST(SimulationFile, NumbersOutOfRangeAreFaultyKeys) {
+    const auto device = [](const QByteArray& fields) {
+        return "{\"devices\": [{" + fields + "}]}";
+    };
+    const auto notification = [&](const QByteArray& atMs) {
+        return device("\"notifications\": [{\"at_ms\": " + atMs + ", \"text\": \"1\\n\"}]");
+    };
+    struct TCase {
+        QByteArray Json;
+        const char* Mentions;
+    } refused[] = {
+        {device("\"rssi\": 1e300"), "devices[0].rssi"},
+        {device("\"rssi\": -1e300"), "devices[0].rssi"},
+        {device("\"rssi\": 4294967296"), "devices[0].rssi"},
+        {device("\"rssi\": 128"), "devices[0].rssi"},
+        {device("\"drop_at_ms\": 1e300"), "devices[0].drop_at_ms"},
+        {device("\"drop_at_ms\": -1e300"), "devices[0].drop_at_ms"},
+        {device("\"drop_at_ms\": 9.2e18"), "devices[0].drop_at_ms"},
+        {notification("1e300"), "devices[0].notifications.at_ms"},
+        {notification("9223372036854775807"), "devices[0].notifications.at_ms"},
+        {notification("-1"), "devices[0].notifications.at_ms"},
+    };
+    for (const TCase& c : refused) {
+        TSimAdapterSetup setup;
+        QString error;
+        EXPECT_FALSE(ParseSimulation(c.Json, "/x", setup, error)) << c.Json.constData();
+        EXPECT_TRUE(error.contains(QLatin1String(c.Mentions))) << error.toStdString();
+    }
+
+    const QByteArray edges = "{\"devices\": [{\"rssi\": -128, \"drop_at_ms\": " +
+                             QByteArray::number(qlonglong(SimScriptMsMax)) +
+                             ", \"notifications\": [{\"at_ms\": 0, \"text\": \"a\"}, "
+                             "{\"at_ms\": " +
+                             QByteArray::number(qlonglong(SimScriptMsMax)) +
+                             ", \"text\": \"b\"}]}, {\"rssi\": 127, \"drop_at_ms\": -1}]}";
+    TSimAdapterSetup setup;
+    QString error;
+    ASSERT_TRUE(ParseSimulation(edges, "/x", setup, error)) << error.toStdString();
+    ASSERT_EQ(setup.Devices.size(), 2u);
+    EXPECT_EQ(setup.Devices[0].Rssi, -128);
+    EXPECT_EQ(setup.Devices[0].DropAtMs, SimScriptMsMax);
+    ASSERT_EQ(setup.Devices[0].Notifications.size(), 2u);
+    EXPECT_EQ(setup.Devices[0].Notifications[1].AtMs, SimScriptMsMax);
+    EXPECT_EQ(setup.Devices[1].Rssi, 127);
+    EXPECT_EQ(setup.Devices[1].DropAtMs, -1);
+}
+
 TEST(SimulationFile, AFileThatCannotBeReadGivesNoAdapter) {
     QTemporaryDir dir;
     QString error;

@@ -511,3 +511,46 @@ TEST_F(IniFileTest, WriteThatChangesNothingLeavesAReadOnlyFileAlone) {
     }
     EXPECT_EQ(ReadFileBytes(path), content);
 }
+
+// A file of the user's that has grown huge (comments, a key repeated a
+// hundred thousand times, a later copy of a section, no line end at the
+// end): writes change only their own lines, and every key reads as before
+// after each write, also the keys after the place the file changed.
+TEST_F(IniFileTest, WritesToAHugeFileKeepEveryUserLine) {
+    const QString path = Path("huge.ini");
+    QByteArray notes = "[Notes]\r\n";
+    for (int i = 0; i < 100000; ++i) {
+        if (i % 1000 == 0) notes += "; day " + QByteArray::number(i) + "\r\n";
+        notes += "Shot=" + QByteArray::number(700 + i % 200) + ".5\r\n";
+    }
+    const QByteArray before = "[Settings]\r\nMU=10\r\n" + notes + "[Settings]\r\nCNV=1\r\nlast=end";
+    WriteTextFile(path, before);
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadString("Notes", "Shot", "def"), "700.5");
+    EXPECT_EQ(ini.ReadString("Settings", "CNV", "def"), "def") << "a later copy counts for nothing";
+
+    ini.WriteInteger("Settings", "MU", 11);     // replaced before the notes
+    ini.WriteInteger("Settings", "CNV", 0);     // added to the first copy
+    ini.WriteString("Notes", "Extra", "x");     // added after the last repeated key
+    ini.WriteString("AUTOSAVE", "INDEX", "7");  // a new section after the open last line
+    ini.WriteString("AUTOSAVE", "INDEX", "8");
+    ini.WriteInteger("Settings", "MU", 10);
+    EXPECT_EQ(ReadFileBytes(path), "[Settings]\r\nMU=10\r\nCNV=0\r\n" + notes +
+                                       "Extra=x\r\n[Settings]\r\nCNV=1\r\nlast=end\r\n"
+                                       "[AUTOSAVE]\r\nINDEX=8\r\n");
+    EXPECT_EQ(ini.ReadString("Notes", "Shot", "def"), "700.5");
+    EXPECT_EQ(ini.ReadString("Notes", "Extra", "def"), "x");
+    EXPECT_EQ(ini.ReadString("Settings", "CNV", "def"), "0");
+    EXPECT_EQ(ini.ReadString("AUTOSAVE", "INDEX", "def"), "8");
+    EXPECT_EQ(ini.ReadSection("Notes"), (QStringList{"Shot", "Extra"}));
+    EXPECT_EQ(ini.ReadSections(), (QStringList{"Settings", "Notes", "AUTOSAVE"}));
+
+    // The last line without its line end keeps its key when one is added
+    // after it.
+    WriteTextFile(path, "noeol=1\n[S]\nk=v");
+    TIniFile small(path);
+    small.WriteString("S", "k2", "w");
+    EXPECT_EQ(ReadFileBytes(path), "noeol=1\n[S]\nk=v\nk2=w\n");
+    EXPECT_EQ(small.ReadString("S", "k", "def"), "v");
+    EXPECT_EQ(small.ReadString("S", "k2", "def"), "w");
+}
