@@ -214,7 +214,7 @@ TEST_P(CloseEndToEnd, SignalEndsAProgramWhoseSettingsCannotBeWritten) {
 // are far above what this takes; the speed itself is measured in
 // bench/SettingsFileBench.
 TEST_P(CloseEndToEnd, AHugeSettingsFileKeepsStartShotsAndCloseQuick) {
-    constexpr int StepDeadlineMs = 20000;
+    constexpr int StepDeadlineMs = 45000;
     const QByteArray port = FTerminal.SlavePath().toUtf8();
     // A file the program completed on an earlier run, so that this start
     // has nothing to add (Tarvex Serial still takes out the Bluetooth LE
