@@ -38,10 +38,11 @@ bool CsvSecondCell(const QString& row, QString& cell) {
     const QString trimmed = TrimText(row);
     const QChar separator = FirstSeparator(trimmed);
     if (separator.isNull()) return false;
-    // Cut by the separator that cuts the row: in "1;812,5" or "1\t812,5" the
-    // comma is the decimal point, not the end of the cell.
-    const qsizetype start = trimmed.indexOf(separator) + 1;
-    const qsizetype end = trimmed.indexOf(separator, start);
-    cell = TrimText(trimmed.mid(start, end < 0 ? -1 : end - start));
+    const QString rest = trimmed.mid(trimmed.indexOf(separator) + 1);
+    QChar end = FirstSeparator(rest);
+    // A comma ends the cell only in a row that commas cut: in "1;812,5" or
+    // "1\t812,5" it is the decimal point, and cutting there would load 812.
+    if (end == QLatin1Char(',') && separator != QLatin1Char(',')) end = QChar();
+    cell = TrimText(end.isNull() ? rest : rest.left(rest.indexOf(end)));
     return true;
 }
