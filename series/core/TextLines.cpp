@@ -1,5 +1,7 @@
 #include "series/core/TextLines.h"
 
+#include <QStringDecoder>
+
 #include "series/core/NumberText.h"
 
 namespace {
@@ -31,7 +33,12 @@ std::vector<QString> SplitTextLines(const QString& text) {
 std::vector<QString> Utf8TextLines(const QByteArray& bytes) {
     QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
-    return SplitTextLines(QString::fromUtf8(view));
+    // fromUtf8 would drop a second mark too, and with it a character that
+    // belongs to the first line. Stateless: a sequence cut at the end of the
+    // file is an invalid character, not one still to come.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    return SplitTextLines(decoder(view));
 }
 
 bool CsvSecondCell(const QString& row, QString& cell) {

@@ -36,6 +36,8 @@ TEST(ShotsFileLines, SkipsTheMarkAndEndsLinesAtCrLfLfOrCr) {
         {"MixedAndNoLastEnd", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
         {"EmptyLinesCount", "\r\n\r\nx\r\r\ny", {"", "", "x", "", "y"}},
         {"MarkOnly", "\xEF\xBB\xBF", {}},
+        // Only the first mark is skipped; a second belongs to the line.
+        {"TwoMarks", "\xEF\xBB\xBF\xEF\xBB\xBFx\n", {QString(QChar(0xFEFF)) + "x"}},
         {"Empty", "", {}},
         {"MarkInsideStays",
          "a\n\xEF\xBB\xBF"
