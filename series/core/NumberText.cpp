@@ -148,6 +148,10 @@ bool RebuildLineValue(const QString& line, double& value) {
     // A hexadecimal log line such as "LOG: 31 FF 0A" holds digits the line
     // rule would take for a velocity.
     if (IsLogLine(line)) return false;
+    // A line that is one number as a whole is that number, also in the
+    // exponent form FormatDot2 writes for huge values ("1E62", whose last
+    // digits alone would read as 62).
+    if (ShotLineValue(line, value)) return true;
     QString token;
     return ExtractNumberToken(SanitizeLine(line), token) && ParseDotDouble(token, value);
 }

@@ -88,7 +88,8 @@ bool IsLogLine(const QString& line);
 bool ShotLineValue(const QString& line, double& value);
 
 // The rule of the rebuilds (LOAD, REFRESH, FILTER and the derived series):
-// the number that the line rule of received lines finds in the line
+// a line that is one number as a whole (ShotLineValue) is that number;
+// otherwise the number that the line rule of received lines finds in the line
 // (SanitizeLine, ExtractNumberToken, ParseDotDouble), so that "812 m/s", a
 // CSV row or a chronograph's own text export give their velocity. A log line
 // (IsLogLine) gives none. Stores the number in value and returns true;

@@ -324,6 +324,7 @@ TEST(RebuildLineValue, TakesTheNumberOfTheLineRuleAndPassesOverLogLines) {
         {"812 m/s", true, 812},
         {"812,35 nr 17", true, 812.35},
         {"1\t812,5\t7,02", true, 7.02},  // a CSV row: its last number
+        {"1E62", true, 1e62},            // a whole number in exponent form
         {"Shot nr 17: 812.3", false, 0},
         {"abc", false, 0},
         {QString(LogLinePrefix) + "12", false, 0},
