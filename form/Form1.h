@@ -241,10 +241,11 @@ public:
 
     // ---- Filter, rebuild, analysis commands
     void FilterCommand();
-    // Makes the value lines of lines (ShotLineValue) the shown series: the
-    // last 10000 values become the velocity cache, the chart, the statistics
-    // and, with refill, the shot list (other lines vanish from it); the next
-    // live shot continues the numbering. Leaves Label20, the memo lock and
+    // Makes the values of lines (RebuildLineValue: the number in each line,
+    // log lines passed over) the shown series: the last 10000 values become
+    // the velocity cache, the chart, the statistics and, with refill, the
+    // shot list (other lines vanish from it); the next live shot continues
+    // the numbering. Leaves Label20, the memo lock and
     // FAnalysisMode to the caller. Flags of the batch are restored on every
     // path; a failure passes on.
     void RebuildFromLines(const QStringList& lines, bool refill);

@@ -4,8 +4,8 @@
 // Properties: a problem exactly when there are no values; binary bytes (below
 // 0x20 but TAB, LF, VT, FF and CR) or an overlong line make it NotText and
 // nothing else does; every value is trimmed and reads as a finite number;
-// and a file that is text gives CMP exactly the values LOAD takes from it
-// (the same numbers in the same order),
+// and a file that is text gives CMP exactly the lines or cells LOAD takes
+// from it that are one number as a whole (the same numbers in the same order),
 // so that comparing against a saved series uses the series LOAD would show.
 #include <cmath>
 
@@ -44,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Require(ParseDotDouble(text, value) && std::isfinite(value), "a value is a number",
                       text);
     }
-    const std::vector<QString> loaded = ShotsFileValues(lines, txt);
+    std::vector<QString> loaded;
+    for (const QString& taken : ShotsFileValues(lines, txt))
+        if (ShotLineValue(taken, value)) loaded.push_back(taken);
     bool same = loaded.size() == read.Texts.size();
     for (std::size_t i = 0; same && i < loaded.size(); ++i) {
         double compared = 0, shown = 0;

@@ -3,12 +3,15 @@
 //
 // Input: the byte choosing the user's decimal separator, the shots rule, the
 // velocity rule and the lines of a list, cut at NUL bytes.
-// Properties: a valid rule prints as a text that parses back to a valid rule
-// of the same shape and prints the same again (so a status line never shows a
-// rule that the settings file would not give); "BYPASS" exactly when no rule
-// is valid; the filtered list is the lines that are numbers and pass
+// Properties: the bare forms "<letter>(~)" and "<letter><~>" (after trimming
+// and one trailing "+") are no rule, while the same with blanks around the
+// "~" is a valid rule without bounds; a valid rule with a bound prints as a
+// text that parses back to a valid rule of the same shape and prints the same
+// again (so a status line never shows a rule that the settings file would not
+// give), and one without bounds prints as a bare form; "BYPASS" exactly when
+// no rule is valid; the filtered list is the lines that are numbers and pass
 // RulePasses with their number, in order, or the whole list without a rule.
-// A line is a number as every reader of the shot list takes it (ShotLineValue).
+// A line is a number when it is one as a whole (ShotLineValue).
 #include "fuzz/FuzzSupport.h"
 #include "platform/core/FormatFloat.h"
 #include "series/core/Filter.h"
@@ -16,12 +19,37 @@
 
 namespace {
 
+bool IsBareForm(const QString& text, QChar letter) {
+    return text == QString(letter) + QStringLiteral("(~)") ||
+           text == QString(letter) + QStringLiteral("<~>");
+}
+
 void CheckRule(const QString& text, std::int32_t kind) {
     const TFilterRule rule = ParseFilterRule(text, kind);
     fuzz::Require(rule.Kind == kind, "a rule keeps its kind", text);
+    const QChar letter = kind == 0 ? QLatin1Char('V') : QLatin1Char('S');
+    QString bare = TrimText(text);
+    if (bare.endsWith(QLatin1Char('+'))) bare.chop(1);
+    if (IsBareForm(bare, letter)) {
+        fuzz::Require(!rule.Valid, "a bare form is no rule", text);
+        // The same with a blank on each side of the "~" is a rule.
+        QString spaced = bare;
+        spaced.replace(QLatin1Char('~'), QStringLiteral(" ~ "));
+        const TFilterRule open = ParseFilterRule(spaced, kind);
+        fuzz::Require(open.Valid && !open.HasMin && !open.HasMax,
+                      "blanks inside a bare form make a rule without bounds", spaced);
+    }
     if (!rule.Valid) return;
     const QString printed = FilterRuleToText(rule);
     const TFilterRule again = ParseFilterRule(printed, kind);
+    if (!rule.HasMin && !rule.HasMax) {
+        QString printedBare = printed;
+        if (rule.ApplyLive) printedBare.chop(1);
+        if (IsBareForm(printedBare, letter)) {
+            fuzz::Require(!again.Valid, "a rule without bounds prints as a bare form", printed);
+            return;
+        }
+    }
     fuzz::Require(again.Valid, "a printed rule is valid", text + QStringLiteral(" -> ") + printed);
     fuzz::Require(again.HasMin == rule.HasMin && again.HasMax == rule.HasMax &&
                       again.MinInclusive == rule.MinInclusive &&

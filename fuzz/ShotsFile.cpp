@@ -3,12 +3,12 @@
 //
 // Input: one byte (bit 0: TXT, else CSV; bit 1: the user's decimal separator
 // is ",", else "."), then the file's bytes.
-// Properties: no line holds CR or LF; every value is trimmed and is a number
-// as the shot list takes it, finite; TXT values are exactly the file's lines
-// that are numbers; a CSV value is the second cell of a row from the fourth
-// line on; reading the file from the disk gives the same values; and what
-// LOAD puts into the list, saved again, reads back: the same texts from a
-// TXT file, the same values to the saved three decimals from a CSV file.
+// Properties: no line holds CR or LF; TXT takes exactly the file's non-empty
+// lines, trimmed; CSV takes the second cell, trimmed and possibly empty, of
+// every row from the fourth line on that has a separator; reading the file
+// from the disk gives the same; the lines taken, saved as TXT, are taken
+// again unchanged; and the shots the rebuild makes of them, saved as CSV,
+// load back as the same values to the saved three decimals.
 #include <cmath>
 
 #include <QDir>
@@ -51,19 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<QString> values = ShotsFileValues(lines, txt);
     std::vector<QString> expected;
-    double value = 0;
     for (std::size_t i = txt ? 0 : 3; i < lines.size(); ++i) {
-        QString text = lines[i];
-        if (!txt && !CsvSecondCell(lines[i], text)) continue;
-        if (ShotLineValue(text, value)) expected.push_back(TrimText(text));
+        QString text = TrimText(lines[i]);
+        if (txt ? text.isEmpty() : !CsvSecondCell(lines[i], text)) continue;
+        expected.push_back(text);
     }
-    fuzz::Require(values == expected, "the values are the number lines or cells",
+    fuzz::Require(values == expected, "the lines taken are the non-empty lines or second cells",
                   fuzz::Shown(values));
-    for (const QString& text : values) {
-        fuzz::Require(TrimText(text) == text, "a value is trimmed", text);
-        fuzz::Require(ShotLineValue(text, value) && std::isfinite(value), "a value is a number",
-                      text);
-    }
+    for (const QString& text : values)
+        fuzz::Require(TrimText(text) == text && (!txt || !text.isEmpty()),
+                      "a line taken is trimmed, and not empty in TXT", text);
 
     {
         QFile file(FilePath());
@@ -77,25 +74,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (values.empty()) return 0;
-    const QStringList list(values.begin(), values.end());
+    const QStringList taken(values.begin(), values.end());
     const std::vector<QString> txtBack =
-        Values(SavedTxtBytes(list.join(QStringLiteral("\r\n"))), true);
-    fuzz::Require(txtBack == values, "a list saved as TXT reads back", fuzz::Shown(txtBack));
+        Values(SavedTxtBytes(taken.join(QStringLiteral("\r\n"))), true);
+    if (txt)
+        fuzz::Require(txtBack == values, "lines taken from TXT, saved as TXT, are taken again",
+                      fuzz::Shown(txtBack));
 
+    // The shots the rebuild makes of the lines taken, as the list shows them.
+    QStringList shown;
+    for (const double v : RebuildLineValues(taken)) shown.append(FormatDot2(v));
+    if (shown.isEmpty()) return 0;
     TShotsFileSettings settings;
     settings.WeightText = QStringLiteral("10");
     settings.WeightUnit = QStringLiteral("gr");
-    const QByteArray csv = SavedCsvBytes(list, settings, std::nullopt, TCnvEnergies{});
+    const QByteArray csv = SavedCsvBytes(shown, settings, std::nullopt, TCnvEnergies{});
     const std::vector<QString> csvBack = Values(csv, false);
-    fuzz::Require(csvBack.size() == values.size(), "every value of a list saved as CSV reads back",
-                  fuzz::Shown(values) + QStringLiteral(" -> ") + fuzz::Shown(csvBack));
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    fuzz::Require(csvBack.size() == std::size_t(shown.size()),
+                  "every shot of a list saved as CSV is taken back",
+                  taken.join(QLatin1Char('|')) + QStringLiteral(" -> ") + fuzz::Shown(csvBack));
+    for (std::size_t i = 0; i < csvBack.size(); ++i) {
         double before = 0, after = 0;
-        ShotLineValue(values[i], before);
-        ShotLineValue(csvBack[i], after);
-        fuzz::Require(std::fabs(after - before) <= 0.0005 + std::fabs(before) * 1e-12,
-                      "a value saved as CSV reads back to three decimals",
-                      values[i] + QStringLiteral(" -> ") + csvBack[i]);
+        ShotLineValue(shown[qsizetype(i)], before);
+        fuzz::Require(RebuildLineValue(csvBack[i], after) &&
+                          std::fabs(after - before) <= 0.0005 + std::fabs(before) * 1e-12,
+                      "a shot saved as CSV loads back to three decimals",
+                      shown[qsizetype(i)] + QStringLiteral(" -> ") + csvBack[i]);
     }
     return 0;
 }

@@ -25,7 +25,7 @@ void TForm1::RebuildFromLines(const QStringList& lines, bool refill) {
     FZoomSteps = 0;
     FZoomAnchor = 0;
     FZoomActive = false;
-    const std::vector<double> values = ShotLineValues(lines);
+    const std::vector<double> values = RebuildLineValues(lines);
     // The last values are the newest shots; the cut is made before any value
     // is formatted, charted or counted.
     const std::size_t first = values.size() > MaxShownValues ? values.size() - MaxShownValues : 0;
@@ -37,7 +37,7 @@ void TForm1::ReloadValues(const QStringList& texts) {
     FZoomSteps = 0;
     FZoomAnchor = 0;
     FZoomActive = false;
-    const std::vector<double> values = ShotLineValues(texts);
+    const std::vector<double> values = RebuildLineValues(texts);
     // A derived series is capped like every other: a huge compare file must
     // not grow the list and the chart without bound. Its first values are
     // kept, where the pairs of a comparison lie.

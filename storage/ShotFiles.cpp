@@ -90,14 +90,19 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     }
     const QStringList loaded(read.Values.begin(), read.Values.end());
 
-    // The shots listed before: while an analysis result holds the list, the
-    // kept series, so that loading never mixes derived values into shots.
+    // The lines listed before, trimmed, the blank ones left out, log lines
+    // and notes included. While an analysis result holds the list, the kept
+    // lines stand for it, so that loading never mixes derived values into
+    // shots.
     QStringList earlier;
-    double value = 0.0;
-    const QStringList listed = FMemoLocked ? QStringList(FMemoSnapshot.begin(), FMemoSnapshot.end())
-                                           : Memo1->Lines()->ToStringList();
-    for (const QString& line : listed)
-        if (ShotLineValue(line, value)) earlier << TrimText(line);
+    if (FMemoLocked) {
+        earlier = QStringList(FMemoSnapshot.begin(), FMemoSnapshot.end());
+    } else {
+        for (const QString& line : Memo1->Lines()->ToStringList()) {
+            QString trimmed = TrimText(line);
+            if (!trimmed.isEmpty()) earlier.append(std::move(trimmed));
+        }
+    }
 
     FFilter = LoadFilterConfig();
     const bool filtered =
@@ -113,21 +118,18 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     } else {
         Label20->SetCaption(QString());
     }
+    const QStringList combined = earlier + added;
 
     FAutoSaveCount = 0;
     FAutoSaveLines.clear();
+    FLoadedLines.assign(combined.begin(), combined.end());
     FMemoSnapshot.clear();
     FMemoLocked = false;
     ResetReceive(false, false);
     FDerivedValues = false;
     FAnalysisMode = TAnalysisMode::Shots;
-    RebuildFromLines(earlier + added, true);
-
-    // Automatic saving in one fixed file starts from the list as it now
-    // stands: the shots shown, as shown.
-    const QStringList shown = Memo1->Lines()->ToStringList();
-    FLoadedLines.assign(shown.begin(), shown.end());
+    RebuildFromLines(combined, true);
     Label20->SetCaption((filtered ? QStringLiteral("LOAD/FILTER: ") : QStringLiteral("LOAD: ")) +
                         QString::number(added.size()) + QStringLiteral(" added, total ") +
-                        QString::number(shown.size()) + QStringLiteral(" points"));
+                        QString::number(combined.size()) + QStringLiteral(" points"));
 }

@@ -28,15 +28,6 @@ bool ConvertBound(const QString& text, double& value) {
     return ConvertDecimalAscii(ascii.data(), ascii.data() + ascii.size(), value);
 }
 
-// text without its characters of code 32 and below.
-QString WithoutBlanks(const QString& text) {
-    QString result;
-    result.reserve(text.size());
-    for (const QChar c : text)
-        if (c.unicode() > 32) result.append(c);
-    return result;
-}
-
 bool BoundPasses(const TFilterRule& rule, double x) {
     if (!rule.Valid) return true;
     const bool lower = !rule.HasMin || (rule.MinInclusive == 1 ? x >= rule.Min : x > rule.Min);
@@ -65,11 +56,10 @@ TFilterRule ParseFilterRule(const QString& text, std::int32_t kind) {
         rule.ApplyLive = true;
         s.chop(1);
     }
-    // Blanks inside the empty forms change nothing: "V( ~ )" sets no bound any
-    // more than "V(~)" does, and must not turn the filter on.
-    const QString bare = WithoutBlanks(s);
-    if (bare.isEmpty() || bare == QString(letter) + QStringLiteral("(~)") ||
-        bare == QString(letter) + QStringLiteral("<~>"))
+    // Only the two bare forms are "no rule": "V( ~ )" is a rule without
+    // bounds, which passes every number and drops what is no number.
+    if (s.isEmpty() || s == QString(letter) + QStringLiteral("(~)") ||
+        s == QString(letter) + QStringLiteral("<~>"))
         return rule;
     if (s.size() < 2 || s.at(0) != letter) return rule;
 

@@ -36,14 +36,16 @@ QString ParseFilterNumber(const QString& text);
 // Parses a rule of the form <letter><"(" or "<">[min]~[max]<")" or ">">["+"],
 // letter "V" for kind 0 and "S" for kind 1, blanks and control characters
 // around the whole text and around each bound ignored. Never fails: a text
-// that is no rule (also the empty forms "V(~)" and "V<~>", with or without
-// blanks inside, such as "V( ~ )") gives Valid false;
-// a trailing "+" sets ApplyLive even then. A bound takes an optional sign,
+// that is no rule (also the bare forms "V(~)" and "V<~>") gives Valid false;
+// a trailing "+" sets ApplyLive even then. With blanks inside, "V( ~ )" is a
+// valid rule without bounds. A bound takes an optional sign,
 // digits with at most one decimal point ("." or ","), and an exponent.
 TFilterRule ParseFilterRule(const QString& text, std::int32_t kind);
 
 // A valid rule in its own syntax, bounds with the picture "0.##" and the
-// user's decimal separator: "V<300~400.46>+". For valid rules only.
+// user's decimal separator: "V<300~400.46>+". For valid rules only. A rule
+// without bounds prints without blanks ("V( ~ )" as "V(~)"), a text that
+// would read back as no rule.
 QString FilterRuleToText(const TFilterRule& rule);
 
 // "Shots:<rule>", "Velocity:<rule>" or both separated by a blank, naming the
@@ -58,7 +60,7 @@ bool RulePasses(const TFilterConfig& config, std::int32_t shotNumber, double val
 
 // The lines that pass, in order. Without a valid rule the list comes back
 // unchanged; otherwise each line is numbered firstNumber + its position and
-// kept when it is a value line (ShotLineValue) that passes
-// RulePasses.
+// kept when it is one number as a whole (ShotLineValue) that passes
+// RulePasses, so a rule without bounds drops every other line.
 QStringList ApplyFilterToLines(const QStringList& lines, const TFilterConfig& config,
                                std::int32_t firstNumber);

@@ -135,9 +135,25 @@ QString SanitizeLine(const QString& line) {
     return clean;
 }
 
+bool IsLogLine(const QString& line) {
+    return TrimText(SanitizeLine(line)).startsWith(QLatin1String(LogLinePrefix));
+}
+
 bool ShotLineValue(const QString& line, double& value) {
     const QString trimmed = TrimText(SanitizeLine(line));
     return !trimmed.isEmpty() && ParseDotDouble(trimmed, value);
+}
+
+bool RebuildLineValue(const QString& line, double& value) {
+    // A hexadecimal log line such as "LOG: 31 FF 0A" holds digits the line
+    // rule would take for a velocity.
+    if (IsLogLine(line)) return false;
+    // A line that is one number as a whole is that number, also in the
+    // exponent form FormatDot2 writes for huge values ("1E62", whose last
+    // digits alone would read as 62).
+    if (ShotLineValue(line, value)) return true;
+    QString token;
+    return ExtractNumberToken(SanitizeLine(line), token) && ParseDotDouble(token, value);
 }
 
 bool ExtractNumberToken(const QString& line, QString& token) {

@@ -71,17 +71,40 @@ QString SanitizeLine(const QString& line);
 bool ExtractNumberToken(const QString& line, QString& token);
 
 // Every line the program writes into the log part of the shot list begins
-// with this marker, so that no log line can ever read as a value.
+// with this marker; the rebuilds pass over such lines by it, so that a log
+// line never becomes a shot.
 inline constexpr const char* LogLinePrefix = "LOG: ";
 
-// The one rule by which every reader of the shot list (velocity cache,
-// statistics, rebuilds, FILTER, SAVE, LOAD, automatic saving) tells a value
-// from any other line: without its control characters and surrounding
-// blanks, the whole line is one number (ParseDotDouble). Typed notes such as
-// "V=812 m/s", log lines (LogLinePrefix) and blank lines are not values.
-// Stores the number in value and returns true; returns false otherwise,
-// value unchanged. Never throws.
+// Whether line, without its control characters and surrounding blanks,
+// begins with LogLinePrefix.
+bool IsLogLine(const QString& line);
+
+// The rule of the readers of the list as it stands (velocity cache,
+// statistics, SAVE's rows, the count of numeric lines, the filter): without
+// its control characters and surrounding blanks, the whole line is one
+// number (ParseDotDouble). Typed notes such as "V=812 m/s", log lines and
+// blank lines are not values. Stores the number in value and returns true;
+// returns false otherwise, value unchanged. Never throws.
 bool ShotLineValue(const QString& line, double& value);
+
+// The rule of the rebuilds (LOAD, REFRESH, FILTER and the derived series):
+// a line that is one number as a whole (ShotLineValue) is that number;
+// otherwise the number that the line rule of received lines finds in the line
+// (SanitizeLine, ExtractNumberToken, ParseDotDouble), so that "812 m/s", a
+// CSV row or a chronograph's own text export give their velocity. A log line
+// (IsLogLine) gives none. Stores the number in value and returns true;
+// returns false otherwise, value unchanged. Never throws.
+bool RebuildLineValue(const QString& line, double& value);
+
+// The values of the lines, in order, by RebuildLineValue.
+inline std::vector<double> RebuildLineValues(const QStringList& lines) {
+    std::vector<double> values;
+    values.reserve(std::size_t(lines.size()));
+    double value = 0.0;
+    for (const QString& line : lines)
+        if (RebuildLineValue(line, value)) values.push_back(value);
+    return values;
+}
 
 // The values of the lines, in order, by ShotLineValue.
 inline std::vector<double> ShotLineValues(const QStringList& lines) {

@@ -1,5 +1,7 @@
 #include "series/core/TextLines.h"
 
+#include <QStringDecoder>
+
 #include "series/core/NumberText.h"
 
 namespace {
@@ -31,17 +33,23 @@ std::vector<QString> SplitTextLines(const QString& text) {
 std::vector<QString> Utf8TextLines(const QByteArray& bytes) {
     QByteArrayView view(bytes);
     if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
-    return SplitTextLines(QString::fromUtf8(view));
+    // fromUtf8 would drop a second mark too, and with it a character that
+    // belongs to the first line. Stateless: a sequence cut at the end of the
+    // file is an invalid character, not one still to come.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    return SplitTextLines(decoder(view));
 }
 
 bool CsvSecondCell(const QString& row, QString& cell) {
     const QString trimmed = TrimText(row);
     const QChar separator = FirstSeparator(trimmed);
     if (separator.isNull()) return false;
-    // Cut by the separator that cuts the row: in "1;812,5" or "1\t812,5" the
-    // comma is the decimal point, not the end of the cell.
-    const qsizetype start = trimmed.indexOf(separator) + 1;
-    const qsizetype end = trimmed.indexOf(separator, start);
-    cell = TrimText(trimmed.mid(start, end < 0 ? -1 : end - start));
+    const QString rest = trimmed.mid(trimmed.indexOf(separator) + 1);
+    QChar end = FirstSeparator(rest);
+    // A comma ends the cell only in a row that commas cut: in "1;812,5" or
+    // "1\t812,5" it is the decimal point, and cutting there would load 812.
+    if (end == QLatin1Char(',') && separator != QLatin1Char(',')) end = QChar();
+    cell = TrimText(end.isNull() ? rest : rest.left(rest.indexOf(end)));
     return true;
 }

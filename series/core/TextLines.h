@@ -14,9 +14,10 @@ std::vector<QString> SplitTextLines(const QString& text);
 
 // The second cell of a CSV row, or false when the row has no separator. The
 // row is trimmed; its first TAB, else its first ";", else its first ","
-// separates the first cell, and the same character ends the second (so a
-// decimal comma inside a TAB- or ";"-separated cell stays in the number).
-// The cell comes back trimmed and may be empty.
+// separates the first cell. The second ends before the next TAB, else the
+// next ";", else the next "," when commas separate the row (so a decimal
+// comma in a TAB- or ";"-separated row stays in the number), else at the end
+// of the row. The cell comes back trimmed and may be empty.
 bool CsvSecondCell(const QString& row, QString& cell);
 
 // The lines of a file's bytes: a UTF-8 byte-order mark at the start is

@@ -1,7 +1,7 @@
 #include "storage/core/ShotsFileReader.h"
 
 #include "platform/core/Exception.h"
-#include "series/core/NumberText.h"
+#include "platform/core/Trim.h"
 
 std::vector<QString> ShotsFileLines(const QByteArray& bytes) {
     return Utf8TextLines(bytes);
@@ -10,14 +10,15 @@ std::vector<QString> ShotsFileLines(const QByteArray& bytes) {
 std::vector<QString> ShotsFileValues(const std::vector<QString>& lines, bool txt) {
     std::vector<QString> values;
     values.reserve(lines.size());
-    double value = 0.0;
     for (std::size_t i = txt ? 0 : 3; i < lines.size(); ++i) {
         QString text;
-        if (txt)
+        if (txt) {
             text = TrimText(lines[i]);
-        else if (!CsvSecondCell(lines[i], text))
+            if (text.isEmpty()) continue;
+        } else if (!CsvSecondCell(lines[i], text)) {
             continue;
-        if (ShotLineValue(text, value)) values.push_back(text);
+        }
+        values.push_back(std::move(text));
     }
     return values;
 }

@@ -21,19 +21,21 @@ inline constexpr std::int64_t MaxShotsFileBytes = 32 * 1024 * 1024;
 // The lines of a shot file's bytes, by Utf8TextLines.
 std::vector<QString> ShotsFileLines(const QByteArray& bytes);
 
-// The velocities of a shot file, as their texts (trimmed), in file order:
-// - TXT: every line that is one number as a whole (ShotLineValue);
+// The lines LOAD takes from a shot file, in file order:
+// - TXT: every line, trimmed, that is not empty, values or not;
 // - CSV: from the fourth line on (header and two empty lines skipped whatever
-//   they hold), the second cell of each row when it is one number.
-// Everything else (words, log lines, empty cells, binary garbage) is left
-// out, so that what LOAD adds is exactly what the list will show.
+//   they hold), the second cell (CsvSecondCell) of every non-empty row that
+//   has a separator, trimmed, an empty cell too.
+// The rebuild then takes from each the number the line rule finds in it
+// (RebuildLineValue), so a CSV file read as TXT, "812 m/s" or a
+// chronograph's text export load their velocities; the rest adds no shot.
 std::vector<QString> ShotsFileValues(const std::vector<QString>& lines, bool txt);
 
 // Why a file could not be read.
 using TShotsFileProblem = TFileReadProblem;
 
 struct TShotsFileRead {
-    std::vector<QString> Values;  // ShotsFileValues of the file
+    std::vector<QString> Values;  // ShotsFileValues of the file: the lines taken
     TShotsFileProblem Problem = TShotsFileProblem::None;
     QString Call;   // the failed system call
     int Error = 0;  // its errno

@@ -144,6 +144,31 @@ TEST_F(AnalysisCommands, LockRefusesUntilRefreshAndDropsLiveLines) {
     EXPECT_EQ(P::FNextShotNumber(Form()), 5);
 }
 
+TEST_F(AnalysisCommands, RefreshTakesTheNumberOfATypedLineButNeverOfALogLine) {
+    Feed({"800"});
+    // Typed with its unit, and two log lines whose hexadecimal bytes are
+    // digits.
+    for (const char* line : {"812 m/s", "LOG: 31 FF 0A", "LOG: 12"})
+        Form().Memo1->Lines()->Add(QString::fromLatin1(line));
+    Run(Form().SpeedButton3);
+    EXPECT_EQ(MemoLines(), QStringList({"800", "812"}));
+    EXPECT_EQ(Form().Label8->Caption(), "2");
+    EXPECT_EQ(Form().Label2->Caption(), "812.0");
+    EXPECT_EQ(P::FVelocityCache(Form()), (std::vector<double>{800, 812}));
+    EXPECT_EQ(P::FActiveSeries(Form())->Count(), 2);
+    Receive({"820"});
+    EXPECT_EQ(P::FNextShotNumber(Form()), 4);
+
+    // SYM reads the list as it stands: only whole numbers are values. The
+    // kept lines, rebuilt by REFRESH, give their numbers again.
+    SetList({"800", "812 m/s", "LOG: 31 FF 0A", "805"});
+    Run(Form().SpeedButton5);
+    EXPECT_EQ(MemoLines(), QStringList({"-5"}));
+    Run(Form().SpeedButton3);
+    EXPECT_EQ(MemoLines(), QStringList({"800", "812", "805"}));
+    EXPECT_EQ(Form().Label8->Caption(), "3");
+}
+
 TEST_F(AnalysisCommands, CtrlRRestoresOutsideTheFrame) {
     SetList({"800", "810"});
     Run(Form().SpeedButton7);

@@ -29,22 +29,22 @@ TEST_F(FilterCommand, FiltersTheListAndRebuildsIt) {
     const QStringList withLog = {"300", "LOG: 31 FF 0A", " 310 ", "", "V=320 m/s"};
     const Case cases[] = {
         // Without a rule every non-blank line passes and is counted; the
-        // rebuild keeps only the values.
-        {"Bypass", "S(~)", "V(~)", withLog, {"300", "310"}, "FILTER: 4 points | BYPASS"},
-        // Blanks inside the empty form leave it empty.
-        {"BlanksInsideNoRule",
-         "S( ~)",
+        // rebuild takes the number of each line and passes over the log line.
+        {"Bypass", "S(~)", "V(~)", withLog, {"300", "310", "320"}, "FILTER: 4 points | BYPASS"},
+        // Blanks inside the empty form make a rule without bounds: every
+        // number as a whole passes, the log line and the note do not.
+        {"RuleWithoutBounds",
+         "S(~)",
          "V( ~ )",
          withLog,
          {"300", "310"},
-         "FILTER: 4 points | BYPASS"},
-        // A valid rule without bounds passes every value and drops the rest.
-        {"RuleWithoutBounds",
-         "S(~)",
+         "FILTER: 2 points | Velocity:V(~)"},
+        {"RuleWithoutBoundsOtherBrackets",
+         "S( ~)",
          "V(~>",
          withLog,
          {"300", "310"},
-         "FILTER: 2 points | Velocity:V(~>"},
+         "FILTER: 2 points | Shots:S(~) Velocity:V(~>"},
         // Numbers 1, 2, 3: the log line takes number 2 and is no value.
         {"ShotsRuleCountsLogLines",
          "S(~2>",

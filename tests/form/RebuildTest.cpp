@@ -49,22 +49,28 @@ TEST_F(Rebuild, KeepsTheLastTenThousandValuesAndContinuesTheNumbering) {
     EXPECT_DOUBLE_EQ(series->XValue(series->Count() - 1), 10001);
 }
 
-TEST_F(Rebuild, OnlyWholeNumbersAreValues) {
-    // A log line and a typed note hold digits but are no values; the comma
-    // is a decimal point; the value text is rewritten with two decimals while
-    // the statistics keep the full number.
-    const QStringList lines = {"12,5", "LOG: 31 FF 0A", "V=812 m/s nr 3",
-                               "",     "  123.456\t ",  "BLE: Connected"};
+TEST_F(Rebuild, TakesTheNumberOfEachLineAndPassesOverLogLines) {
+    // Each line gives the number a received line would give; a log line
+    // gives none, digits or not; the comma is a decimal point; the value
+    // text is rewritten with two decimals while the statistics keep the full
+    // number.
+    const QStringList lines = {"12,5",         "LOG: 31 FF 0A", "V=812 m/s nr 3", "",
+                               "  123.456\t ", "LOG: BLE: 2",   "BLE: Connected"};
     Form().RebuildFromLines(lines, true);
 
-    EXPECT_EQ(MemoLines(), QStringList({"12.5", "123.46"}));
-    EXPECT_EQ(ShotStats.Count, 2);
-    EXPECT_DOUBLE_EQ(ShotStats.Max, 123.456);
+    EXPECT_EQ(MemoLines(), QStringList({"12.5", "812", "123.46"}));
+    EXPECT_EQ(ShotStats.Count, 3);
+    EXPECT_DOUBLE_EQ(ShotStats.Max, 812);
     EXPECT_DOUBLE_EQ(LastVelocity, 123.456);
     EXPECT_TRUE(LastVelocityValid);
     EXPECT_EQ(Form().Label2->Caption(), "123.456");
-    EXPECT_EQ(Form().Label8->Caption(), "2");
-    EXPECT_EQ(P::FNextShotNumber(Form()), 3);
+    EXPECT_EQ(Form().Label8->Caption(), "3");
+    EXPECT_EQ(P::FNextShotNumber(Form()), 4);
+    EXPECT_EQ(P::FVelocityCache(Form()).size(), 3u);
+
+    // Derived values are read by the same rule.
+    Form().ReloadValues({"-3.5", "LOG: 12", "d=2,25"});
+    EXPECT_EQ(MemoLines(), QStringList({"-3.5", "2.25"}));
 }
 
 TEST_F(Rebuild, WithoutValuesShowsTheEmptyTexts) {

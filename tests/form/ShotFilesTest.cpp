@@ -255,7 +255,9 @@ TEST_F(ShotFiles, LoadReadsBackWhatSaveWrote) {
         EXPECT_TRUE(open.InitialDir.isEmpty());
         EXPECT_EQ(MemoLines(), (QStringList{"812.35", "815", "809.5"}));
         EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("3"));
-        EXPECT_EQ(Status(), QStringLiteral("LOAD: 3 added, total 3 points"));
+        // TXT takes the log line too (it adds no shot); CSV has no row for it.
+        EXPECT_EQ(Status(), txt ? QStringLiteral("LOAD: 4 added, total 4 points")
+                                : QStringLiteral("LOAD: 3 added, total 3 points"));
         EXPECT_TRUE(FDialogs.Errors.isEmpty()) << FDialogs.Errors.join(' ').toStdString();
         SetDecimalSeparatorForTesting(QLatin1Char('.'));
         CloseForm();
@@ -274,11 +276,32 @@ TEST_F(ShotFiles, LoadReadsEveryLineEndMarkAndSeparator) {
         {"TxtMarkCrLf", true, Bom + "812.5\r\n815\r\n", {"812.5", "815"}},
         {"TxtNoMarkLf", true, "812.5\n815\n", {"812.5", "815"}},
         {"TxtCrAndNoLastEnd", true, "812.5\r815", {"812.5", "815"}},
-        {"TxtCommaAndNotes", true, "812,5\nV=900 m/s\n\n  815  \n", {"812.5", "815"}},
+        {"TxtCommaAndNotes",
+         true,
+         "812,5\nV=900 m/s\n\n  815  \nLOG: 31 FF 0A\n",
+         {"812.5", "900", "815"}},
+        // A chronograph's own text export: the velocity before "nr".
+        {"TxtChronographExport",
+         true,
+         "Chrono export\r\n812,35 m/s nr 1\r\n815.1 m/s nr 2\r\n",
+         {"812.35", "815.1"}},
+        // A CSV file read as TXT: every line with a number gives its last
+        // number (row 1 its shot count, later rows their energy).
+        {"TxtHoldingACsvFile",
+         true,
+         Bom + MetricHeader +
+             "1\t800\t3200.00\t805.3\t810.5\t800.0\t10.5\t7.4\t3242.28\t10\t2\tmetric\r\n"
+             "2\t810.5\t3284.55\t\t\t\t\t\t\t\t\t\r\n",
+         {"2", "3284.55"}},
         {"CsvTab", false, Bom + "Nr\tV\r\n\r\n\r\n1\t812.5\t7\r\n2\t815\t7\r\n", {"812.5", "815"}},
         {"CsvSemicolonLf", false, "Nr;V\n\n\n1;812,5;7\n2;815;7\n", {"812.5", "815"}},
         {"CsvCommaCr", false, "Nr,V\r\r\r1,812.5,7\r2,815,7", {"812.5", "815"}},
         {"CsvTwoCellsDecimalComma", false, head + "1\t812,5\r\n2;815,5\r\n", {"812.5", "815.5"}},
+        // A cell with a unit gives its number; an empty cell and a row
+        // without separator give none.
+        {"CsvUnitsAndEmptyCells", false, head + "1\t812 m/s\t7\r\n2\t\t7\r\n815\r\n", {"812"}},
+        // A TXT file read as CSV: no row has a separator.
+        {"CsvOfATxtFile", false, "812.5\r\n815\r\n816\r\n817\r\n", {}},
     };
     Start();
     for (const Case& c : cases) {
@@ -291,22 +314,62 @@ TEST_F(ShotFiles, LoadReadsEveryLineEndMarkAndSeparator) {
     }
 }
 
+TEST_F(ShotFiles, LoadCountsEveryLineItTakes) {
+    struct Case {
+        const char* Name;
+        bool Txt;
+        QByteArray Bytes;
+        QStringList Shown;
+        QString Status;
+    };
+    const QByteArray head = "Nr\tV\r\n\r\n\r\n";
+    const Case cases[] = {
+        // Every non-empty line counts, whether it gives a shot or not.
+        {"Txt",
+         true,
+         "812\n\nV=900 m/s\n  \nabc\n",
+         {"812", "900"},
+         "LOAD: 3 added, total 3 points"},
+        // Every cell counts, an empty one too; a row without separator does
+        // not, nor does "4\t", which is "4" once trimmed.
+        {"Csv",
+         false,
+         head + "1\t812\r\n2\t\t7\r\n3\tabc\r\nnote\r\n4\t\r\n",
+         {"812"},
+         "LOAD: 3 added, total 3 points"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Start(c.Txt ? "TXT=1\n" : "TXT=0\n");
+        FDialogs.QueueFile(WriteTextFile(FDir.filePath(QString::fromLatin1(c.Name)), c.Bytes));
+        Form().Button2->Click();
+        EXPECT_EQ(MemoLines(), c.Shown);
+        EXPECT_EQ(Status(), c.Status);
+        EXPECT_EQ(Form().Label8->Caption(), QString::number(c.Shown.size()));
+        CloseForm();
+    }
+}
+
 TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
     Start("TXT=1\n");
     Take({"800", "801"});
     Type(QStringLiteral("LOG: BLE: Connected"));
+    Type(QStringLiteral("  "));
     P::FAutoSaveLines(Form()) = {"800", "801"};
     P::FAutoSaveCount(Form()) = 2;
     P::FDiscardInput(Form()) = true;
     QueueReceived({"999"});
-    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("a.txt")), "810\n811\n"));
+    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("a.txt")), "810\n811 m/s\n"));
     Form().Button2->Click();
 
+    // The log line is one of the earlier lines: it counts in the total and
+    // stays in the lines loaded, but is no shot.
     EXPECT_EQ(MemoLines(), (QStringList{"800", "801", "810", "811"}));
-    EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 4 points"));
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 5 points"));
     EXPECT_EQ(P::FAutoSaveCount(Form()), 0);
     EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
-    EXPECT_EQ(P::FLoadedLines(Form()), (std::vector<QString>{"800", "801", "810", "811"}));
+    EXPECT_EQ(P::FLoadedLines(Form()),
+              (std::vector<QString>{"800", "801", "LOG: BLE: Connected", "810", "811 m/s"}));
     EXPECT_FALSE(P::FDiscardInput(Form()));
     EXPECT_TRUE(ReceivedQueueEmpty());
     EXPECT_EQ(P::FNextShotNumber(Form()), 5);
@@ -331,12 +394,14 @@ TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("b.txt")), "820\n"));
     Form().Button2->Click();
     EXPECT_EQ(MemoLines(), (QStringList{"800", "810", "820"}));
+    EXPECT_EQ(P::FLoadedLines(Form()),
+              (std::vector<QString>{"800", "810", "LOG: BLE: Connected", "820"}));
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
     EXPECT_FALSE(P::FDerivedValues(Form()));
     EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
     EXPECT_FALSE(P::FDiscardInput(Form()));
-    EXPECT_EQ(Status(), QStringLiteral("LOAD: 1 added, total 3 points"));
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 1 added, total 4 points"));
 }
 
 TEST_F(ShotFiles, LoadFiltersTheLoadedShotsWhenTheFilterIsOn) {
@@ -385,13 +450,25 @@ TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
         EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("2"));
     };
 
-    // Binary garbage reads, but holds no value: said in the status line.
-    QByteArray garbage;
-    for (int i = 0; i < 20000; ++i) garbage += char((i * 7919) % 256);
-    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("garbage.bin")), garbage));
-    Form().Button2->Click();
-    EXPECT_EQ(Status(), QStringLiteral("LOAD: no values in garbage.bin"));
-    unchanged();
+    // A file without any line, or with blank lines only, and a TXT file
+    // read as CSV (no row has a separator): nothing to take, said in the
+    // status line.
+    struct Empty {
+        const char* Name;
+        bool Txt;
+        QByteArray Bytes;
+    };
+    for (const Empty& e : {Empty{"empty.txt", true, ""}, Empty{"marked.txt", true, Bom},
+                           Empty{"blank.txt", true, Bom + "\r\n  \r\n\t\n"},
+                           Empty{"values.txt", false, "810\n811\n812\n813\n"}}) {
+        SCOPED_TRACE(e.Name);
+        P::FTxtFormat(Form()) = e.Txt;
+        FDialogs.QueueFile(WriteTextFile(FDir.filePath(QString::fromLatin1(e.Name)), e.Bytes));
+        Form().Button2->Click();
+        EXPECT_EQ(Status(), QStringLiteral("LOAD: no values in ") + QString::fromLatin1(e.Name));
+        unchanged();
+    }
+    P::FTxtFormat(Form()) = true;
 
     // A file that went between the dialog and the read; a file of 100 MB.
     const QString removed = WriteTextFile(FDir.filePath(QStringLiteral("gone.txt")), "900\n");
@@ -424,12 +501,21 @@ TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
         unchanged();
     }
 
-    // A line of 1 MB is no value; the values around it load.
+    // A line of 1 MB is taken but gives no shot; the values around it load.
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("long.txt")),
                                      "810\n" + QByteArray(1024 * 1024, '9') + "\n811\n"));
     Form().Button2->Click();
-    EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 4 points"));
+    EXPECT_EQ(Status(), QStringLiteral("LOAD: 3 added, total 5 points"));
     EXPECT_EQ(MemoLines(), (QStringList{"800", "801", "810", "811"}));
+
+    // Binary garbage is read line by line like any text: the shots listed
+    // before stay first.
+    QByteArray garbage;
+    for (int i = 0; i < 20000; ++i) garbage += char((i * 7919) % 256);
+    FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("garbage.bin")), garbage));
+    Form().Button2->Click();
+    EXPECT_TRUE(Status().startsWith(QStringLiteral("LOAD: "))) << Status().toStdString();
+    EXPECT_EQ(MemoLines().mid(0, 4), (QStringList{"800", "801", "810", "811"}));
 }
 
 TEST_F(ShotFiles, AutomaticSavingInOneFileStartsFromTheLoadedList) {
@@ -440,7 +526,7 @@ TEST_F(ShotFiles, AutomaticSavingInOneFileStartsFromTheLoadedList) {
     Form().Button2->Click();
 
     Feed({"820", "821"});
-    // The list as LOAD left it (as shown), then the live shots.
+    // The lines LOAD combined, as they were, then the live shots.
     EXPECT_EQ(ReadFileBytes(FDir.filePath(QStringLiteral("AUTOSAVE/Range.txt"))),
-              Bom + "800\r\n812.35\r\n820\r\n821\r\n");
+              Bom + "800\r\nLOG: BLE: Connected\r\n812,345\r\n820\r\n821\r\n");
 }

@@ -44,23 +44,25 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
         {"V(300~)", 0, true, false, true, 300, 0, false, 0, 0},
         {"S<~10>", 1, true, false, false, 0, 1, true, 10, 1},
         {"V(~>", 0, true, false, false, 0, 0, false, 0, 1},
+        // Blanks inside make the empty forms a rule without bounds.
+        {"V( ~ )", 0, true, false, false, 0, 0, false, 0, 0},
+        {"V( ~)", 0, true, false, false, 0, 0, false, 0, 0},
+        {"V<~ >+", 0, true, true, false, 0, 1, false, 0, 1},
+        {"S( \t~ )", 1, true, false, false, 0, 0, false, 0, 0},
         {" \tV( 300 ~ 400 )+\r\n", 0, true, true, true, 300, 0, true, 400, 0},
         {"V(1,5~2.5)", 0, true, false, true, 1.5, 0, true, 2.5, 0},
         {"S(10~5)", 1, true, false, true, 10, 0, true, 5, 0},
         {"V<-5e1~+1E3)", 0, true, false, true, -50, 1, true, 1000, 0},
         {"V(" + QString(100, '0') + "3~)", 0, true, false, true, 3, 0, false, 0, 0},
-        // The empty forms and every malformed text give no rule.
+        // The bare empty forms and every malformed text give no rule.
         {"", 0, false, false},
         {"V(~)", 0, false, false},
         {"V<~>", 0, false, false},
         {"S(~)", 1, false, false},
         {"S<~>", 1, false, false},
         {"V(~)+", 0, false, true},
-        // Blanks inside an empty form leave it empty.
-        {"V( ~ )", 0, false, false},
-        {"V( ~)", 0, false, false},
-        {"V<~ >+", 0, false, true},
-        {"S( \t~ )", 1, false, false},
+        {" V(~) ", 0, false, false},
+        {"V<~>+", 0, false, true},
         {"+", 0, false, true},
         {"V(300~400) +", 0, false, true},
         {"V(300~400)++", 0, false, true},
@@ -129,6 +131,7 @@ TEST(FilterRuleToText, PrintsAValidRuleInItsOwnSyntax) {
         {"V(300.456~)", 0, ',', "V(300,46~)"},
         {"S(~20>", 1, '.', "S(~20>"},
         {" V( ~ > ", 0, '.', "V(~>"},
+        {"V( ~ )+", 0, '.', "V(~)+"},
         {"V<-1.5~1.005)", 0, '.', "V<-1.5~1.01)"},
     };
     for (const Case& c : cases) {
@@ -151,8 +154,8 @@ TEST(FilterDescription, NamesTheValidRulesOrBypass) {
         {"S<~5>", "V(~)", "Shots:S<~5>"},
         {"S(~)+", "V(~)", "BYPASS"},
         {"", "junk", "BYPASS"},
-        {"S( ~)", "V( ~ )", "BYPASS"},
-        {"S(~)", "V<~ >+", "BYPASS"},
+        {"S(~)", "V( ~ )", "Velocity:V(~)"},
+        {"S( ~)", "V<~>+", "Shots:S(~)"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FilterDescription(Config(c.Shots, c.Velocity)), c.Expected);
@@ -224,7 +227,8 @@ TEST(ApplyFilterToLines, KeepsThePassingNumbersInOrder) {
     };
     const Case cases[] = {
         {"NoRuleReturnsAll", "S(~)", "V(~)", 1, lines},
-        {"BlankEmptyFormIsNoRule", "S( ~ )", "V( ~ )", 1, lines},
+        {"BareFormsAreNoRule", "S<~>", "V(~)+", 1, lines},
+        {"RuleWithoutBoundsDropsNonNumbers", "S(~)", "V( ~ )", 1, {"300", "310", "405,5", " 350 "}},
         {"NoBoundsDropsNonNumbers", "S(~)", "V(~>", 1, {"300", "310", "405,5", " 350 "}},
         {"EveryLineTakesANumber", "S(~3>", "V( ~ )", 1, {"300", "310"}},
         {"FirstNumberShiftsTheCount", "S(~3>", "V( ~ )", 3, {"300"}},

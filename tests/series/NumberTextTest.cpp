@@ -309,3 +309,39 @@ TEST(ShotLineValue, OnlyAWholeNumberLineIsAValue) {
         }
     }
 }
+
+TEST(RebuildLineValue, TakesTheNumberOfTheLineRuleAndPassesOverLogLines) {
+    struct Case {
+        QString Line;
+        bool IsValue;
+        double Expected;
+    };
+    const Case cases[] = {
+        {"812.35", true, 812.35},
+        {"  12,5\r", true, 12.5},
+        {"-3", true, -3},
+        {"V=812.35 m/s", true, 812.35},
+        {"812 m/s", true, 812},
+        {"812,35 nr 17", true, 812.35},
+        {"1\t812,5\t7,02", true, 7.02},  // a CSV row: its last number
+        {"1E62", true, 1e62},            // a whole number in exponent form
+        {"Shot nr 17: 812.3", false, 0},
+        {"abc", false, 0},
+        {QString(LogLinePrefix) + "12", false, 0},
+        {QString(LogLinePrefix) + "31 FF 0A", false, 0},
+        {"  " + QString(LogLinePrefix) + "BLE: 2 devices", false, 0},
+        {"LOG:12", true, 12},  // not the mark
+        {"log: 12", true, 12},
+        {QString(70, '9'), false, 0},  // a token too long to read
+        {"", false, 0},
+    };
+    for (const Case& c : cases) {
+        double value = -1;
+        EXPECT_EQ(RebuildLineValue(c.Line, value), c.IsValue) << c.Line.toStdString();
+        EXPECT_DOUBLE_EQ(value, c.IsValue ? c.Expected : -1) << c.Line.toStdString();
+    }
+    EXPECT_TRUE(IsLogLine(QStringLiteral(" LOG: x\r")));
+    EXPECT_FALSE(IsLogLine(QStringLiteral("BLOG: x")));
+    EXPECT_EQ(RebuildLineValues({"800", "LOG: 31 FF 0A", "V=810 m/s", "", "x"}),
+              (std::vector<double>{800, 810}));
+}

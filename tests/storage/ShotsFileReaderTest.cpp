@@ -36,6 +36,8 @@ TEST(ShotsFileLines, SkipsTheMarkAndEndsLinesAtCrLfLfOrCr) {
         {"MixedAndNoLastEnd", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
         {"EmptyLinesCount", "\r\n\r\nx\r\r\ny", {"", "", "x", "", "y"}},
         {"MarkOnly", "\xEF\xBB\xBF", {}},
+        // Only the first mark is skipped; a second belongs to the line.
+        {"TwoMarks", "\xEF\xBB\xBF\xEF\xBB\xBFx\n", {QString(QChar(0xFEFF)) + "x"}},
         {"Empty", "", {}},
         {"MarkInsideStays",
          "a\n\xEF\xBB\xBF"
@@ -60,11 +62,14 @@ TEST(CsvSecondCell, TakesTheCellAfterTheFirstSeparator) {
         {"1\t812.5\t1234.56\t\t\t", true, "812.5"},
         {"1;812,5;1234,56", true, "812,5"},
         {"1,812.5,1234.56", true, "812.5"},
-        // The row's own separator ends the cell, so a decimal comma in a
-        // row cut by TAB or ";" stays part of the number.
+        // A comma ends the cell only in a row that commas cut, so a decimal
+        // comma in a row cut by TAB or ";" stays part of the number.
         {"1\t2,5", true, "2,5"},
         {"1;2,5", true, "2,5"},
+        {"1,2,5", true, "2"},
+        // A TAB ends the cell, else a ";".
         {"1\t2;5\t3", true, "2;5"},
+        {"1\t2;5", true, "2"},
         {"1\t\t3", true, ""},
         {"\t 1 \t 812 \t", true, "812"},  // the row is trimmed first
         {" 1 ; 812 ", true, "812"},
@@ -80,7 +85,7 @@ TEST(CsvSecondCell, TakesTheCellAfterTheFirstSeparator) {
     }
 }
 
-TEST(ShotsFileValues, TakesOnlyWholeNumbersOfTheChosenFormat) {
+TEST(ShotsFileValues, TakesEveryLineOrCellOfTheChosenFormat) {
     struct Case {
         const char* Name;
         bool Txt;
@@ -90,21 +95,27 @@ TEST(ShotsFileValues, TakesOnlyWholeNumbersOfTheChosenFormat) {
     const Lines savedCsv = {"Nr\tV\tE\tVAVG",       "",      "", "1\t812,5\t7,02\t813,8",
                             "2\t815\t7,07\t\t\t\t", "3\t\t7"};
     const Case cases[] = {
+        // Every non-empty line, trimmed, numbers or not: the rebuild takes
+        // the numbers out of them.
         {"Txt",
          true,
-         {" 812.5 ", "LOG: 31 FF 0A", "", "V=815 m/s", "815,25", "-3"},
-         {"812.5", "815,25", "-3"}},
-        {"CsvFromTheFourthLine", false, savedCsv, {"812,5", "815"}},
+         {" 812.5 ", "LOG: 31 FF 0A", "", " \t", "V=815 m/s", "815,25", "-3"},
+         {"812.5", "LOG: 31 FF 0A", "V=815 m/s", "815,25", "-3"}},
+        // The second cell of each row with a separator, an empty one too.
+        {"CsvFromTheFourthLine", false, savedCsv, {"812,5", "815", ""}},
         {"CsvFirstThreeLinesSkippedWhateverTheyHold",
          false,
          {"1\t700", "2\t701", "3\t702", "4\t703"},
          {"703"}},
         {"CsvSemicolonAndComma",
          false,
-         {"h", "", "", "1;812,5;x", "2,815.5,x"},
-         {"812,5", "815.5"}},
+         {"h", "", "", "1;812,5;x", "2,815.5,x", "", "no separator", "3\t812 m/s\t7"},
+         {"812,5", "815.5", "812 m/s"}},
         {"TxtFileReadAsCsv", false, {"812.5", "815", "816", "817"}, {}},
-        {"CsvFileReadAsTxt", true, savedCsv, {}},
+        {"CsvFileReadAsTxt",
+         true,
+         savedCsv,
+         {"Nr\tV\tE\tVAVG", "1\t812,5\t7,02\t813,8", "2\t815\t7,07", "3\t\t7"}},
         {"TooFewLines", false, {"h", ""}, {}},
     };
     for (const Case& c : cases) {
@@ -124,18 +135,15 @@ TEST(ReadShotsFile, ReadsRealFilesAndNamesWhatIsWrongWithOthers) {
     EXPECT_EQ(read.Values, Lines{"812.5"});
     EXPECT_TRUE(ShotsFileProblemText(read, good).isEmpty());
 
-    // A line of 1 MB between two values is no value; the values load.
-    const QString longLine =
-        WriteTextFile(dir.filePath("long.txt"), "812\n" + QByteArray(1024 * 1024, '7') + "\n815\n");
+    // A line of 1 MB between two values is read whole.
+    const QByteArray million(1024 * 1024, '7');
+    const QString longLine = WriteTextFile(dir.filePath("long.txt"), "812\n" + million + "\n815\n");
     read = ReadShotsFile(longLine, true);
     EXPECT_EQ(read.Problem, TShotsFileProblem::None);
-    EXPECT_EQ(read.Values, (Lines{"812", "815"}));
+    EXPECT_EQ(read.Values, (Lines{"812", QString::fromLatin1(million), "815"}));
 
-    // Binary garbage reads, but holds no value.
-    QByteArray garbage;
-    for (int i = 0; i < 65536; ++i) garbage += char((i * 7919) % 251);
-    garbage += '\n';
-    read = ReadShotsFile(WriteTextFile(dir.filePath("garbage.txt"), garbage), true);
+    // A file of blank lines holds nothing to take.
+    read = ReadShotsFile(WriteTextFile(dir.filePath("blank.txt"), "\xEF\xBB\xBF\r\n \r\n"), true);
     EXPECT_EQ(read.Problem, TShotsFileProblem::None);
     EXPECT_TRUE(read.Values.empty());
 
