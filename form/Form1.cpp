@@ -93,6 +93,13 @@ void TForm1::HandleTimer(TMessage& message) {
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+    // Every line the read thread took from the port reaches the list and the
+    // automatic save before anything closes: the thread is stopped first
+    // (handing over its unfinished line), then the queue, bounded while the
+    // thread ran, is worked off in one go.
+    FSerialLink.StopReading();
+    FinishReceivedLines();
+
     // Nothing may lay the form out with the base fonts gone: FormResize
     // checks them, and the resize handler is detached here as well.
     OnResize = nullptr;
