@@ -98,7 +98,8 @@ protected:
         FProcess.setWorkingDirectory(FRoot.path());
         FProcess.setProcessChannelMode(QProcess::ForwardedChannels);
         FProcess.start(FExe, {});
-        ASSERT_TRUE(FProcess.waitForStarted(StartDeadlineMs)) << FProcess.errorString().toStdString();
+        ASSERT_TRUE(FProcess.waitForStarted(StartDeadlineMs))
+            << FProcess.errorString().toStdString();
     }
 
     bool WaitForPortOpen() {
@@ -152,8 +153,8 @@ protected:
     QList<QByteArray> SavedValues() {
         const QDir folder(FRoot.filePath(QStringLiteral("Prog/AUTOSAVE")));
         QList<QByteArray> values;
-        for (const QString& name : folder.entryList({QStringLiteral("Flood_*.txt")}, QDir::Files,
-                                                    QDir::Name)) {
+        for (const QString& name :
+             folder.entryList({QStringLiteral("Flood_*.txt")}, QDir::Files, QDir::Name)) {
             QByteArray bytes = ReadFile(folder.filePath(name));
             if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
             for (const QByteArray& line : bytes.split('\n')) {
