@@ -94,6 +94,12 @@ protected:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("HOME"), FRoot.filePath(QStringLiteral("Home")));
         env.remove(QStringLiteral("TARVEX_BLE_SIMULATION"));
+        // Under the address sanitizer freed memory waits in a quarantine of
+        // 256 MB before it is reused, which the resident memory would show;
+        // a small one keeps the program's own memory visible.
+        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   asan + (asan.isEmpty() ? "" : ":") + "quarantine_size_mb=16");
         FProcess.setProcessEnvironment(env);
         FProcess.setWorkingDirectory(FRoot.path());
         FProcess.setProcessChannelMode(QProcess::ForwardedChannels);
