@@ -93,7 +93,13 @@ void TForm1::HandleTimer(TMessage& message) {
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
-    // Full batches that waited for the save folder go before the program ends.
+    // Every line the read thread took from the port reaches the list and the
+    // automatic save before anything closes: the thread is stopped first
+    // (handing over its unfinished line), then the queue, bounded while the
+    // thread ran, is worked off in one go. Then the full batches that waited
+    // for the save folder are written.
+    FSerialLink.StopReading();
+    FinishReceivedLines();
     AutoSaveOnClose();
 
     // Nothing may lay the form out with the base fonts gone: FormResize

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -13,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "links/ReceivedLine.h"
 #include "links/SerialLink.h"
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
@@ -322,8 +325,16 @@ public:
     void StartReadThread();
     void StopReadThread();
     void SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket);
+    // Handles WM_LINES_RECEIVED: takes queued lines in arrival order for
+    // under a frame (at least the first 64) and posts the message again
+    // when lines remain, so the window answers while a flood is worked off.
     void DrainReceivedLines();
+    // Takes every queued line at once; for the close, after the read thread
+    // has stopped, so that no line read from the port is lost.
+    void FinishReceivedLines();
     void ResetReceive(bool discard, bool purge);
+    // Appends line to memo as its last line and keeps it at 10000 lines.
+    static void MemoAppendLine(TMemo* memo, const QString& line);
 
 #if TARVEX_BLE
     // ---- Bluetooth LE link (links/ble/). Main thread unless said otherwise.
@@ -353,11 +364,9 @@ public:
     // (FFE1 or FFE7 first, then any with a 2902 descriptor), or null.
     TBluetoothGattCharacteristic* FindNotifyCharacteristic(
         const TBluetoothGattServiceList& services);
-    // Any thread: appends LogLinePrefix + text to the shot list on the main
-    // thread (at once when called there; never after the form closed).
+    // Any thread: queues LogLinePrefix + text for the shot list behind the
+    // lines received before it, so the list keeps the order the device sent.
     void Log(const QString& text);
-    // Appends line to memo as its last line and keeps it at 10000 lines.
-    static void MemoAppendLine(TMemo* memo, const QString& line);
 #endif
 
 private:
@@ -378,6 +387,15 @@ private:
     void LoadWeightAndToolButtons();
     void LoadStatusLine();
     void LoadChartResource();
+    // One run of the drain until the queue is empty or the deadline has
+    // passed; returns whether lines remain queued.
+    bool ProcessReceivedLines(std::chrono::steady_clock::time_point deadline);
+    // Moves up to count lines from the front of the queue into lines;
+    // returns whether more remain.
+    bool TakeReceivedLines(std::vector<TReceivedLine>& lines, std::size_t count);
+    // Queues one entry from any thread (not while input is dropped) and
+    // posts WM_LINES_RECEIVED when it went into an empty queue.
+    void QueueReceivedLine(TReceivedLine line);
 #if TARVEX_BLE
     void LoadBleControls();
 #endif
@@ -421,10 +439,13 @@ private:
     // Shot numbering.
     std::int32_t FNextShotNumber = 0;
     // Received-line queue. The serial link owns the port and its read thread
-    // (FReadThread), which feeds the queue.
+    // (FReadThread), which feeds the queue. The thread waits on
+    // FReceivedLinesRoom while the queue is full; the drain and ResetReceive
+    // signal it when they take lines out.
     TSerialLink FSerialLink;
     std::mutex FReceivedLinesMutex;
-    std::deque<QString> FReceivedLines;
+    std::condition_variable_any FReceivedLinesRoom;
+    std::deque<TReceivedLine> FReceivedLines;
 #if TARVEX_BLE
     // Bluetooth LE link.
     TBluetoothLEDevice* FBleDevice = nullptr;

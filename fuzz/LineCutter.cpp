@@ -34,8 +34,8 @@ std::wstring Widened(const std::string& bytes) {
     return text;
 }
 
-// What the cutter must give: each LF ends a line; CR is dropped; a line of
-// more than MaxLineLength characters is dropped whole.
+// What the cutter must give: CR, LF and CR LF each end a line; a line of more
+// than MaxLineLength characters is dropped whole.
 struct TReference {
     std::vector<std::wstring> Lines;
     std::wstring Unfinished;
@@ -45,9 +45,10 @@ TReference Reference(const std::string& stream) {
     TReference result;
     std::string line;
     bool tooLong = false;
-    for (const char b : stream) {
-        if (b == '\r') continue;
-        if (b == '\n') {
+    for (std::size_t i = 0; i < stream.size(); ++i) {
+        const char b = stream[i];
+        if (b == '\n' && i > 0 && stream[i - 1] == '\r') continue;
+        if (b == '\r' || b == '\n') {
             if (!tooLong) result.Lines.push_back(Widened(line));
             line.clear();
             tooLong = false;

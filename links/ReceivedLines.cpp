@@ -1,20 +1,63 @@
 // The queue of received lines and its drain on the main thread.
+#include <algorithm>
 #include <deque>
 #include <exception>
+#include <iterator>
 
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/Exception.h"
+#include "platform/core/ScopeGuard.h"
 #include "series/core/Statistics.h"
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Lines taken under one lock; also the least one message handles, so a few
+// lines are always taken in one go whatever the machine's speed.
+constexpr std::size_t DrainStep = 64;
+// How long one message works through a flood before it lets the event loop
+// paint, take input and run CLEAR or the close: with the repaint that
+// follows, one pass stays within two frames at 60 Hz, and the repaints take
+// a small part of the time.
+constexpr auto DrainBudget = std::chrono::milliseconds(12);
+
+}  // namespace
+
 void TForm1::DrainReceivedLines() {
-    std::deque<QString> lines;
-    {
-        // Held for the swap only: the reader never waits for line processing.
+    // The message comes again for what is left: one message is on its way
+    // whenever lines wait, and producers post only into an empty queue.
+    if (ProcessReceivedLines(Clock::now() + DrainBudget))
+        PostMessage(this, WM_LINES_RECEIVED, 0, 0);
+}
+
+void TForm1::FinishReceivedLines() {
+    ProcessReceivedLines(Clock::time_point::max());
+}
+
+bool TForm1::TakeReceivedLines(std::vector<TReceivedLine>& lines, std::size_t count) {
+    lines.clear();
+    std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
+    const std::size_t n = std::min(count, FReceivedLines.size());
+    const auto end = FReceivedLines.begin() + std::ptrdiff_t(n);
+    lines.assign(std::make_move_iterator(FReceivedLines.begin()), std::make_move_iterator(end));
+    FReceivedLines.erase(FReceivedLines.begin(), end);
+    if (n > 0) FReceivedLinesRoom.notify_all();
+    return !FReceivedLines.empty();
+}
+
+bool TForm1::ProcessReceivedLines(Clock::time_point deadline) {
+    std::vector<TReceivedLine> lines;
+    lines.reserve(DrainStep);
+    bool more = TakeReceivedLines(lines, DrainStep);
+    if (FDiscardInput.load()) {
+        // Everything waiting goes, as the lines just taken do.
         std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
-        lines.swap(FReceivedLines);
+        FReceivedLines.clear();
+        FReceivedLinesRoom.notify_all();
+        return false;
     }
-    if (FDiscardInput.load()) return;
 
     const bool batch = lines.size() >= 2;
     const bool savedBatchUpdate = BatchUpdate;
@@ -29,12 +72,19 @@ void TForm1::DrainReceivedLines() {
     // batch, so a burst of bad lines never becomes a burst of boxes.
     std::exception_ptr firstFailure;
     LiveInput = true;
-    for (const QString& line : lines) {
-        try {
-            ProcessIncomingLine(line);
-        } catch (...) {
-            if (!firstFailure) firstFailure = std::current_exception();
+    for (;;) {
+        for (const TReceivedLine& line : lines) {
+            try {
+                if (line.Log)
+                    MemoAppendLine(Memo1, line.Text);
+                else
+                    ProcessIncomingLine(line.Text);
+            } catch (...) {
+                if (!firstFailure) firstFailure = std::current_exception();
+            }
         }
+        if (!more || Clock::now() >= deadline) break;
+        more = TakeReceivedLines(lines, DrainStep);
     }
     LiveInput = false;
 
@@ -45,7 +95,7 @@ void TForm1::DrainReceivedLines() {
         Chart1->Repaint();
     }
 
-    if (!firstFailure) return;
+    if (!firstFailure) return more;
     try {
         std::rethrow_exception(firstFailure);
     } catch (const Exception& e) {
@@ -53,6 +103,20 @@ void TForm1::DrainReceivedLines() {
     } catch (...) {
         Application->HandleException();
     }
+    return more;
+}
+
+void TForm1::QueueReceivedLine(TReceivedLine line) {
+    bool wasEmpty = false;
+    {
+        std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
+        // Loaded under the mutex: a ResetReceive that cleared the queue has
+        // stored its flag before it took the mutex.
+        if (FDiscardInput.load()) return;
+        wasEmpty = FReceivedLines.empty();
+        FReceivedLines.push_back(std::move(line));
+    }
+    if (wasEmpty) PostMessage(this, WM_LINES_RECEIVED, 0, 0);
 }
 
 void TForm1::ResetReceive(bool discard, bool purge) {
@@ -60,10 +124,32 @@ void TForm1::ResetReceive(bool discard, bool purge) {
     {
         std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
         FReceivedLines.clear();
+        FReceivedLinesRoom.notify_all();
     }
 #if TARVEX_BLE
     FBleRxText.clear();
     FBleRxSkipping = false;
 #endif
     if (purge) FSerialLink.PurgeInput();
+}
+
+void TForm1::MemoAppendLine(TMemo* memo, const QString& line) {
+    QString added = line;
+    while (!added.isEmpty() &&
+           (added.back() == QLatin1Char('\r') || added.back() == QLatin1Char('\n')))
+        added.chop(1);
+    TStrings* lines = memo->Lines();
+    lines->BeginUpdate();
+    const TScopeGuard updated([lines] { lines->EndUpdate(); });
+    QString text = memo->Text();
+    int end = text.size();
+    while (end > 0 && text[end - 1].unicode() <= 0x20) --end;
+    text.truncate(end);
+    if (!text.isEmpty()) text += QStringLiteral("\r\n");
+    text += added;
+    memo->SetText(text);
+    while (lines->Count() > 10000) lines->Delete(0);
+    memo->SetSelStart(memo->Text().size());
+    memo->SetSelLength(0);
+    memo->Perform(EM_SCROLLCARET, 0, 0);
 }

@@ -29,8 +29,8 @@ constexpr int IdleWaitMs = 10;
 // Appends lines to the queue (the caller holds its mutex) and returns whether
 // the caller must post the wake-up: only when they went into an empty queue.
 // A queue that holds lines already has a wake-up on its way that has not yet
-// taken them, and that one drain takes these too.
-bool QueueLines(std::deque<QString>& queue, std::vector<std::wstring> lines,
+// taken them, and the drain goes on until the queue is empty.
+bool QueueLines(std::deque<TReceivedLine>& queue, std::vector<std::wstring> lines,
                 const std::atomic<bool>& discard) {
     const bool wasEmpty = queue.empty();
     bool queued = false;
@@ -42,6 +42,14 @@ bool QueueLines(std::deque<QString>& queue, std::vector<std::wstring> lines,
         queued = true;
     }
     return queued && wasEmpty;
+}
+
+// What the list shows for a line the device never finished (the port was
+// closed or hung up in the middle of it): a log line, so that the cut
+// fragment is seen but never taken for a shot.
+QString UnfinishedLogLine(const std::wstring& fragment) {
+    return QLatin1String(LogLinePrefix) + QStringLiteral("unfinished line: ") +
+           QString::fromStdWString(fragment);
 }
 
 }  // namespace
@@ -166,10 +174,24 @@ void TForm1::SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket) 
     TPortState state = TPortState::Open;
 
     while (!stop.stop_requested()) {
+        // A full queue holds the reading back until the drain has worked it
+        // down: the bytes wait in the driver and the device, not in memory.
+        // Each byte ends at most one line, so reading no more bytes than
+        // there is room for keeps the queue within its bound.
+        std::size_t room = 0;
+        {
+            std::unique_lock<std::mutex> lock(FReceivedLinesMutex);
+            if (FReceivedLines.size() >= ReceivedLinesBound)
+                FReceivedLinesRoom.wait(
+                    lock, stop, [this] { return FReceivedLines.size() <= ReceivedLinesResume; });
+            if (stop.stop_requested()) break;
+            room = ReceivedLinesBound - std::min(FReceivedLines.size(), ReceivedLinesBound - 1);
+        }
         const int waiting = SerialBytesWaiting(port);
         std::ptrdiff_t got = 0;
         if (waiting > 0)
-            got = SerialRead(port, buffer.data(), std::min<std::ptrdiff_t>(waiting, ReadChunk));
+            got = SerialRead(port, buffer.data(),
+                             std::min({std::ptrdiff_t(waiting), ReadChunk, std::ptrdiff_t(room)}));
         if (got <= 0) {
             if (SerialWait(port, IdleWaitMs) == TSerialWait::Lost && state == TPortState::Open) {
                 // An unplugged adapter: the main thread closes the port once,
@@ -200,14 +222,9 @@ void TForm1::SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket) 
         if (post) PostMessage(this, WM_LINES_RECEIVED, 0, 0);
     }
 
+    // The device never ended this line (a CLOSE, a hang-up or the program's
+    // end cut it off): it is listed as a log line, never as a shot.
     std::wstring rest = cutter.TakeUnfinished();
     if (rest.empty() || FDiscardInput.load()) return;
-    bool post = false;
-    {
-        std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
-        std::vector<std::wstring> lines;
-        lines.push_back(std::move(rest));
-        post = QueueLines(FReceivedLines, std::move(lines), FDiscardInput);
-    }
-    if (post) PostMessage(this, WM_LINES_RECEIVED, 0, 0);
+    QueueReceivedLine(TReceivedLine(UnfinishedLogLine(rest), true));
 }

@@ -28,17 +28,31 @@ std::vector<std::wstring> TLineCutter::Feed(const char* data, std::size_t size) 
     const char* pos = data;
     const char* const end = data + size;
     while (pos < end) {
+        // The LF of a CR LF pair: the CR has ended the line already.
+        if (FAfterCr) {
+            FAfterCr = false;
+            if (*pos == Lf) {
+                ++pos;
+                continue;
+            }
+        }
         if (FSkipping) {
-            // A megabyte of noise is skipped with one scan, not byte by byte.
-            const void* lf = std::memchr(pos, Lf, static_cast<std::size_t>(end - pos));
-            if (!lf) break;
-            pos = static_cast<const char*>(lf) + 1;
+            // A megabyte of noise is skipped with one scan for each kind of
+            // line end, not byte by byte.
+            const std::size_t left = static_cast<std::size_t>(end - pos);
+            const char* lineEnd = static_cast<const char*>(std::memchr(pos, Lf, left));
+            const std::size_t beforeLf = lineEnd ? static_cast<std::size_t>(lineEnd - pos) : left;
+            if (const void* cr = std::memchr(pos, Cr, beforeLf))
+                lineEnd = static_cast<const char*>(cr);
+            if (!lineEnd) break;
+            FAfterCr = *lineEnd == Cr;
+            pos = lineEnd + 1;
             FSkipping = false;
             continue;
         }
         const char byte = *pos++;
-        if (byte == Cr) continue;
-        if (byte == Lf) {
+        if (byte == Cr || byte == Lf) {
+            FAfterCr = byte == Cr;
             lines.push_back(Widen(FPending));
             FPending.clear();
             continue;
@@ -56,6 +70,7 @@ std::vector<std::wstring> TLineCutter::Feed(const char* data, std::size_t size) 
 void TLineCutter::Clear() {
     FPending.clear();
     FSkipping = false;
+    FAfterCr = false;
 }
 
 std::wstring TLineCutter::TakeUnfinished() {

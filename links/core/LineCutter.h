@@ -6,14 +6,16 @@
 
 // Cuts the byte stream of a serial chronograph into text lines.
 //
-// A line ends with LF (0x0A); CR (0x0D) is dropped wherever it stands; every
-// other byte is one character of the same code (0x80-0xFF become U+0080-U+00FF,
-// no decoding). Empty lines are lines too.
+// A line ends with LF (0x0A), with CR (0x0D), or with CR LF, which ends it
+// once (also when the CR and the LF come in different reads). Every other byte
+// is one character of the same code (0x80-0xFF become U+0080-U+00FF, no
+// decoding). Empty lines are lines too, so each byte ends at most one line.
 //
 // An unfinished line holds at most MaxLineLength characters. A line that grows
 // past it is no chronograph line: it is dropped whole, together with every
-// byte up to and including the LF that ends it, and the next line starts after
-// that LF. So a device that never sends LF cannot grow the memory without end.
+// byte up to and including the line end that ends it, and the next line starts
+// after that. So a device that never ends a line cannot grow the memory
+// without end.
 //
 // Not thread-safe; one read thread owns a cutter.
 class TLineCutter {
@@ -26,12 +28,13 @@ public:
     // they complete, in order, without their line ends.
     std::vector<std::wstring> Feed(const char* data, std::size_t size);
 
-    // Forgets the unfinished line (and an overlong one being skipped), so the
-    // next line holds only bytes fed after this call.
+    // Forgets the unfinished line (and an overlong one being skipped, and a
+    // CR waiting for its LF), so the next line holds only bytes fed after
+    // this call.
     void Clear();
 
-    // Hands out the unfinished line and forgets it; empty when there is none
-    // or when it is an overlong line being skipped.
+    // Hands out the unfinished line and forgets it (as Clear does); empty when
+    // there is none or when it is an overlong line being skipped.
     std::wstring TakeUnfinished();
 
     // Characters held for the unfinished line; never above MaxLineLength.
@@ -39,5 +42,6 @@ public:
 
 private:
     std::string FPending;
-    bool FSkipping = false;  // inside an overlong line, dropping up to its LF
+    bool FSkipping = false;  // inside an overlong line, dropping up to its end
+    bool FAfterCr = false;   // the last byte was a CR: an LF now ends nothing
 };

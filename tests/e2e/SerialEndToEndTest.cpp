@@ -4,8 +4,10 @@
 // shot list, the big value, the statistics, the chart and the settings file.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -19,6 +21,9 @@
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
+
+#include <QMetaObject>
+#include <QThread>
 
 namespace {
 
@@ -77,6 +82,32 @@ protected:
 
     int ChartPoints() { return P::FActiveSeries(Form())->Count(); }
 
+    std::size_t QueuedLines() {
+        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
+        return P::FReceivedLines(Form()).size();
+    }
+
+    // Waits without running the event loop, so that nothing drains the
+    // queue meanwhile: only the read thread moves.
+    bool WaitWithoutEvents(const std::function<bool()>& done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > DeadlineSeconds * 1000) return false;
+            QThread::msleep(5);
+        }
+        return true;
+    }
+
+    // Lines 1, 2, ... count as a device sends them, with the three line ends
+    // taking turns.
+    static QByteArray NumberedLines(int first, int count) {
+        static const char* const ends[] = {"\n", "\r", "\r\n"};
+        QByteArray bytes;
+        for (int i = first; i < first + count; ++i) bytes += QByteArray::number(i) + ends[i % 3];
+        return bytes;
+    }
+
     TPseudoTerminal FTerminal;
 };
 
@@ -102,8 +133,8 @@ TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings)
     ASSERT_TRUE(WaitForLast(QStringLiteral("799.5")));
     values.push_back(799.5);
 
-    // LF endings, a CR inside a number, empty lines, garbage, a comma.
-    ASSERT_TRUE(FTerminal.Write("8\r10\n\n\r\nERR no value\n\x01\x02\xff\n805,25\r\n"));
+    // A CR alone, LF endings, empty lines, garbage, a comma.
+    ASSERT_TRUE(FTerminal.Write("810\r\n\r\nERR no value\n\x01\x02\xff\n805,25\r\n"));
     ASSERT_TRUE(WaitForLast(QStringLiteral("805.25")));
     values.insert(values.end(), {810, 805.25});
     EXPECT_EQ(Shots(), (QStringList{"812.3", "799.5", "810", "805.25"}));
@@ -141,15 +172,17 @@ TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings)
     EXPECT_DOUBLE_EQ(Form().Chart1->BottomAxis()->Maximum(), double(values.size()));
 
     // CLOSE while the device has sent half a line: the thread hands it over
-    // as it stops.
+    // as it stops, as a log line (the device never finished it, so it is no
+    // shot).
     ASSERT_TRUE(FTerminal.Write("801\n45.6"));
     ASSERT_TRUE(WaitForLast(QStringLiteral("801")));
     Form().Button1->Click();
     EXPECT_FALSE(P::FSerialLink(Form()).IsOpen());
     EXPECT_FALSE(TForm1Probe::FSerialLink(Form()).IsReading());
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
-    ASSERT_TRUE(WaitForLast(QStringLiteral("45.6")));
+    ASSERT_TRUE(WaitForLast(QStringLiteral("LOG: unfinished line: 45.6")));
     EXPECT_EQ(Form().Memo1->Lines()->Count(), int(values.size()) + 2);
+    EXPECT_EQ(Form().Label8->Caption(), QString::number(values.size() + 1));
     EXPECT_TRUE(FDialogs.Messages.isEmpty());
 
     CloseForm();
@@ -203,8 +236,14 @@ TEST_F(SerialEndToEnd, NoiseAndEndlessLinesLeaveTheFormResponsive) {
         const char byte = char(random() & 0xFF);
         if (byte < '0' || byte > '9') noise += byte;
     }
-    ASSERT_TRUE(FTerminal.Write(noise + "\n799.5\n"));
-    ASSERT_TRUE(WaitForLast(QStringLiteral("799.5")));
+    // Its CRs and LFs cut it into more lines than the queue holds: the
+    // device waits for the main thread, so it sends from a thread of its own.
+    std::atomic<bool> written{false};
+    std::thread writer([&] { written = FTerminal.Write(noise + "\n799.5\n"); });
+    const bool arrived = WaitForLast(QStringLiteral("799.5"));
+    writer.join();
+    ASSERT_TRUE(written);
+    ASSERT_TRUE(arrived);
     EXPECT_EQ(Shots(), (QStringList{"812.3", "799.5"}));
     EXPECT_EQ(Form().Label8->Caption(), "2");
     EXPECT_TRUE(ReceivedQueueEmpty());
@@ -223,14 +262,16 @@ TEST_F(SerialEndToEnd, UnpluggedDeviceClosesThePortOnceAndKeepsEveryShot) {
 
     FTerminal.CloseMaster();
 
-    // Closed on the main thread as CLOSE does, with the unfinished line kept
-    // and no box: nobody pressed a button.
+    // Closed on the main thread as CLOSE does, with no box: nobody pressed a
+    // button. The line cut off by the hang-up is listed, but as a log line:
+    // the device never finished it, so "802.5" may be "802.57" cut short.
     ASSERT_TRUE(WaitFor([&] { return !P::FSerialLink(Form()).IsOpen(); }, DeadlineSeconds));
     EXPECT_EQ(Form().Button1->Caption(), "OPEN");
     EXPECT_FALSE(TForm1Probe::FSerialLink(Form()).IsReading());
-    ASSERT_TRUE(WaitForLast(QStringLiteral("802.5")));
-    EXPECT_EQ(Shots(), (QStringList{"805", "802.5"}));
-    EXPECT_EQ(Form().Label8->Caption(), "2");
+    ASSERT_TRUE(WaitForLast(QStringLiteral("LOG: unfinished line: 802.5")));
+    EXPECT_EQ(Shots(), (QStringList{"805", "LOG: unfinished line: 802.5"}));
+    EXPECT_EQ(Form().Label8->Caption(), "1");
+    EXPECT_EQ(int(ShotStats.Count), 1);
     EXPECT_TRUE(FDialogs.Messages.isEmpty());
 
     // The form answers: OPEN on the vanished device says why it failed.
@@ -328,4 +369,120 @@ TEST_F(SerialEndToEnd, ReceiveResetWithoutDiscardKeepsTheLineInProgress) {
     EXPECT_FALSE(P::FDiscardInput(Form()).load());
     ASSERT_TRUE(FTerminal.Write("777\n"));
     ASSERT_TRUE(WaitForLast(QStringLiteral("777")));
+}
+
+TEST_F(SerialEndToEnd, CrEndsALineAsLfDoesAndCrLfEndsItOnce) {
+    WriteSettings();
+    StartAndOpen();
+    struct Case {
+        const char* Name;
+        std::vector<QByteArray> Writes;
+        QStringList Shots;
+    };
+    const Case cases[] = {
+        // A device that only ever sends CR.
+        {"OnlyCr", {"812.35\r815.1\r", "820\r"}, {"812.35", "815.1", "820"}},
+        // Five CR-ended shots and then an LF are five shots, not one number.
+        {"FiveCrThenLf", {"801\r802\r803\r804\r805\r\n"}, {"801", "802", "803", "804", "805"}},
+        // The CR and the LF of one line end in different reads.
+        {"CrLfSplit", {"806\r", "\n807\r", "\n"}, {"806", "807"}},
+        {"MixedEnds", {"1.5\n2.5\r3.5\r\n\r\n4.5\n"}, {"1.5", "2.5", "3.5", "4.5"}},
+    };
+    QStringList expected;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        for (const QByteArray& bytes : c.Writes) {
+            ASSERT_TRUE(FTerminal.Write(bytes));
+            QCoreApplication::processEvents();
+        }
+        expected += c.Shots;
+        ASSERT_TRUE(WaitForLast(c.Shots.back()));
+        EXPECT_EQ(Shots(), expected);
+    }
+    EXPECT_EQ(Form().Label8->Caption(), QString::number(expected.size()));
+    EXPECT_EQ(ChartPoints(), expected.size());
+    // Nothing is left half-read: a CLOSE now adds no line.
+    Form().Button1->Click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shots(), expected);
+}
+
+// A device that floods the port while the main thread is busy: the read
+// thread stops reading once the queue is full, and every line still arrives,
+// in order, once the main thread gets to them.
+TEST_F(SerialEndToEnd, AFloodWaitsInThePortNotInTheQueue) {
+    WriteSettings();
+    StartAndOpen();
+    constexpr int Lines = 50000;
+    const QByteArray flood = NumberedLines(1, Lines);
+    std::atomic<bool> written{false};
+    std::thread writer([&] { written = FTerminal.Write(flood); });
+
+    ASSERT_TRUE(WaitWithoutEvents([&] { return QueuedLines() >= ReceivedLinesBound; }))
+        << "the read thread never filled the queue";
+    // Watch for a while: the queue must not grow past its bound, whatever
+    // the device still sends.
+    std::size_t most = 0;
+    QElapsedTimer watch;
+    watch.start();
+    while (watch.elapsed() < 2000) {
+        most = std::max(most, QueuedLines());
+        QThread::msleep(5);
+    }
+    EXPECT_LE(most, ReceivedLinesBound);
+
+    ASSERT_TRUE(WaitFor([&] { return int(ShotStats.Count) >= Lines; }, DeadlineSeconds * 4))
+        << "shots: " << ShotStats.Count;
+    writer.join();
+    EXPECT_TRUE(written);
+    EXPECT_EQ(int(ShotStats.Count), Lines);
+    // The list keeps the last 10000 (and at most 100 more), in order.
+    const QStringList shots = Shots();
+    ASSERT_GE(shots.size(), 10000);
+    for (int i = 0; i < shots.size(); ++i)
+        ASSERT_EQ(shots[i], QString::number(Lines - shots.size() + 1 + i)) << i;
+}
+
+// Closing the form works off what the read thread has queued: no line read
+// from the port is lost.
+TEST_F(SerialEndToEnd, CloseWorksOffEveryQueuedLine) {
+    WriteSettings();
+    StartAndOpen();
+    constexpr int Lines = int(ReceivedLinesBound) - 24;
+    ASSERT_TRUE(FTerminal.Write(NumberedLines(1, Lines) + "30"));
+    ASSERT_TRUE(WaitWithoutEvents([&] { return QueuedLines() >= std::size_t(Lines); }));
+    EXPECT_EQ(int(ShotStats.Count), 0);
+    CloseForm();
+    EXPECT_EQ(int(ShotStats.Count), Lines);
+    EXPECT_DOUBLE_EQ(LastVelocity, double(Lines));
+}
+
+// While a flood is worked off, a CLEAR pressed meanwhile runs between two
+// slices of the drain, not after the whole queue.
+TEST_F(SerialEndToEnd, ClearAnswersWhileTheQueueIsWorkedOff) {
+    StartFormOffline();
+    QStringList lines;
+    for (int i = 1; i <= 10000; ++i) lines << QString::number(i);
+    QueueReceived(lines);
+    PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0);
+    int shotsAtClear = -1;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [&] {
+            shotsAtClear = int(ShotStats.Count);
+            Form().ButtonClear->Click();
+        },
+        Qt::QueuedConnection);
+    ASSERT_TRUE(WaitFor([&] { return shotsAtClear >= 0 && ReceivedQueueEmpty(); }));
+    QCoreApplication::processEvents();
+
+    // The first slice ran, and left the rest for later messages.
+    EXPECT_GE(shotsAtClear, 64);
+    EXPECT_LT(shotsAtClear, 10000);
+    // CLEAR dropped what was still queued.
+    EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
+    EXPECT_EQ(int(ShotStats.Count), 0);
+    EXPECT_FALSE(LiveInput);
+    EXPECT_FALSE(BatchUpdate);
+    EXPECT_TRUE(Form().Chart1->AutoRepaint());
 }

@@ -30,13 +30,22 @@ TEST(LineCutter, CutsChunksIntoLines) {
         std::wstring Unfinished;
     };
     const Case cases[] = {
-        {"CrLfEndsLine", {"123.4\r\n"}, {L"123.4"}, L""},
-        {"CrDroppedAnywhere", {"12\r3\n"}, {L"123"}, L""},
-        {"CrAloneEndsNothing", {"12\r34\r"}, {}, L"1234"},
+        {"CrLfEndsLineOnce", {"123.4\r\n"}, {L"123.4"}, L""},
+        {"CrAloneEndsLine", {"12\r34\r"}, {L"12", L"34"}, L""},
+        {"CrInsideNumberEndsIt", {"12\r3\n"}, {L"12", L"3"}, L""},
+        {"OnlyCrEndedShotsThenLf",
+         {"1.5\r2.5\r3.5\r4.5\r5.5\r\n"},
+         {L"1.5", L"2.5", L"3.5", L"4.5", L"5.5"},
+         L""},
+        {"MixedEndsInOneRead", {"1\n2\r3\r\n4\n\r5"}, {L"1", L"2", L"3", L"4", L""}, L"5"},
         {"LfAloneIsEmptyLine", {"\n"}, {L""}, L""},
+        {"CrAloneIsEmptyLine", {"\r"}, {L""}, L""},
         {"CrLfCrLfTwoEmptyLines", {"\r\n\r\n"}, {L"", L""}, L""},
+        {"CrCrLfTwoEmptyLines", {"7\r\r\n"}, {L"7", L""}, L""},
         {"LineSplitOverReads", {"12", "3.4\n"}, {L"123.4"}, L""},
         {"CrLfSplitOverReads", {"9.1\r", "\n"}, {L"9.1"}, L""},
+        {"CrLfSplitOverEmptyRead", {"9.1\r", "", "\n8\r"}, {L"9.1", L"8"}, L""},
+        {"CrThenTextInNextRead", {"9.1\r", "8\n"}, {L"9.1", L"8"}, L""},
         {"TwoLinesInOrder", {"1.5\n2.5\n3"}, {L"1.5", L"2.5"}, L"3"},
         {"UnfinishedKept", {"45.6"}, {}, L"45.6"},
         {"EmptyChunk", {"", "7\n", ""}, {L"7"}, L""},
@@ -58,6 +67,11 @@ TEST(LineCutter, ClearStartsAFreshLine) {
     cutter.Clear();
     EXPECT_EQ(FeedAll(cutter, {"6\n"}), std::vector<std::wstring>{L"6"});
 
+    // Clearing after a CR forgets it: the LF that follows ends an empty line.
+    EXPECT_EQ(FeedAll(cutter, {"5\r"}), std::vector<std::wstring>{L"5"});
+    cutter.Clear();
+    EXPECT_EQ(FeedAll(cutter, {"\n6\n"}), (std::vector<std::wstring>{L"", L"6"}));
+
     // Clearing inside an overlong line ends its skipping too.
     FeedAll(cutter, {Bytes(TLineCutter::MaxLineLength + 10, 'x')});
     cutter.Clear();
@@ -73,7 +87,10 @@ TEST(LineCutter, BoundsTheUnfinishedLine) {
     };
     const Case cases[] = {
         {"LongestLineKept", {Bytes(Max, '1') + "\n"}, {std::wstring(Max, L'1')}},
-        {"CrNotCounted", {Bytes(Max, '1') + "\r\r\n"}, {std::wstring(Max, L'1')}},
+        {"LongestLineEndedByCr", {Bytes(Max, '1') + "\r" + "2\r"}, {std::wstring(Max, L'1'), L"2"}},
+        {"OverlongEndedByCr", {Bytes(Max + 1, '1') + "\r2.5\r"}, {L"2.5"}},
+        {"OverlongEndedByCrLfAcrossReads", {Bytes(Max + 1, '1') + "\r", "\n2.5\n"}, {L"2.5"}},
+        {"OverlongCrLfInOneRead", {Bytes(Max + 9, '1') + "\r\n2.5\r\n"}, {L"2.5"}},
         {"OneTooManyDropsLine", {Bytes(Max + 1, '1') + "\n2.5\n"}, {L"2.5"}},
         {"DroppedUpToLfAcrossReads", {Bytes(Max, '1'), "2", "345", "6\n8.5\n"}, {L"8.5"}},
         {"LinesAroundKept", {"1.5\n" + Bytes(Max * 3, '9') + "\n2.5\n"}, {L"1.5", L"2.5"}},
@@ -101,8 +118,8 @@ TEST(LineCutter, MegabyteWithoutLineFeedStaysBounded) {
                 cutter.Feed(noise.data() + at, std::min(c.ChunkSize, noise.size() - at)).empty());
             ASSERT_LE(cutter.PendingLength(), TLineCutter::MaxLineLength);
         }
-        // The noise ends at the next LF; the line after it is whole.
-        EXPECT_EQ(FeedAll(cutter, {"\n12.5\n"}), std::vector<std::wstring>{L"12.5"});
+        // The noise ends at the next line end; the line after it is whole.
+        EXPECT_EQ(FeedAll(cutter, {"\r\n12.5\r"}), std::vector<std::wstring>{L"12.5"});
     }
 
     // A stop in the middle of the noise hands out nothing.
