@@ -351,6 +351,9 @@ class StandIn:
 
             def resolve():
                 if d['connected'] and d['path'] in mockobject.objects:
+                    # A client that went without Disconnect left the old
+                    # table: BlueZ exports a fresh one.
+                    self.remove_gatt(d)
                     self.export_gatt(d, address)
                     self.set_props(d['path'], DEVICE,
                                    {'ServicesResolved': dbus.Boolean(True, variant_level=1)})
