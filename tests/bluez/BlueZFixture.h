@@ -86,15 +86,26 @@ protected:
         return WaitFor([&] { return P::FSubscribing(Form()) && FClock->Waiters() >= 1; }, 30);
     }
 
+    // After the subscribe pause: the subscription went through and the
+    // keep-alive is armed. (The keep-alive alone says nothing: a new
+    // CONNECT leaves it armed until its next tick finds the link down.)
+    bool WaitForLinked() {
+        return WaitFor(
+            [&] {
+                return P::FConnected(Form()) && !P::FConnecting(Form()) &&
+                       !P::FSubscribing(Form()) && P::FKeepAlive(Form())->Enabled();
+            },
+            30);
+    }
+
     // CONNECT through to a subscribed link with the keep-alive armed.
     void ConnectToLinked(const QString& target = QStringLiteral("KVRN")) {
         const int subscribed = StandIn().Count(QStringLiteral("START_NOTIFY"));
         PressConnect(target);
         ASSERT_TRUE(WaitForSubscribePause()) << BleStatus().toStdString();
         FClock->Advance(300);
-        ASSERT_TRUE(WaitFor([&] { return P::FKeepAlive(Form())->Enabled(); }, 30))
-            << BleStatus().toStdString();
-        EXPECT_EQ(StandIn().Count(QStringLiteral("START_NOTIFY")), subscribed + 1);
+        ASSERT_TRUE(WaitForLinked()) << BleStatus().toStdString();
+        ASSERT_TRUE(WaitForEvents(QStringLiteral("START_NOTIFY"), subscribed + 1));
         EXPECT_EQ(BleStatus(), QStringLiteral("Connected"));
         EXPECT_EQ(Lamp(), bluez_test::Green);
     }

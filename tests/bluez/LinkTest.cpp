@@ -27,7 +27,7 @@ TEST_F(BlueZLink, ScanListsEveryDeviceWithNameAddressAndStrengthAndKeepsClassicO
 TEST_F(BlueZLink, ConnectsByNameAndAddressSubscribesWithoutReadingAndTurnsNotificationsIntoShots) {
     AddChronograph();
     StartFormOffline();
-    ConnectToLinked(QStringLiteral("kvrn"));
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked(QStringLiteral("kvrn")));
     // Details are learnt without value reads (a read can start pairing).
     EXPECT_EQ(StandIn().Count(QStringLiteral("READ")), 0)
         << StandIn().Events().join('|').toStdString();
@@ -38,7 +38,7 @@ TEST_F(BlueZLink, ConnectsByNameAndAddressSubscribesWithoutReadingAndTurnsNotifi
     ASSERT_TRUE(WaitFor([&] { return !MemoLines().filter(QStringLiteral("31 FF 0A")).isEmpty(); }));
     EXPECT_EQ(MemoLines().filter(QStringLiteral("12.3")).size(), 1);
 
-    ConnectToLinked(QStringLiteral("AA:BB:CC:DD:EE:01"));
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked(QStringLiteral("AA:BB:CC:DD:EE:01")));
     Notify("45.6\n");
     ASSERT_TRUE(WaitFor([&] { return MemoLines().contains(QStringLiteral("45.6")); }));
 }
@@ -61,7 +61,7 @@ TEST_F(BlueZLink, ChoosesTheNotifyCharacteristic) {
         SCOPED_TRACE(c.Table);
         AddChronograph(Kvrn, QString::fromLatin1(c.Table));
         StandIn().ClearEvents();
-        ConnectToLinked();
+        ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
         const QStringList started = StandIn().Events().filter(QStringLiteral("START_NOTIFY"));
         ASSERT_EQ(started.size(), 1);
         EXPECT_TRUE(started[0].endsWith(c.Expected)) << started[0].toStdString();
@@ -95,7 +95,7 @@ TEST_F(BlueZLink, DeviceMissingFailingOrNeverAnsweringTheConnect) {
 
     // And the next CONNECT works.
     StandIn().Command(QStringLiteral("connect_mode %1 ok").arg(Kvrn));
-    ConnectToLinked();
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
 }
 
 TEST_F(BlueZLink, ConnectRightAfterScanRunsItsOwnSearch) {
@@ -114,7 +114,7 @@ TEST_F(BlueZLink, ConnectRightAfterScanRunsItsOwnSearch) {
 TEST_F(BlueZLink, KeepAliveWritesEveryTickWithoutCollectingHandlers) {
     AddChronograph();
     StartFormOffline();
-    ConnectToLinked();
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     const auto tick = [&](int n) {
         const int before = StandIn().Count(QStringLiteral("WRITE"));
         Fire(P::FKeepAlive(Form()));
@@ -137,7 +137,7 @@ TEST_F(BlueZLink, KeepAliveWritesEveryTickWithoutCollectingHandlers) {
 TEST_F(BlueZLink, DropsByTheDeviceAndByBlueZReconnect) {
     AddChronograph();
     StartFormOffline();
-    ConnectToLinked();
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     const int handlers = Handlers();
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
@@ -148,7 +148,7 @@ TEST_F(BlueZLink, DropsByTheDeviceAndByBlueZReconnect) {
         FClock->Advance(2000);
         ASSERT_TRUE(WaitForSubscribePause()) << BleStatus().toStdString();
         FClock->Advance(300);
-        ASSERT_TRUE(WaitFor([&] { return P::FKeepAlive(Form())->Enabled(); }, 30));
+        ASSERT_TRUE(WaitForLinked()) << BleStatus().toStdString();
         Notify("1.5\n");
         ASSERT_TRUE(WaitFor([&] { return MemoLines().count(QStringLiteral("1.5")) == round + 1; }));
     }
@@ -164,9 +164,9 @@ TEST_F(BlueZLink, DropsByTheDeviceAndByBlueZReconnect) {
         FClock->Advance(2000);
         ASSERT_TRUE(WaitForSubscribePause()) << BleStatus().toStdString();
         FClock->Advance(300);
-        ASSERT_TRUE(WaitFor([&] { return P::FKeepAlive(Form())->Enabled(); }, 30));
+        ASSERT_TRUE(WaitForLinked()) << BleStatus().toStdString();
     } else {
-        ConnectToLinked();
+        ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     }
     Notify("2.5\n");
     ASSERT_TRUE(WaitFor([&] { return MemoLines().contains(QStringLiteral("2.5")); }));
@@ -175,7 +175,7 @@ TEST_F(BlueZLink, DropsByTheDeviceAndByBlueZReconnect) {
 TEST_F(BlueZLink, AdapterSwitchedOffOrRemovedIsNoAdapter) {
     AddChronograph();
     StartFormOffline();
-    ConnectToLinked();
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     StandIn().Command(QStringLiteral("power hci0 0"));
     ASSERT_TRUE(WaitFor([&] { return !P::FConnected(Form()); }, 30));
     // The reconnect finds no adapter: it says so, not "Device not found".
@@ -190,7 +190,7 @@ TEST_F(BlueZLink, AdapterSwitchedOffOrRemovedIsNoAdapter) {
 
     StandIn().Command(QStringLiteral("power hci0 1"));
     ASSERT_TRUE(WaitFor([&] { return Form().BluetoothLE1->GetCurrentManager() != nullptr; }, 30));
-    ConnectToLinked();
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     StandIn().Command(QStringLiteral("remove_adapter hci0"));
     ASSERT_TRUE(WaitFor([&] { return !P::FConnected(Form()); }, 30));
     ASSERT_TRUE(WaitFor([&] { return Form().BluetoothLE1->GetCurrentManager() == nullptr; }, 30));

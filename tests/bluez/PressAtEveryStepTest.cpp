@@ -59,7 +59,7 @@ TEST_P(BlueZPress, LeavesALinkThatConnectsAgain) {
             ASSERT_TRUE(WaitForEvents(QStringLiteral("START_NOTIFY"), 1));
             break;
         case Step::Linked:
-            ConnectToLinked();
+            ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
             break;
     }
     switch (c.Action) {
@@ -87,7 +87,7 @@ TEST_P(BlueZPress, LeavesALinkThatConnectsAgain) {
         30))
         << BleStatus().toStdString();
     if (P::FConnecting(Form())) Fire(P::FConnTimeout(Form()));
-    ConnectToLinked();
+    ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     Notify("7.5\n");
     ASSERT_TRUE(WaitFor([&] { return MemoLines().contains(QStringLiteral("7.5")); }));
 }

@@ -185,6 +185,10 @@ class StandIn:
         address = address.upper()
         name = ' '.join(name)
         path = dev_path(hci, address)
+        old = self.devices.get(address)
+        if old:
+            # As BlueZ removes a device: its GATT objects go with it.
+            self.remove_gatt(old)
         if path in mockobject.objects:
             self.removed(path, [DEVICE])
         props = {
@@ -213,7 +217,7 @@ class StandIn:
         o.methods[DEVICE]['Connect'] = ('', '', None, self.make_connect(address))
         o.methods[DEVICE]['Disconnect'] = ('', '', None, self.make_disconnect(address))
         self.added(path)
-        old = self.devices.get(address, {})
+        old = old or {}
         self.devices[address] = {'path': path, 'hci': hci, 'mode': old.get('mode', 'ok'),
                                  'notify_mode': old.get('notify_mode', 'ok'),
                                  'gatt': old.get('gatt', []), 'objects': [],
