@@ -434,29 +434,35 @@ def main():
         standin = StandIn(bus)
         loop = GLib.MainLoop()
 
-        def command(_fd, cond):
-            if cond & (GLib.IO_HUP | GLib.IO_ERR):
-                line = sys.stdin.readline()
-                if not line:
-                    loop.quit()
-                    return False
-            else:
-                line = sys.stdin.readline()
-            if not line:
-                loop.quit()
-                return False
+        pending = [b'']
+
+        def run(line):
             words = line.split()
             if not words:
                 return True
             if words[0] == 'quit':
                 out('OK')
-                loop.quit()
                 return False
             try:
                 result = getattr(standin, 'cmd_' + words[0])(*words[1:])
                 out(('OK ' + result) if result else 'OK')
             except Exception as e:  # pylint: disable=broad-except
                 out('ERR %s: %s' % (type(e).__name__, str(e).replace('\n', ' ')))
+            return True
+
+        def command(fd, _cond):
+            # Read the descriptor itself: a buffered reader would keep the
+            # second of two commands that came together until more input.
+            data = os.read(fd, 65536)
+            if not data:
+                loop.quit()
+                return False
+            pending[0] += data
+            *lines, pending[0] = pending[0].split(b'\n')
+            for line in lines:
+                if not run(line.decode('utf-8', 'replace')):
+                    loop.quit()
+                    return False
             return True
 
         GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP | GLib.IO_ERR, command)
