@@ -16,7 +16,7 @@ FUZZ_SECONDS       ?= 120
 FUZZ_SMOKE_SECONDS ?= 5
 PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-connectivity-dev libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core fonts-liberation2 \
-            socat clang libclang-rt-14-dev clang-format
+            socat clang libclang-rt-14-dev clang-format python3-dbusmock dbus-daemon
 
 # A compiler cache is used when one is installed.
 LAUNCHER := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

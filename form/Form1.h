@@ -468,7 +468,7 @@ private:
     // Every step a worker or the device queues carries the attempt it
     // belongs to; SCAN, CONNECT, a dropped link and closing start a new one,
     // so a stale step is dropped instead of run.
-    std::uint64_t FBleAttempt = 0;
+    std::atomic<std::uint64_t> FBleAttempt{0};
     // False once the form closes; queued steps and log lines hold it and do
     // nothing after that. Set in the constructor, never reassigned.
     const std::shared_ptr<std::atomic<bool>> FBleAlive = std::make_shared<std::atomic<bool>>(true);

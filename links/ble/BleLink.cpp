@@ -290,6 +290,12 @@ void TForm1::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
         return;
     }
     FConnectRequested = false;
+    if (!FBleDevice && !BluetoothLE1->GetCurrentManager()) {
+        // The adapter went (or was switched off) during the search.
+        ShowBleStatus(QStringLiteral("No BT LE adapter"));
+        Shape1->SetBrushColor(LampSilver);
+        return;
+    }
     if (!FBleDevice) {
         ShowBleStatus(QStringLiteral("Device not found"));
         Shape1->SetBrushColor(LampRed);
@@ -371,7 +377,9 @@ void TForm1::BluetoothLE1ServicesDiscovered(TObject* /*Sender*/,
             f.StartBleWorker([form, ble, device, chosen, attempt, workers] {
                 bool subscribed = false;
                 try {
-                    if (workers->Sleep(SubscribePauseMs))
+                    // SCAN, CONNECT or a drop during the pause ended this
+                    // attempt: its link is not the one to subscribe on.
+                    if (workers->Sleep(SubscribePauseMs) && form->FBleAttempt.load() == attempt)
                         subscribed = ble->SubscribeToCharacteristic(device, chosen);
                 } catch (...) {
                     subscribed = false;
@@ -440,7 +448,12 @@ void TForm1::KeepAliveTimer(TObject* /*Sender*/) {
 
 void TForm1::ConnTimeoutTimer(TObject* /*Sender*/) {
     Disarm(FConnTimeout);
-    if (FConnecting || FSubscribing) SetBleDisconnected();
+    if (!FConnecting && !FSubscribing) return;
+    const bool neverConnected = FConnecting && !FConnected;
+    SetBleDisconnected();
+    // A connect that never returned has not failed in its own words yet,
+    // and its late failure belongs to an attempt that is over now.
+    if (neverConnected) ShowBleStatus(QStringLiteral("Connection failed"));
 }
 
 // ---- Link loss

@@ -187,11 +187,10 @@ void TBluetoothLE::DiscoveryFinished() {
 void TBluetoothLE::ServicesDiscovered(TBluetoothLEDevice* /*device*/,
                                       const TBluetoothGattServiceList& services) {
     Raise([services](TBluetoothLE* ble) {
-        // The handler may hand the list to a worker; it lives in the queued
-        // event only, so give it a home that outlives the call.
-        auto list = std::make_shared<TBluetoothGattServiceList>(services);
-        ble->FServiceLists.push_back(list);
-        if (ble->OnServicesDiscovered) ble->OnServicesDiscovered(ble, list.get());
+        // The list lives in the queued event only: give it a home that
+        // outlives the call, until the next list replaces it.
+        ble->FServiceList = std::make_shared<TBluetoothGattServiceList>(services);
+        if (ble->OnServicesDiscovered) ble->OnServicesDiscovered(ble, ble->FServiceList.get());
     });
 }
 

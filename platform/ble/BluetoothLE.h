@@ -151,6 +151,13 @@ public:
 // cannot be read is reported once on the standard error and gives an
 // adapter-less backend), otherwise the system's Bluetooth stack.
 std::shared_ptr<TBleBackend> CreateBleBackend();
+// The system's Bluetooth stack through Qt, whatever the environment says.
+// discoveryMs > 0 gives every discovery that length instead of the one asked
+// for (tests against a BlueZ stand-in, where nothing needs 5 s to be seen).
+std::shared_ptr<TBleBackend> CreateQtBleBackend(int discoveryMs = 0);
+// Tests: the signal handlers the Qt backend has connected to the Qt objects
+// of its links right now; -1 for any other backend.
+int QtBleSignalHandlersForTesting(TBleBackend* backend);
 // Tests: every new component gets what `factory` returns (empty function:
 // back to CreateBleBackend's own choice).
 void SetBleBackendFactoryForTesting(std::function<std::shared_ptr<TBleBackend>()> factory);
@@ -206,5 +213,7 @@ private:
     // Lives as long as the component; queued events hold it weakly.
     std::shared_ptr<TBluetoothLE*> FSelf;
     std::vector<TBluetoothLEDevice*> FDiscovered;
-    std::vector<std::shared_ptr<TBluetoothGattServiceList>> FServiceLists;
+    // The list handed to the last OnServicesDiscovered; the handler copies
+    // what it keeps.
+    std::shared_ptr<TBluetoothGattServiceList> FServiceList;
 };

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include <QBluetoothDeviceDiscoveryAgent>
@@ -17,7 +18,9 @@
 #include <QLowEnergyController>
 #include <QLowEnergyService>
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include "platform/ble/BluetoothLE.h"
 #include "platform/ble/SimulatedBle.h"
@@ -26,6 +29,9 @@
 namespace {
 
 constexpr int CallTimeoutMs = 20000;
+// How often the layer looks again whether an adapter is there and powered
+// (adapters come and go without a signal that reaches every client).
+constexpr int AdapterPollMs = 2000;
 
 // The outcome of one blocking call, filled on the layer's thread.
 struct TWait {
@@ -44,9 +50,40 @@ struct TWait {
         }
         Done.notify_all();
     }
+    // Layer thread: the context of the call's one-shot handlers. Freeing it
+    // disconnects all of them at once, whichever signal fired (or none).
+    QObject* Handlers() {
+        if (!FHandlers) FHandlers = std::make_unique<QObject>();
+        return FHandlers.get();
+    }
+    void ReleaseHandlers() { FHandlers.reset(); }
+
+private:
+    std::unique_ptr<QObject> FHandlers;  // layer thread
 };
 
 class TQtBle;
+
+class TQtCharacteristic;
+
+class TQtService : public TBluetoothGattService {
+public:
+    using TBluetoothGattService::TBluetoothGattService;
+    TBluetoothGattCharacteristicList Characteristics;  // under the backend's mutex
+};
+
+// The wrappers of one device's GATT table are kept for the device's life
+// and reused by every later link to it (matched by position and UUID):
+// reconnecting does not add objects, and a pointer the program still holds
+// from an earlier link stays a valid object. What can vanish, the Qt
+// service, is held by QPointer and looked at on the layer's thread only.
+class TQtCharacteristic : public TBluetoothGattCharacteristic {
+public:
+    using TBluetoothGattCharacteristic::TBluetoothGattCharacteristic;
+    QPointer<QLowEnergyService> Service;       // layer thread
+    QLowEnergyCharacteristic Qt;               // layer thread
+    TBluetoothGattDescriptorList Descriptors;  // under the backend's mutex
+};
 
 class TQtDevice : public TBluetoothLEDevice {
 public:
@@ -55,32 +92,43 @@ public:
     void Connect() override;
     void Disconnect() override;
 
+    template <class T>
+    T* Wrapper(std::map<QString, std::unique_ptr<T>>& map, const QString& key, const QUuid& uuid) {
+        auto& slot = map[key];
+        if (!slot) slot = std::make_unique<T>(uuid);
+        return slot.get();
+    }
+
     TQtBle* FOwner;
-    QBluetoothDeviceInfo Info;                   // layer thread
-    QLowEnergyController* Controller = nullptr;  // layer thread
-    std::vector<QLowEnergyService*> QtServices;  // layer thread
+    QBluetoothDeviceInfo Info;                  // layer thread
+    QPointer<QLowEnergyController> Controller;  // layer thread
+    // Under the backend's mutex; keyed by position and UUID.
+    std::map<QString, std::unique_ptr<TQtService>> Services;
+    std::map<QString, std::unique_ptr<TQtCharacteristic>> Characteristics;
+    std::map<QString, std::unique_ptr<TBluetoothGattDescriptor>> Descriptors;
 };
 
-class TQtCharacteristic : public TBluetoothGattCharacteristic {
-public:
-    TQtCharacteristic(QLowEnergyService* service, const QLowEnergyCharacteristic& c)
-        : TBluetoothGattCharacteristic(QUuid(c.uuid())), Service(service), Qt(c) {}
-    QLowEnergyService* Service;
-    QLowEnergyCharacteristic Qt;
+// QObject::receivers is protected; tests count handlers through it.
+struct TReceiversPeek : QObject {
+    using QObject::receivers;
 };
-
-struct TQtMapping {
-    QLowEnergyService* Service;
-    QLowEnergyCharacteristic Qt;
-    TBluetoothGattCharacteristic* Wrapper;
-};
+int Receivers(const QObject* object, const char* signal) {
+    return object ? (object->*(&TReceiversPeek::receivers))(signal) : 0;
+}
 
 class TQtBle : public TBleBackend {
 public:
-    TQtBle() {
+    explicit TQtBle(int discoveryMs) : FDiscoveryMs(discoveryMs) {
         FThread.setObjectName(QStringLiteral("Bluetooth LE"));
         FContext.moveToThread(&FThread);
         FThread.start();
+        OnLayer([this] {
+            FAdapterPoll = new QTimer(&FContext);
+            FAdapterPoll->setInterval(AdapterPollMs);
+            QObject::connect(FAdapterPoll, &QTimer::timeout, [this] { RefreshAdapter(); });
+            FAdapterPoll->start();
+            RefreshAdapter();
+        });
     }
     ~TQtBle() override {
         Cancel();
@@ -90,10 +138,9 @@ public:
             [this] {
                 delete FAgent;
                 FAgent = nullptr;
-                for (auto& d : FDevices) {
-                    delete d.second->Controller;
-                    d.second->Controller = nullptr;
-                }
+                delete FAdapterPoll;
+                FAdapterPoll = nullptr;
+                for (auto& d : FDevices) delete d.second->Controller.data();
             },
             Qt::BlockingQueuedConnection);
         FThread.quit();
@@ -110,31 +157,79 @@ public:
         if (FEvents) f(FEvents);
     }
 
-    bool HasAdapter() override { return !QBluetoothLocalDevice::allDevices().isEmpty(); }
+    // The layer keeps the answer up to date, so asking costs the caller
+    // nothing (the question is a D-Bus round trip, more with several
+    // adapters). Only the very first call may wait for the first answer.
+    bool HasAdapter() override {
+        std::unique_lock<std::mutex> lock(FAdapterMutex);
+        FAdapterKnown.wait_for(lock, std::chrono::milliseconds(CallTimeoutMs),
+                               [this] { return FAdapter >= 0 || FCancelled; });
+        return FAdapter == 1;
+    }
+
+    // Layer thread. An adapter that is switched off counts as none: nothing
+    // can be found or connected through it.
+    void RefreshAdapter() {
+        bool powered = false;
+        for (const QBluetoothHostInfo& host : QBluetoothLocalDevice::allDevices()) {
+            QBluetoothLocalDevice local(host.address());
+            if (local.isValid() && local.hostMode() != QBluetoothLocalDevice::HostPoweredOff)
+                powered = true;
+        }
+        {
+            std::lock_guard<std::mutex> lock(FAdapterMutex);
+            FAdapter = powered ? 1 : 0;
+        }
+        FAdapterKnown.notify_all();
+    }
 
     void StartDiscovery(int timeoutMs) override {
-        OnLayer([this, timeoutMs] {
-            if (!FAgent) {
-                FAgent = new QBluetoothDeviceDiscoveryAgent();
-                QObject::connect(FAgent, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered,
-                                 [this](const QBluetoothDeviceInfo& info) { Seen(info); });
-                QObject::connect(FAgent, &QBluetoothDeviceDiscoveryAgent::deviceUpdated,
-                                 [this](const QBluetoothDeviceInfo& info,
-                                        QBluetoothDeviceInfo::Fields) { Seen(info); });
-                const auto end = [this] { Report([](TBleEvents* e) { e->DiscoveryFinished(); }); };
-                QObject::connect(FAgent, &QBluetoothDeviceDiscoveryAgent::finished, end);
-                QObject::connect(FAgent, &QBluetoothDeviceDiscoveryAgent::canceled, end);
-                QObject::connect(FAgent, &QBluetoothDeviceDiscoveryAgent::errorOccurred,
-                                 [end](QBluetoothDeviceDiscoveryAgent::Error) { end(); });
+        // Each discovery has its own tag and its own agent: the end of one
+        // that was stopped to start another is never taken for the new one's.
+        const std::uint64_t tag = ++FDiscoveryTag;
+        if (FDiscoveryMs > 0) timeoutMs = FDiscoveryMs;
+        OnLayer([this, tag, timeoutMs] {
+            if (tag != FDiscoveryTag.load()) return;  // a newer one is on its way
+            if (FAgent) {
+                QObject::disconnect(FAgent, nullptr, nullptr, nullptr);
+                FAgent->stop();
+                FAgent->deleteLater();
             }
-            if (FAgent->isActive()) FAgent->stop();
-            FAgent->setLowEnergyDiscoveryTimeout(timeoutMs);
-            FAgent->start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod);
+            FAgent = new QBluetoothDeviceDiscoveryAgent();
+            QBluetoothDeviceDiscoveryAgent* agent = FAgent;
+            const auto current = [this, tag] { return tag == FDiscoveryTag.load(); };
+            QObject::connect(agent, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered,
+                             [this, current](const QBluetoothDeviceInfo& info) {
+                                 if (current()) Seen(info);
+                             });
+            QObject::connect(
+                agent, &QBluetoothDeviceDiscoveryAgent::deviceUpdated,
+                [this, current](const QBluetoothDeviceInfo& info, QBluetoothDeviceInfo::Fields) {
+                    if (current()) Seen(info);
+                });
+            const auto end = [this, current, agent] {
+                QObject::disconnect(agent, nullptr, nullptr, nullptr);
+                if (!current()) return;
+                Report([](TBleEvents* e) { e->DiscoveryFinished(); });
+            };
+            QObject::connect(agent, &QBluetoothDeviceDiscoveryAgent::finished, end);
+            QObject::connect(agent, &QBluetoothDeviceDiscoveryAgent::canceled, end);
+            QObject::connect(agent, &QBluetoothDeviceDiscoveryAgent::errorOccurred,
+                             [this, end](QBluetoothDeviceDiscoveryAgent::Error) {
+                                 // Mostly a switched-off or vanished adapter:
+                                 // know it before the end is reported.
+                                 RefreshAdapter();
+                                 end();
+                             });
+            agent->setLowEnergyDiscoveryTimeout(timeoutMs);
+            agent->start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod);
         });
     }
 
+    // The discovery asks for Low Energy devices only. A device that BlueZ
+    // once saw over classic Bluetooth is reported without the Low Energy
+    // flag all the same, so the flag is not required here.
     void Seen(const QBluetoothDeviceInfo& info) {
-        if (!(info.coreConfigurations() & QBluetoothDeviceInfo::LowEnergyCoreConfiguration)) return;
         const QString key =
             info.address().isNull() ? info.deviceUuid().toString() : info.address().toString();
         TQtDevice* device;
@@ -156,37 +251,42 @@ public:
             DropController(device);
             auto* controller = QLowEnergyController::createCentral(device->Info);
             device->Controller = controller;
-            QObject::connect(controller, &QLowEnergyController::connected,
+            QObject* handlers = wait->Handlers();
+            QObject::connect(controller, &QLowEnergyController::connected, handlers,
                              [wait] { wait->Finish(true); });
-            QObject::connect(controller, &QLowEnergyController::errorOccurred,
+            QObject::connect(controller, &QLowEnergyController::errorOccurred, handlers,
                              [wait, controller](QLowEnergyController::Error) {
                                  wait->Finish(false, controller->errorString());
                              });
-            QObject::connect(controller, &QLowEnergyController::disconnected, [wait, device] {
-                // Before the connect completed this is a failed connect;
-                // after it, the device lost the link.
-                std::unique_lock<std::mutex> lock(wait->Mutex);
-                const bool wasUp = wait->Finished && wait->Ok;
-                lock.unlock();
-                if (wasUp)
-                    device->RaiseDisconnect();
-                else
-                    wait->Finish(false, QStringLiteral("Disconnected while connecting"));
-            });
-            QObject::connect(controller, &QLowEnergyController::connected,
-                             [device] { device->RaiseConnect(); });
+            // For the controller's life: before the connect completed a
+            // disconnect is a failed connect; after it, the device lost
+            // the link.
+            auto up = std::make_shared<bool>(false);
+            QObject::connect(controller, &QLowEnergyController::connected, controller,
+                             [up, device] {
+                                 *up = true;
+                                 device->RaiseConnect();
+                             });
+            QObject::connect(
+                controller, &QLowEnergyController::disconnected, controller, [up, wait, device] {
+                    if (*up)
+                        device->RaiseDisconnect();
+                    else
+                        wait->Finish(false, QStringLiteral("Disconnected while connecting"));
+                });
             controller->connectToDevice();
         });
     }
 
-    // Layer thread: forgets the device's controller and what it discovered.
+    // Layer thread: forgets the device's controller and, with it, its Qt
+    // services (children of the controller).
     void DropController(TQtDevice* device) {
-        if (!device->Controller) return;
-        QObject::disconnect(device->Controller, nullptr, nullptr, nullptr);
-        device->Controller->disconnectFromDevice();
-        device->Controller->deleteLater();
+        QLowEnergyController* controller = device->Controller;
+        if (!controller) return;
         device->Controller = nullptr;
-        device->QtServices.clear();  // children of the controller
+        QObject::disconnect(controller, nullptr, nullptr, nullptr);
+        controller->disconnectFromDevice();
+        controller->deleteLater();
     }
 
     void Disconnect(TQtDevice* device) {
@@ -204,87 +304,98 @@ public:
             }
             QObject::connect(
                 controller, &QLowEnergyController::discoveryFinished, controller,
-                [this, device] { DetailServices(device); }, Qt::SingleShotConnection);
+                [this, device, controller] { DetailServices(device, controller); },
+                Qt::SingleShotConnection);
             controller->discoverServices();
             wait->Finish(true);
         });
     }
 
-    // Layer thread: reads every service's details, then reports the list.
-    void DetailServices(TQtDevice* device) {
-        QLowEnergyController* controller = device->Controller;
-        if (!controller) return;
-        auto pending = std::make_shared<int>(0);
-        auto services = std::make_shared<std::vector<QLowEnergyService*>>();
+    // Layer thread: learns every service's characteristics and descriptors,
+    // then reports the list. Values are not read: the program never uses
+    // them, and reading a protected one can start pairing.
+    void DetailServices(TQtDevice* device, QLowEnergyController* controller) {
+        if (device->Controller != controller) return;
+        std::vector<QPointer<QLowEnergyService>> services;
         for (const QBluetoothUuid& uuid : controller->services()) {
             QLowEnergyService* service = controller->createServiceObject(uuid, controller);
-            if (!service) continue;
-            services->push_back(service);
-            ++*pending;
+            if (service) services.push_back(service);
         }
-        const auto finish = [this, device, services] {
-            TBluetoothGattServiceList list;
-            std::lock_guard<std::mutex> lock(FMutex);
-            for (QLowEnergyService* service : *services) {
-                auto wrapper =
-                    std::make_unique<TBluetoothGattService>(QUuid(service->serviceUuid()));
-                TBluetoothGattCharacteristicList chars;
-                for (const QLowEnergyCharacteristic& c : service->characteristics()) {
-                    auto chr = std::make_unique<TQtCharacteristic>(service, c);
-                    TBluetoothGattDescriptorList descs;
-                    for (const QLowEnergyDescriptor& d : c.descriptors()) {
-                        FDescriptorObjects.push_back(
-                            std::make_unique<TBluetoothGattDescriptor>(QUuid(d.uuid())));
-                        descs.push_back(FDescriptorObjects.back().get());
-                    }
-                    FDescriptors[chr.get()] = descs;
-                    chars.push_back(chr.get());
-                    FByQt.push_back({service, c, chr.get()});
-                    FCharacteristicObjects.push_back(std::move(chr));
-                }
-                FCharacteristics[wrapper.get()] = chars;
-                list.push_back(wrapper.get());
-                FServiceObjects.push_back(std::move(wrapper));
-                QObject::connect(
-                    service, &QLowEnergyService::characteristicChanged,
-                    [this, service](const QLowEnergyCharacteristic& c, const QByteArray& value) {
-                        Changed(service, c, value);
-                    });
-            }
-            device->QtServices = *services;
-            Report([device, list](TBleEvents* e) { e->ServicesDiscovered(device, list); });
-        };
-        if (*pending == 0) {
+        auto pending = std::make_shared<std::size_t>(services.size());
+        const auto finish = [this, device, services] { Detailed(device, services); };
+        if (services.empty()) {
             finish();
             return;
         }
-        for (QLowEnergyService* service : *services) {
-            QObject::connect(service, &QLowEnergyService::stateChanged, service,
-                             [pending, finish, service](QLowEnergyService::ServiceState s) {
-                                 if (s != QLowEnergyService::RemoteServiceDiscovered) return;
-                                 QObject::disconnect(service, &QLowEnergyService::stateChanged,
-                                                     nullptr, nullptr);
-                                 if (--*pending == 0) finish();
+        for (const QPointer<QLowEnergyService>& service : services) {
+            // One count per service, whichever of its signals comes first,
+            // however often: the handlers go with their context.
+            auto* handlers = new QObject(service);
+            const auto done = [pending, finish, handlers] {
+                if (handlers->property("counted").toBool()) return;
+                handlers->setProperty("counted", true);
+                handlers->deleteLater();
+                if (--*pending == 0) finish();
+            };
+            QLowEnergyService* s = service;
+            QObject::connect(s, &QLowEnergyService::stateChanged, handlers,
+                             [done](QLowEnergyService::ServiceState state) {
+                                 if (state == QLowEnergyService::RemoteServiceDiscovered) done();
                              });
-            QObject::connect(service, &QLowEnergyService::errorOccurred, service,
-                             [pending, finish, service](QLowEnergyService::ServiceError) {
-                                 if (service->state() == QLowEnergyService::RemoteServiceDiscovered)
-                                     return;
-                                 QObject::disconnect(service, &QLowEnergyService::stateChanged,
-                                                     nullptr, nullptr);
-                                 if (--*pending == 0) finish();
-                             });
-            service->discoverDetails();
+            QObject::connect(s, &QLowEnergyService::errorOccurred, handlers,
+                             [done](QLowEnergyService::ServiceError) { done(); });
+            s->discoverDetails(QLowEnergyService::SkipValueDiscovery);
         }
     }
 
-    void Changed(QLowEnergyService* service, const QLowEnergyCharacteristic& c,
-                 const QByteArray& value) {
+    // Layer thread: the wrappers of the detailed services, then the report.
+    void Detailed(TQtDevice* device, const std::vector<QPointer<QLowEnergyService>>& services) {
+        TBluetoothGattServiceList list;
+        {
+            std::lock_guard<std::mutex> lock(FMutex);
+            int si = 0;
+            for (const QPointer<QLowEnergyService>& service : services) {
+                if (!service) continue;
+                const QUuid suuid(service->serviceUuid());
+                const QString skey = QString::number(si++) + QLatin1Char('/') + suuid.toString();
+                TQtService* ws = device->Wrapper(device->Services, skey, suuid);
+                ws->Characteristics.clear();
+                int ci = 0;
+                for (const QLowEnergyCharacteristic& c : service->characteristics()) {
+                    const QUuid cuuid(c.uuid());
+                    const QString ckey = skey + QLatin1Char('/') + QString::number(ci++) +
+                                         QLatin1Char('/') + cuuid.toString();
+                    TQtCharacteristic* wc = device->Wrapper(device->Characteristics, ckey, cuuid);
+                    wc->Service = service;
+                    wc->Qt = c;
+                    wc->Descriptors.clear();
+                    int di = 0;
+                    for (const QLowEnergyDescriptor& d : c.descriptors()) {
+                        const QUuid duuid(d.uuid());
+                        const QString dkey = ckey + QLatin1Char('/') + QString::number(di++) +
+                                             QLatin1Char('/') + duuid.toString();
+                        wc->Descriptors.push_back(
+                            device->Wrapper(device->Descriptors, dkey, duuid));
+                    }
+                    ws->Characteristics.push_back(wc);
+                }
+                list.push_back(ws);
+                QObject::connect(service, &QLowEnergyService::characteristicChanged, service,
+                                 [this, ws](const QLowEnergyCharacteristic& c,
+                                            const QByteArray& value) { Changed(ws, c, value); });
+            }
+        }
+        Report([device, list](TBleEvents* e) { e->ServicesDiscovered(device, list); });
+    }
+
+    // Layer thread: a notification, found among its own service's
+    // characteristics.
+    void Changed(TQtService* service, const QLowEnergyCharacteristic& c, const QByteArray& value) {
         TBluetoothGattCharacteristic* chr = nullptr;
         {
             std::lock_guard<std::mutex> lock(FMutex);
-            for (const TQtMapping& m : FByQt)
-                if (m.Service == service && m.Qt == c) chr = m.Wrapper;
+            for (TBluetoothGattCharacteristic* candidate : service->Characteristics)
+                if (static_cast<TQtCharacteristic*>(candidate)->Qt == c) chr = candidate;
         }
         if (!chr) return;
         Report([chr, value](TBleEvents* e) {
@@ -295,15 +406,13 @@ public:
     TBluetoothGattCharacteristicList GetCharacteristics(TBluetoothGattService* service) override {
         ThrowIfCancelled();
         std::lock_guard<std::mutex> lock(FMutex);
-        auto it = FCharacteristics.find(service);
-        return it == FCharacteristics.end() ? TBluetoothGattCharacteristicList{} : it->second;
+        return static_cast<TQtService*>(service)->Characteristics;
     }
 
     TBluetoothGattDescriptorList GetDescriptors(TBluetoothGattCharacteristic* c) override {
         ThrowIfCancelled();
         std::lock_guard<std::mutex> lock(FMutex);
-        auto it = FDescriptors.find(c);
-        return it == FDescriptors.end() ? TBluetoothGattDescriptorList{} : it->second;
+        return static_cast<TQtCharacteristic*>(c)->Descriptors;
     }
 
     bool Subscribe(TBluetoothLEDevice*, TBluetoothGattCharacteristic* base) override {
@@ -311,23 +420,22 @@ public:
         return Call(
             CallTimeoutMs,
             [c](std::shared_ptr<TWait> wait) {
+                QLowEnergyService* service = c->Service;
                 const QLowEnergyDescriptor cccd = c->Qt.clientCharacteristicConfiguration();
-                if (!cccd.isValid() ||
-                    c->Service->state() != QLowEnergyService::RemoteServiceDiscovered) {
+                if (!service || !cccd.isValid() ||
+                    service->state() != QLowEnergyService::RemoteServiceDiscovered) {
                     wait->Finish(false);
                     return;
                 }
+                QObject* handlers = wait->Handlers();
                 QObject::connect(
-                    c->Service, &QLowEnergyService::descriptorWritten, c->Service,
-                    [wait](const QLowEnergyDescriptor&, const QByteArray&) { wait->Finish(true); },
-                    Qt::SingleShotConnection);
-                QObject::connect(
-                    c->Service, &QLowEnergyService::errorOccurred, c->Service,
-                    [wait](QLowEnergyService::ServiceError) { wait->Finish(false); },
-                    Qt::SingleShotConnection);
+                    service, &QLowEnergyService::descriptorWritten, handlers,
+                    [wait](const QLowEnergyDescriptor&, const QByteArray&) { wait->Finish(true); });
+                QObject::connect(service, &QLowEnergyService::errorOccurred, handlers,
+                                 [wait](QLowEnergyService::ServiceError) { wait->Finish(false); });
                 const bool indicate = !(c->Qt.properties() & QLowEnergyCharacteristic::Notify) &&
                                       (c->Qt.properties() & QLowEnergyCharacteristic::Indicate);
-                c->Service->writeDescriptor(
+                service->writeDescriptor(
                     cccd, indicate ? QByteArray::fromHex("0200") : QByteArray::fromHex("0100"));
             },
             false);
@@ -339,36 +447,68 @@ public:
         return Call(
             CallTimeoutMs,
             [c, value](std::shared_ptr<TWait> wait) {
-                if (c->Service->state() != QLowEnergyService::RemoteServiceDiscovered) {
+                QLowEnergyService* service = c->Service;
+                if (!service || service->state() != QLowEnergyService::RemoteServiceDiscovered) {
                     wait->Finish(false);
                     return;
                 }
                 const auto props = c->Qt.properties();
                 if ((props & QLowEnergyCharacteristic::WriteNoResponse) &&
                     !(props & QLowEnergyCharacteristic::Write)) {
-                    c->Service->writeCharacteristic(c->Qt, value,
-                                                    QLowEnergyService::WriteWithoutResponse);
+                    service->writeCharacteristic(c->Qt, value,
+                                                 QLowEnergyService::WriteWithoutResponse);
                     wait->Finish(true);
                     return;
                 }
-                QObject::connect(
-                    c->Service, &QLowEnergyService::characteristicWritten, c->Service,
-                    [wait](const QLowEnergyCharacteristic&, const QByteArray&) {
-                        wait->Finish(true);
-                    },
-                    Qt::SingleShotConnection);
-                QObject::connect(
-                    c->Service, &QLowEnergyService::errorOccurred, c->Service,
-                    [wait](QLowEnergyService::ServiceError) { wait->Finish(false); },
-                    Qt::SingleShotConnection);
-                c->Service->writeCharacteristic(c->Qt, value);
+                QObject* handlers = wait->Handlers();
+                QObject::connect(service, &QLowEnergyService::characteristicWritten, handlers,
+                                 [wait](const QLowEnergyCharacteristic&, const QByteArray&) {
+                                     wait->Finish(true);
+                                 });
+                QObject::connect(service, &QLowEnergyService::errorOccurred, handlers,
+                                 [wait](QLowEnergyService::ServiceError) { wait->Finish(false); });
+                service->writeCharacteristic(c->Qt, value);
             },
             false);
     }
 
     void Cancel() override {
         FCancelled = true;
+        FAdapterKnown.notify_all();
         for (auto& w : Waits()) w->Finish(false, QStringLiteral("cancelled"));
+    }
+
+    // Tests: the handlers connected to the live Qt objects of every link.
+    int SignalHandlers() {
+        int count = 0;
+        QMetaObject::invokeMethod(
+            &FContext,
+            [this, &count] {
+                std::lock_guard<std::mutex> lock(FMutex);
+                for (auto& d : FDevices) {
+                    QLowEnergyController* controller = d.second->Controller;
+                    if (!controller) continue;
+                    count += Receivers(controller, SIGNAL(connected()));
+                    count += Receivers(controller, SIGNAL(disconnected()));
+                    count +=
+                        Receivers(controller, SIGNAL(errorOccurred(QLowEnergyController::Error)));
+                    for (QLowEnergyService* s :
+                         controller->findChildren<QLowEnergyService*>(Qt::FindDirectChildrenOnly)) {
+                        count += Receivers(
+                            s, SIGNAL(descriptorWritten(QLowEnergyDescriptor, QByteArray)));
+                        count += Receivers(
+                            s, SIGNAL(characteristicWritten(QLowEnergyCharacteristic, QByteArray)));
+                        count += Receivers(
+                            s, SIGNAL(characteristicChanged(QLowEnergyCharacteristic, QByteArray)));
+                        count +=
+                            Receivers(s, SIGNAL(errorOccurred(QLowEnergyService::ServiceError)));
+                        count +=
+                            Receivers(s, SIGNAL(stateChanged(QLowEnergyService::ServiceState)));
+                    }
+                }
+            },
+            Qt::BlockingQueuedConnection);
+        return count;
     }
 
 private:
@@ -405,6 +545,8 @@ private:
             finished = wait->Done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                            [&] { return wait->Finished; });
         }
+        // The call's one-shot handlers go now, fired or not.
+        OnLayer([wait] { wait->ReleaseHandlers(); });
         {
             std::lock_guard<std::mutex> lock(FMutex);
             FWaits.erase(std::remove(FWaits.begin(), FWaits.end(), wait), FWaits.end());
@@ -417,21 +559,22 @@ private:
         return wait->Ok;
     }
 
+    const int FDiscoveryMs;
     QThread FThread;
     QObject FContext;
     QBluetoothDeviceDiscoveryAgent* FAgent = nullptr;  // layer thread
+    QTimer* FAdapterPoll = nullptr;                    // layer thread
+    std::atomic<std::uint64_t> FDiscoveryTag{0};
     std::atomic<bool> FCancelled{false};
     std::mutex FEventsMutex;
     TBleEvents* FEvents = nullptr;
 
-    std::mutex FMutex;  // the maps below and the waits
+    std::mutex FAdapterMutex;
+    std::condition_variable FAdapterKnown;
+    int FAdapter = -1;  // -1 not known yet, 0 none or switched off, 1 ready
+
+    std::mutex FMutex;  // the devices' wrapper maps and lists, and the waits
     std::map<QString, std::unique_ptr<TQtDevice>> FDevices;
-    std::vector<std::unique_ptr<TBluetoothGattService>> FServiceObjects;
-    std::vector<std::unique_ptr<TQtCharacteristic>> FCharacteristicObjects;
-    std::vector<std::unique_ptr<TBluetoothGattDescriptor>> FDescriptorObjects;
-    std::map<TBluetoothGattService*, TBluetoothGattCharacteristicList> FCharacteristics;
-    std::map<TBluetoothGattCharacteristic*, TBluetoothGattDescriptorList> FDescriptors;
-    std::vector<TQtMapping> FByQt;
     std::vector<std::shared_ptr<TWait>> FWaits;
 };
 
@@ -444,9 +587,18 @@ void TQtDevice::Disconnect() {
 
 }  // namespace
 
+std::shared_ptr<TBleBackend> CreateQtBleBackend(int discoveryMs) {
+    return std::make_shared<TQtBle>(discoveryMs);
+}
+
+int QtBleSignalHandlersForTesting(TBleBackend* backend) {
+    auto* qt = dynamic_cast<TQtBle*>(backend);
+    return qt ? qt->SignalHandlers() : -1;
+}
+
 std::shared_ptr<TBleBackend> CreateBleBackend() {
     const QByteArray simulation = qgetenv("TARVEX_BLE_SIMULATION");
-    if (simulation.isEmpty()) return std::make_shared<TQtBle>();
+    if (simulation.isEmpty()) return CreateQtBleBackend();
     QString error;
     std::shared_ptr<TBleBackend> backend =
         LoadSimulationFile(QString::fromLocal8Bit(simulation), error);
