@@ -1,6 +1,6 @@
 // Program entry: the application object, the saved visual style, the one
 // main form and the message loop.
-#include <exception>
+#include <cstdlib>
 
 #include <QApplication>
 
@@ -33,14 +33,12 @@ int main(int argc, char** argv) {
         Application->MainFormOnTaskBar = true;
         Application->CreateForm(Form1);
         Application->Run();
-    } catch (const Exception& e) {
-        Application->ShowException(e);
     } catch (...) {
-        try {
-            throw Exception(QString());
-        } catch (const Exception& e) {
-            Application->ShowException(e);
-        }
+        // A start that failed, or a failure nothing handled on its way out
+        // of the message loop: shown as any unhandled failure is, and told
+        // to whoever started the program by the exit status.
+        Application->HandleException();
+        return EXIT_FAILURE;
     }
-    return 0;
+    return EXIT_SUCCESS;
 }

@@ -19,25 +19,40 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
 }
 
 TForm1::~TForm1() {
-    // The read thread must never outlive the form, whatever path led here
-    // (a destroyed form without FormClose, or a close that failed early).
-    FSerialLink.Close();
+    // The same clean-up as FormClose, for whatever that left held or never
+    // reached (a form destroyed without closing, or a close that failed
+    // early): the read thread must never outlive the form.
+    ShutDownLinks();
+    FreeBaseFonts();
 #if TARVEX_BLE
-    // Workers end before anything they use goes; the index is freed here too
-    // when FormClose never ran.
-    StopBleLink();
+    // The workers were joined above; they end before anything they use goes.
     FBleWorkers.reset();
-    delete FScanIndex;
-    FScanIndex = nullptr;
-    delete FConnTimeout;
-    FConnTimeout = nullptr;
-    delete FKeepAlive;
-    FKeepAlive = nullptr;
 #endif
+}
+
+void TForm1::FreeBaseFonts() {
     delete FLabel2BaseFont;
     FLabel2BaseFont = nullptr;
     delete FLabel15BaseFont;
     FLabel15BaseFont = nullptr;
+}
+
+void TForm1::ShutDownLinks() {
+#if TARVEX_BLE
+    // Nothing a link worker or the device queued may run on a closing form:
+    // every pending call is cancelled, every worker joined, before the link
+    // timers and the device index go.
+    StopBleLink();
+    if (FKeepAlive) FKeepAlive->SetEnabled(false);
+    delete FKeepAlive;
+    FKeepAlive = nullptr;
+    if (FConnTimeout) FConnTimeout->SetEnabled(false);
+    delete FConnTimeout;
+    FConnTimeout = nullptr;
+    delete FScanIndex;
+    FScanIndex = nullptr;
+#endif
+    FSerialLink.Close();
 }
 
 void TForm1::Dispatch(TMessage& message) {
@@ -105,10 +120,7 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     // Nothing may lay the form out with the base fonts gone: FormResize
     // checks them, and the resize handler is detached here as well.
     OnResize = nullptr;
-    delete FLabel2BaseFont;
-    FLabel2BaseFont = nullptr;
-    delete FLabel15BaseFont;
-    FLabel15BaseFont = nullptr;
+    FreeBaseFonts();
 
     // A settings write that fails must not leave the read thread running or
     // the port open: the links are shut down on every path and the error
@@ -131,25 +143,7 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
         failure = std::current_exception();
     }
 
-#if TARVEX_BLE
-    // Nothing a link worker or the device queued may run on a closing form:
-    // every pending call is cancelled, every worker joined.
-    StopBleLink();
-    if (FConnTimeout) FConnTimeout->SetEnabled(false);
-    if (FKeepAlive) {
-        FKeepAlive->SetEnabled(false);
-        delete FKeepAlive;
-        FKeepAlive = nullptr;
-    }
-    if (FConnTimeout) {
-        FConnTimeout->SetEnabled(false);
-        delete FConnTimeout;
-        FConnTimeout = nullptr;
-    }
-    delete FScanIndex;
-    FScanIndex = nullptr;
-#endif
-    FSerialLink.Close();
+    ShutDownLinks();
     KillTimer(this, TIMER_FADE_IN);
     KillTimer(this, TIMER_COM_AUTOOPEN);
     KillTimer(this, TIMER_BLE_AUTOCONNECT);

@@ -323,7 +323,6 @@ public:
     void AutoOpenComPort();
     void Button1Click(TObject* Sender);
     void StartReadThread();
-    void StopReadThread();
     void SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket);
     // Handles WM_LINES_RECEIVED: takes queued lines in arrival order for
     // under a frame (at least the first 64) and posts the message again
@@ -387,6 +386,30 @@ private:
     void LoadWeightAndToolButtons();
     void LoadStatusLine();
     void LoadChartResource();
+    // FormCreate's steps, in the order it runs them (form/FormCreate.cpp).
+    void CompleteSettingsFile();
+    void RepairSettingsSections();
+    void LoadStartSettings();
+    void StartFadeIn();
+    void SetUpHintsAndMinimumWidth();
+    void SetUpWindowAndChart();
+    void SetUpShotList();
+    void SetUpLabelsAndPortList();
+    void ResetChartAndStatistics();
+    void KeepBaseFonts();
+    void ShowZeroValues();
+    void RestoreSavedChoices();
+    void AttachInputHandlers();
+    void RecordDesignLayoutAndCentre();
+#if TARVEX_BLE
+    void SetUpBleLink();
+#endif
+    void StartOneShotTimers();
+    // The clean-up shared by FormClose and the destructor; each frees only
+    // what is still held and clears the member it frees, so running it twice
+    // frees nothing twice. ShutDownLinks stops and joins every link thread.
+    void FreeBaseFonts();
+    void ShutDownLinks();
     // One run of the drain until the queue is empty or the deadline has
     // passed; returns whether lines remain queued.
     bool ProcessReceivedLines(std::chrono::steady_clock::time_point deadline);

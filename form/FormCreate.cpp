@@ -22,48 +22,75 @@
 #endif
 
 void TForm1::FormCreate(TObject* /*Sender*/) {
-    // 1. The application-wide hook for the Ctrl shortcuts.
+    // The Ctrl shortcuts work whatever control has the focus.
     Application->OnMessage = [this](TMsg& msg, bool& handled) { AppMessage(msg, handled); };
 
-    // 2-4. Defaults, then the keys older files lack. A key that is present
-    // keeps its value, also an empty or odd one; nothing else is touched.
+    CompleteSettingsFile();
+    // Once more, now that the form's controls exist to take the style.
+    ApplySavedStyle();
+    RepairSettingsSections();
+    LoadStartSettings();
+    StartFadeIn();
+    SetUpHintsAndMinimumWidth();
+    LoadTxtFormat();
+    SetUpWindowAndChart();
+    SetUpShotList();
+    SetUpLabelsAndPortList();
+    ResetChartAndStatistics();
+    KeepBaseFonts();
+    ShowZeroValues();
+    RestoreSavedChoices();
+    AttachInputHandlers();
+    RecordDesignLayoutAndCentre();
+#if TARVEX_BLE
+    SetUpBleLink();
+#endif
+    StartOneShotTimers();
+}
+
+void TForm1::CompleteSettingsFile() {
+    // Defaults, then the keys older files lack. A key that is present keeps
+    // its value, also an empty or odd one; nothing else is touched.
     CreateDefaultIni();
     if (SettingsFileExists()) {
         TIniFile ini(IniPath());
-        if (!SettingExists(ini, Setting::Cnv)) WriteSettingDefault(ini, Setting::Cnv);
-    }
-    if (SettingsFileExists()) {
-        TIniFile ini(IniPath());
-        if (!SettingExists(ini, Setting::OpenCom)) WriteSettingDefault(ini, Setting::OpenCom);
+        for (const TSettingKey& key : {Setting::Cnv, Setting::OpenCom})
+            if (!SettingExists(ini, key)) WriteSettingDefault(ini, key);
     }
     // Keys of the other program, when this one's file holds them.
     RemoveOtherBuildSettings();
+}
 
-    // 5-11.
-    ApplySavedStyle();
+void TForm1::RepairSettingsSections() {
     EnsureFilterSection();
     RepairOutputSections();
+}
+
+void TForm1::LoadStartSettings() {
     LoadChartSettings();
     FFilter = LoadFilterConfig();
     LoadCounterSettings();
     FNextShotNumber = 1;
+}
 
-    // 12. Fade-in from almost transparent.
+void TForm1::StartFadeIn() {
+    // From almost transparent; the window timer takes it to opaque.
     SetAlphaBlend(true);
     SetAlphaBlendValue(1);
     FFadeSteps = 2;
     SetTimer(this, TIMER_FADE_IN, FadeInStepMs);
+}
 
-    // 13-14.
+void TForm1::SetUpHintsAndMinimumWidth() {
     Constraints.MinWidth = 800;
     ApplyConstraints();
     for (TLabel* label : {Label18, Label16, Label17}) {
         label->SetShowHint(true);
         label->SetCustomHint(BalloonHint1);
     }
+}
 
-    // 15-21.
-    LoadTxtFormat();
+void TForm1::SetUpWindowAndChart() {
     DoubleBuffered = true;
     ParentBackground = false;
     Chart1->DoubleBuffered = true;
@@ -84,8 +111,11 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     UpdateBarWidth(true);
     BorderIcons = TBorderIcons{true, true, true};
     ApplyBorderIcons();
+}
 
-    // 22. The shot list starts empty; its change handler comes after.
+void TForm1::SetUpShotList() {
+    // The list starts empty whatever the resource held; its change handler
+    // comes after, so emptying it runs nothing.
     Memo1->SetScrollBars(ssVertical);
     Memo1->SetWordWrap(true);
     Memo1->HideSelection = false;
@@ -93,8 +123,9 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     Memo1->OnChange = Handler(this, &TForm1::Memo1Change);
     FVelocityCacheDirty = false;
     FVelocityCache.reserve(10000);
+}
 
-    // 23-27.
+void TForm1::SetUpLabelsAndPortList() {
     UpdateUnitLabels();
     GridPanel1->ShowCaption = false;
     GridPanel1->SetCaption(QString());
@@ -105,27 +136,30 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         button->OnMouseLeave = Handler(this, &TForm1::AnalysisButtonLeave);
     }
     ComboBox1->SetStyle(csDropDownList);
-    {
-        // A port named in the settings is listed too when it exists, so any
-        // terminal device can be used by naming it there.
-        const QStringList ports =
-            ListComPorts(ReadSettingString(TIniFile(IniPath()), Setting::ComPort));
-        ComboBox1->Items()->Clear();
-        for (const QString& port : ports) ComboBox1->Items()->Add(port);
-    }
+    // A port named in the settings is listed too when it exists, so any
+    // terminal device can be used by naming it there.
+    const QStringList ports =
+        ListComPorts(ReadSettingString(TIniFile(IniPath()), Setting::ComPort));
+    ComboBox1->Items()->Clear();
+    for (const QString& port : ports) ComboBox1->Items()->Add(port);
+}
 
-    // 28-29.
+void TForm1::ResetChartAndStatistics() {
+    // Points stay in the order they are added.
     FActiveSeries->Clear();
     FActiveSeries->SetXValuesOrder(loNone);
     ResetShotStats();
+}
 
-    // 30. The resource's big fonts, from which resizing scales.
+void TForm1::KeepBaseFonts() {
+    // The resource's big fonts, from which resizing scales.
     FLabel2BaseFont = new TFont();
     FLabel2BaseFont->Assign(*Label2->Font());
     FLabel15BaseFont = new TFont();
     FLabel15BaseFont->Assign(*Label15->Font());
+}
 
-    // 31-33. Zero captions.
+void TForm1::ShowZeroValues() {
     LoadDisplayFormat();
     Label2->SetCaption(FormatValue(true, 0.0));
     for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
@@ -134,118 +168,129 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     Edit1->SetAlignment(taCenter);
+}
 
-    // 34-38. Units, weight, check boxes and port from the settings.
+void TForm1::RestoreSavedChoices() {
+    // Units, weight, check boxes and port. Setting a box runs the handler it
+    // has now: CheckBox2 has none yet, so restoring it runs nothing.
     CreateDefaultIni();
-    {
-        TIniFile ini(IniPath());
-        const TUnitsSetting units = DecodeUnits(ReadSettingInteger(ini, Setting::Mu));
-        CheckBox1->SetChecked(units.Metric);
-        CheckBox2->SetChecked(units.Mix);
+    TIniFile ini(IniPath());
+    const TUnitsSetting units = DecodeUnits(ReadSettingInteger(ini, Setting::Mu));
+    CheckBox1->SetChecked(units.Metric);
+    CheckBox2->SetChecked(units.Mix);
 
-        if (IsCnvMode()) {
-            LoadMultiplier();
-        } else {
-            // The stored weight is read, not entered: the box's change
-            // handler, which saves every entered weight, stays out of it.
-            {
-                FUpdatingWeight = true;
-                const TScopeGuard weightShown([this] { FUpdatingWeight = false; });
-                Edit1->SetText(ReadSettingString(ini, Setting::Multiplier));
-            }
-            ParseWeightEdit(CheckBox1->Checked(), CheckBox2->Checked(), false);
+    if (IsCnvMode()) {
+        LoadMultiplier();
+    } else {
+        // The stored weight is read, not entered: the box's change handler,
+        // which saves every entered weight, stays out of it.
+        {
+            FUpdatingWeight = true;
+            const TScopeGuard weightShown([this] { FUpdatingWeight = false; });
+            Edit1->SetText(ReadSettingString(ini, Setting::Multiplier));
         }
-
-        CheckBoxScroll->SetChecked(ReadSettingBool(ini, Setting::CheckBoxScroll));
-        CheckBoxAuto->SetChecked(ReadSettingBool(ini, Setting::CheckBoxAuto));
-        CheckBoxAuto50->SetChecked(ReadSettingBool(ini, Setting::CheckBoxAuto50));
-#if TARVEX_BLE
-        CheckBox3->SetChecked(ReadSettingBool(ini, Setting::CheckBoxBtAuto));
-#endif
-
-        // The combo box's search: the whole text, letter case ignored.
-        const int found = ComboBox1->Items()->IndexOf(ReadSettingString(ini, Setting::ComPort));
-        if (found >= 0)
-            ComboBox1->SetItemIndex(found);
-        else if (ComboBox1->Items()->Count() > 0)
-            ComboBox1->SetItemIndex(0);
-
-        // 39-42.
-        CheckBox2->OnClick = Handler(this, &TForm1::CheckBox1Click);
-        UpdateUnitLabels();
-        ShowLastEnergy();
-        ShowAverageEnergy();
-        FLastUnitsMetric = CheckBox1->Checked();
-        FLastWeightMix = CheckBox2->Checked();
-        OnResize = Handler(this, &TForm1::FormResize);
-        KeyPreview = true;
-        OnKeyDown = [this](TObject* sender, WORD& key, TShiftState shift) {
-            FormKeyDown(sender, key, shift);
-        };
-
-        // 43. The design layout, from the resource's bounds.
-        if (FDesignClientWidth == 0 && FDesignClientHeight == 0) {
-            FDesignClientWidth = ClientWidth();
-            FDesignClientHeight = ClientHeight();
-            FLayout.clear();
-            RecordControlBounds();
-            for (int i = 0; i < GridPanel1->ControlCount(); ++i)
-                if (auto* label = dynamic_cast<TLabel*>(GridPanel1->Controls(i)))
-                    label->SetParentFont(true);
-        }
-
-        // 44. Centred in the work area (the divisions truncate toward zero).
-        const TRect work = Screen()->WorkAreaRect();
-        SetBounds(work.Left + (work.Width() - Width()) / 2,
-                  work.Top + (work.Height() - Height()) / 2, Width(), Height());
-
-#if TARVEX_BLE
-        // 45-51. The Bluetooth LE objects.
-        Memo2->Lines()->Clear();
-        Memo2->SetText(QStringLiteral("Bluetooth scanner"));
-        BluetoothLE1->SetEnabled(true);
-        FConnTimeout = new TTimer(this);
-        FConnTimeout->SetEnabled(false);
-        FConnTimeout->SetInterval(ConnectWatchdogMs);
-        FConnTimeout->OnTimer = Handler(this, &TForm1::ConnTimeoutTimer);
-        FKeepAlive = new TTimer(this);
-        FKeepAlive->SetEnabled(false);
-        FKeepAlive->SetInterval(KeepAliveMs);
-        FKeepAlive->OnTimer = Handler(this, &TForm1::KeepAliveTimer);
-        FScanIndex = new TStringList();
-        FScanIndex->NameValueSeparator = QLatin1Char('=');
-        FIniPath = IniPath();
-        Shape1->SetBrushColor(RGB(192, 192, 192));
-        Shape1->SetPenColor(clBlack);
-        LoadBleLast();
-        SCAN->OnClick = Handler(this, &TForm1::SCANClick);
-        CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
-        BluetoothLE1->OnDiscoverLEDevice = [this](TObject* sender, TBluetoothLEDevice* device,
-                                                  int rssi, const TBytes& scan) {
-            BluetoothLE1DiscoverLEDevice(sender, device, rssi, scan);
-        };
-        BluetoothLE1->OnEndDiscoverDevices =
-            [this](TObject* sender, const std::vector<TBluetoothLEDevice*>& devices) {
-                BluetoothLE1EndDiscoverDevices(sender, devices);
-            };
-        BluetoothLE1->OnServicesDiscovered = [this](TObject* sender,
-                                                    TBluetoothGattServiceList* services) {
-            BluetoothLE1ServicesDiscovered(sender, services);
-        };
-        BluetoothLE1->OnCharacteristicRead =
-            [this](TObject* sender, TBluetoothGattCharacteristic* c, TBluetoothGattStatus status) {
-                BluetoothLE1CharacteristicRead(sender, c, status);
-            };
-        BluetoothLE1->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
-            BluetoothLE1DisconnectDevice(sender, device);
-        };
-        FBleWorkers = std::make_unique<TBleWorkers>(BleClock());
-#endif
-
-        // 52-53. The one-shot timers.
-        SetTimer(this, TIMER_COM_AUTOOPEN, ComAutoOpenDelayMs);
-#if TARVEX_BLE
-        if (CheckBox3->Checked()) SetTimer(this, TIMER_BLE_AUTOCONNECT, BleAutoConnectDelayMs);
-#endif
+        ParseWeightEdit(CheckBox1->Checked(), CheckBox2->Checked(), false);
     }
+
+    CheckBoxScroll->SetChecked(ReadSettingBool(ini, Setting::CheckBoxScroll));
+    CheckBoxAuto->SetChecked(ReadSettingBool(ini, Setting::CheckBoxAuto));
+    CheckBoxAuto50->SetChecked(ReadSettingBool(ini, Setting::CheckBoxAuto50));
+#if TARVEX_BLE
+    CheckBox3->SetChecked(ReadSettingBool(ini, Setting::CheckBoxBtAuto));
+#endif
+
+    // The combo box's search: the whole text, letter case ignored.
+    const int found = ComboBox1->Items()->IndexOf(ReadSettingString(ini, Setting::ComPort));
+    if (found >= 0)
+        ComboBox1->SetItemIndex(found);
+    else if (ComboBox1->Items()->Count() > 0)
+        ComboBox1->SetItemIndex(0);
+}
+
+void TForm1::AttachInputHandlers() {
+    CheckBox2->OnClick = Handler(this, &TForm1::CheckBox1Click);
+    UpdateUnitLabels();
+    ShowLastEnergy();
+    ShowAverageEnergy();
+    FLastUnitsMetric = CheckBox1->Checked();
+    FLastWeightMix = CheckBox2->Checked();
+    OnResize = Handler(this, &TForm1::FormResize);
+    KeyPreview = true;
+    OnKeyDown = [this](TObject* sender, WORD& key, TShiftState shift) {
+        FormKeyDown(sender, key, shift);
+    };
+}
+
+void TForm1::RecordDesignLayoutAndCentre() {
+    // The design layout, from the resource's bounds, before anything moves
+    // the window; the grid's labels take the grid's font, which resizing
+    // scales.
+    if (FDesignClientWidth == 0 && FDesignClientHeight == 0) {
+        FDesignClientWidth = ClientWidth();
+        FDesignClientHeight = ClientHeight();
+        FLayout.clear();
+        RecordControlBounds();
+        for (int i = 0; i < GridPanel1->ControlCount(); ++i)
+            if (auto* label = dynamic_cast<TLabel*>(GridPanel1->Controls(i)))
+                label->SetParentFont(true);
+    }
+
+    // Centred in the work area (the divisions truncate toward zero), also
+    // when the form is larger than it.
+    const TRect work = Screen()->WorkAreaRect();
+    SetBounds(work.Left + (work.Width() - Width()) / 2, work.Top + (work.Height() - Height()) / 2,
+              Width(), Height());
+}
+
+#if TARVEX_BLE
+void TForm1::SetUpBleLink() {
+    Memo2->Lines()->Clear();
+    Memo2->SetText(QStringLiteral("Bluetooth scanner"));
+    BluetoothLE1->SetEnabled(true);
+    FConnTimeout = new TTimer(this);
+    FConnTimeout->SetEnabled(false);
+    FConnTimeout->SetInterval(ConnectWatchdogMs);
+    FConnTimeout->OnTimer = Handler(this, &TForm1::ConnTimeoutTimer);
+    FKeepAlive = new TTimer(this);
+    FKeepAlive->SetEnabled(false);
+    FKeepAlive->SetInterval(KeepAliveMs);
+    FKeepAlive->OnTimer = Handler(this, &TForm1::KeepAliveTimer);
+    FScanIndex = new TStringList();
+    FScanIndex->NameValueSeparator = QLatin1Char('=');
+    FIniPath = IniPath();
+    Shape1->SetBrushColor(RGB(192, 192, 192));
+    Shape1->SetPenColor(clBlack);
+    LoadBleLast();
+    SCAN->OnClick = Handler(this, &TForm1::SCANClick);
+    CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
+    BluetoothLE1->OnDiscoverLEDevice = [this](TObject* sender, TBluetoothLEDevice* device, int rssi,
+                                              const TBytes& scan) {
+        BluetoothLE1DiscoverLEDevice(sender, device, rssi, scan);
+    };
+    BluetoothLE1->OnEndDiscoverDevices = [this](TObject* sender,
+                                                const std::vector<TBluetoothLEDevice*>& devices) {
+        BluetoothLE1EndDiscoverDevices(sender, devices);
+    };
+    BluetoothLE1->OnServicesDiscovered = [this](TObject* sender,
+                                                TBluetoothGattServiceList* services) {
+        BluetoothLE1ServicesDiscovered(sender, services);
+    };
+    BluetoothLE1->OnCharacteristicRead = [this](TObject* sender, TBluetoothGattCharacteristic* c,
+                                                TBluetoothGattStatus status) {
+        BluetoothLE1CharacteristicRead(sender, c, status);
+    };
+    BluetoothLE1->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
+        BluetoothLE1DisconnectDevice(sender, device);
+    };
+    FBleWorkers = std::make_unique<TBleWorkers>(BleClock());
+}
+#endif
+
+void TForm1::StartOneShotTimers() {
+    // The port opens, and the Bluetooth LE device connects when its box is
+    // ticked, once the window is up and the message loop runs.
+    SetTimer(this, TIMER_COM_AUTOOPEN, ComAutoOpenDelayMs);
+#if TARVEX_BLE
+    if (CheckBox3->Checked()) SetTimer(this, TIMER_BLE_AUTOCONNECT, BleAutoConnectDelayMs);
+#endif
 }

@@ -91,8 +91,9 @@ bool TForm1::ProcessReceivedLines(Clock::time_point deadline) {
     if (batch) {
         BatchUpdate = savedBatchUpdate;
         Chart1->SetAutoRepaint(savedAutoRepaint);
+        // One repaint for the batch, when Qt next paints: it folds this
+        // request into any other made before then.
         Chart1->Invalidate();
-        Chart1->Repaint();
     }
 
     if (!firstFailure) return more;

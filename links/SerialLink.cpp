@@ -163,10 +163,6 @@ void TForm1::StartReadThread() {
     });
 }
 
-void TForm1::StopReadThread() {
-    FSerialLink.StopReading();
-}
-
 void TForm1::SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket) {
     const TComHandle port = FSerialLink.Handle();
     TLineCutter cutter;

@@ -157,8 +157,11 @@ void TForm1::AutoSaveOnShot(const QString& text) {
     FAutoSaveCount = BufferCount(FAutoSaveLines);
     try {
         WriteAutoSaveBacklog(perFile);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        // The status line has room for the word only; the failure's text
+        // names the file, folder or settings file and the system's cause.
         Label20->SetCaption(QStringLiteral("AUTO SAVE: error"));
+        PrintError(QStringLiteral("AUTO SAVE: error: ") + QString::fromUtf8(error.what()));
     }
 }
 

@@ -132,7 +132,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
         if (d.contains(QLatin1String("advertise")))
             dev.Advertise = d.value("advertise").toBool(true);
 
-        for (const QJsonValue& sv : d.value(QLatin1String("services")).toArray()) {
+        for (const QJsonValue sv : d.value(QLatin1String("services")).toArray()) {
             const QJsonObject so = sv.toObject();
             TSimServiceSetup service;
             service.Uuid = so.value(QLatin1String("uuid")).toString();
@@ -140,7 +140,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
                 error = where + QStringLiteral("services: a service needs a valid \"uuid\"");
                 return false;
             }
-            for (const QJsonValue& cv : so.value(QLatin1String("characteristics")).toArray()) {
+            for (const QJsonValue cv : so.value(QLatin1String("characteristics")).toArray()) {
                 const QJsonObject co = cv.toObject();
                 TSimCharacteristicSetup c;
                 c.Uuid = co.value(QLatin1String("uuid")).toString();
@@ -148,7 +148,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
                     error = where + QStringLiteral("characteristics: a valid \"uuid\" is needed");
                     return false;
                 }
-                for (const QJsonValue& dv : co.value(QLatin1String("descriptors")).toArray()) {
+                for (const QJsonValue dv : co.value(QLatin1String("descriptors")).toArray()) {
                     if (StringToGUID(dv.toString()).isNull()) {
                         error = where + QStringLiteral("descriptors: \"") + dv.toString() +
                                 QStringLiteral("\" is no UUID");
@@ -160,7 +160,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
             }
             dev.Services.push_back(service);
         }
-        for (const QJsonValue& nv : d.value(QLatin1String("notifications")).toArray()) {
+        for (const QJsonValue nv : d.value(QLatin1String("notifications")).toArray()) {
             const QJsonObject no = nv.toObject();
             TSimNotification n;
             if (!r.Number(no, "at_ms", where + QStringLiteral("notifications."), n.AtMs, 0,

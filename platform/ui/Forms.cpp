@@ -309,6 +309,8 @@ void TApplication::HandleException() {
         std::rethrow_exception(current);
     } catch (const Exception& e) {
         ShowException(e);
+    } catch (const std::exception& e) {
+        ShowException(Exception(QString::fromUtf8(e.what())));
     } catch (...) {
         ShowException(Exception(QString()));
     }

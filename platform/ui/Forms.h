@@ -139,7 +139,8 @@ public:
     // Dialogs().ShowError with the exception's message.
     void ShowException(const Exception& e);
     // Shows the exception in flight (call inside a catch block): one of the
-    // Exception family with its message, any other with an empty message.
+    // Exception family with its message, any other standard exception with
+    // its what() text, anything else with an empty message.
     void HandleException();
     void ProcessMessages();
     // Ends Run (now or, before Run, as soon as it starts).

@@ -3,12 +3,14 @@
 // neither lose a shot nor stop the intake.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <sys/resource.h>
 
 #include <QDir>
 
+#include "platform/core/Exception.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
@@ -165,8 +167,17 @@ TEST_F(AutoSave, FailureShowsTheErrorKeepsEveryShotAndTriesAgain) {
     const QString blocked = FDir.filePath(QStringLiteral("blocker/sub"));
     Start("AUT=2\nFileName=Chrono_$\nINDEX=001\nFolder=" + blocked.toUtf8() + "\n");
 
+    testing::internal::CaptureStderr();
     Feed({"801", "802", "803"});
+    const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
+    // The standard error says where and why.
+    EXPECT_NE(told.find("AUTO SAVE: error: "), std::string::npos) << told;
+    EXPECT_NE(told.find((SystemErrorText(ENOTDIR) + QStringLiteral(": ") + blocked +
+                         QStringLiteral("/Chrono_001.csv"))
+                            .toStdString()),
+              std::string::npos)
+        << told;
     EXPECT_EQ(MemoLines(), (QStringList{"801", "802", "803"}));
     EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("3"));
     EXPECT_EQ(P::FAutoSaveCount(Form()), 3);

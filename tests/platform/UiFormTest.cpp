@@ -2,6 +2,7 @@
 // visual styles.
 #include <functional>
 #include <memory>
+#include <new>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -222,7 +223,7 @@ TEST(Application, CreateFormRunsOnCreateAndShowsTheMainForm) {
     EXPECT_EQ(Application, nullptr);
 }
 
-TEST(Application, HandleExceptionShowsMessagesOfTheFamilyOnly) {
+TEST(Application, HandleExceptionShowsTheMessageOfAnyStandardException) {
     RecordingDialogs dialogs;
     TApplication app;
     struct Case {
@@ -233,7 +234,8 @@ TEST(Application, HandleExceptionShowsMessagesOfTheFamilyOnly) {
         {[] { throw ESysError("CreateFile", 16, "/dev/ttyUSB0"); },
          "CreateFile error: 16 (Device or resource busy: /dev/ttyUSB0)"},
         {[] { throw Exception("plain"); }, "plain"},
-        {[] { throw std::runtime_error("foreign"); }, ""},
+        {[] { throw std::runtime_error("foreign"); }, "foreign"},
+        {[] { throw std::bad_alloc(); }, QString::fromUtf8(std::bad_alloc().what())},
         {[] { throw 42; }, ""},
     };
     for (const Case& c : cases) {
@@ -245,9 +247,9 @@ TEST(Application, HandleExceptionShowsMessagesOfTheFamilyOnly) {
     }
     EXPECT_EQ(dialogs.Errors,
               (QStringList{"CreateFile error: 16 (Device or resource busy: /dev/ttyUSB0)", "plain",
-                           "", ""}));
+                           "foreign", QString::fromUtf8(std::bad_alloc().what()), ""}));
     app.HandleException();  // nothing in flight: nothing shown
-    EXPECT_EQ(dialogs.Errors.size(), 4);
+    EXPECT_EQ(dialogs.Errors.size(), 5);
 }
 
 TEST(Application, FreesItsFormsAndDropsTheirPendingWork) {
