@@ -13,6 +13,7 @@
 #include "platform/core/Exception.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -32,27 +33,6 @@ QStringList CsvRows(const QByteArray& bytes) {
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines.mid(3);
 }
-
-// Lowers the largest file this process may write, as a full disk would
-// stop it: a write past the limit fails with EFBIG instead of a signal.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &FSaved);
-        FHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lower = FSaved;
-        lower.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &FSaved);
-        std::signal(SIGXFSZ, FHandler);
-    }
-
-private:
-    rlimit FSaved{};
-    void (*FHandler)(int) = nullptr;
-};
 
 }  // namespace
 
