@@ -1,5 +1,7 @@
 // The Bluetooth LE link: scan, connect, the choice of the notify
 // characteristic, subscription, keep-alive, watchdog and link loss.
+#include <cstdio>
+
 #include "form/Form1.h"
 #include "platform/ble/BleWorkers.h"
 #include "platform/core/Exception.h"
@@ -54,6 +56,24 @@ bool AsciiCaseEqual(const QString& a, const QString& b) {
         if (x != y) return false;
     }
     return true;
+}
+
+// Inside a catch block: what the caught exception says.
+QString CaughtText() {
+    try {
+        throw;
+    } catch (const Exception& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown error");
+    }
+}
+
+void PrintLinkFailure(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 // Unhooks the device's notifications and lets its link go. A link that
@@ -215,6 +235,10 @@ void TForm1::SaveBleLast() {
         TIniFile ini(FIniPath);
         WriteSettingString(ini, Setting::BleLast, value);
     } catch (...) {
+        // The link is up and the status line says so; only the next start
+        // will not find this device in the box.
+        PrintLinkFailure(QStringLiteral("Bluetooth LE: the device was not remembered: ") +
+                         CaughtText());
     }
 }
 
@@ -312,7 +336,6 @@ void TForm1::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
             if (f.FBleAttempt == attempt) f.LinkLossStep();
         });
     });
-    device->SetOnConnect(&TForm1::DeviceConnect);
     FConnecting = true;
     Arm(FConnTimeout, ConnectWatchdogMs);
 
@@ -336,8 +359,6 @@ void TForm1::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
     });
 }
 
-void TForm1::DeviceConnect(TObject* /*Sender*/) {}
-
 // ---- Services, characteristic, subscription
 
 void TForm1::BluetoothLE1ServicesDiscovered(TObject* /*Sender*/,
@@ -355,7 +376,12 @@ void TForm1::BluetoothLE1ServicesDiscovered(TObject* /*Sender*/,
         try {
             chosen = form->FindNotifyCharacteristic(list);
         } catch (...) {
-            chosen = nullptr;
+            // A search that broke off has not shown that the device lacks
+            // the characteristic: say what went wrong instead.
+            const QString text =
+                QStringLiteral("Connected - characteristic search failed: ") + CaughtText();
+            form->QueueBleStep(attempt, [text](TForm1& f) { f.ShowBleStatus(text); });
+            return;
         }
         if (!chosen) {
             // Connected but silent would look like a working link: say so.
@@ -432,15 +458,27 @@ void TForm1::KeepAliveTimer(TObject* /*Sender*/) {
     TBluetoothLEDevice* device = FBleDevice;
     TBluetoothGattCharacteristic* c = FWriteCharacteristic;
     std::atomic<bool>* inFlight = &FBleWriteInFlight;
+    std::atomic<bool>* failing = &FBleWriteFailing;
+    std::shared_ptr<std::atomic<bool>> alive = FBleAlive;
+    const std::uint64_t attempt = FBleAttempt;
+    std::atomic<std::uint64_t>* current = &FBleAttempt;
     if (!FBleWorkers || !FBleAlive->load()) {
         FBleWriteInFlight = false;
         return;
     }
-    StartBleWorker([ble, device, c, inFlight] {
+    StartBleWorker([ble, device, c, inFlight, failing, alive, attempt, current] {
         try {
             c->SetValue(TBytes(1, '\0'));
             ble->WriteCharacteristic(device, c);
+            failing->store(false);
         } catch (...) {
+            // Last stop of the write on this worker. A lost link shows
+            // itself through its disconnect event, and a write cut off by
+            // SCAN, CONNECT or the close is no failure; any other refused
+            // write is told once until a write succeeds again, not every tick.
+            if (alive->load() && current->load() == attempt && !failing->exchange(true))
+                PrintLinkFailure(QStringLiteral("Bluetooth LE: keep-alive write failed: ") +
+                                 CaughtText());
         }
         inFlight->store(false);
     });
@@ -480,7 +518,7 @@ void TForm1::LinkLossStep() {
     const bool wasConnected = FConnected;
     const QString text = Edit2->Text();
     SetBleDisconnected();
-    if (!(wasConnected && FAutoReconnect && !text.isEmpty())) return;
+    if (!(wasConnected && !text.isEmpty())) return;
     ShowBleStatus(QStringLiteral("Reconnecting..."));
     // The reconnect belongs to the lost link: SCAN, CONNECT or closing
     // during the pause start a new attempt and so cancel it.
