@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "form/Form1.h"
+#include "links/core/DeviceTarget.h"
 #include "platform/ble/BleWorkers.h"
 #include "platform/core/Exception.h"
 #include "platform/core/Files.h"
@@ -37,25 +38,6 @@ void Arm(TTimer* timer, unsigned ms) {
 
 void Disarm(TTimer* timer) {
     if (timer) timer->SetEnabled(false);
-}
-
-// A target made only of separators names no device; it must not match all.
-bool BlankTarget(const QString& trimmed) {
-    for (QChar c : trimmed)
-        if (c != QLatin1Char(':') && c != QLatin1Char('-')) return false;
-    return true;
-}
-
-bool AsciiCaseEqual(const QString& a, const QString& b) {
-    if (a.size() != b.size()) return false;
-    for (int i = 0; i < a.size(); ++i) {
-        QChar x = a[i];
-        QChar y = b[i];
-        if (x.unicode() >= 'a' && x.unicode() <= 'z') x = QChar(x.unicode() - 32);
-        if (y.unicode() >= 'a' && y.unicode() <= 'z') y = QChar(y.unicode() - 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // Inside a catch block: what the caught exception says.
@@ -163,48 +145,18 @@ void TForm1::ResetBleLink() {
 // ---- Target
 
 QString TForm1::NormalizeHex(const QString& text) {
-    QString out;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))
-            out += c.toUpper();
-    }
-    return out;
+    return ::NormalizeHex(text);
 }
 
 void TForm1::ParseDeviceTarget(const QString& text) {
-    FTargetName.clear();
-    FTargetAddress.clear();
-    const QString s = text.trimmed();
-    if (s.isEmpty() || BlankTarget(s)) return;
-    bool addressChars = true;
-    for (QChar c : s) {
-        const char16_t u = c.unicode();
-        const bool hex = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-        if (!hex && u != ':' && u != '-') {
-            addressChars = false;
-            break;
-        }
-    }
-    if (addressChars && s.size() >= 12) {
-        FTargetAddress = NormalizeHex(s);
-        return;
-    }
-    const int blank = s.indexOf(QLatin1Char(' '));
-    if (blank >= 0) {
-        FTargetName = s.left(blank).trimmed();
-        FTargetAddress = NormalizeHex(s.mid(blank + 1).trimmed());
-    } else {
-        FTargetName = s;
-    }
+    const TDeviceTarget target = ::ParseDeviceTarget(text);
+    FTargetName = target.Name;
+    FTargetAddress = target.Address;
 }
 
 bool TForm1::MatchesTarget(TBluetoothLEDevice* device) {
-    if (!device) return false;
-    const bool name = FTargetName.isEmpty() || AsciiCaseEqual(FTargetName, device->DeviceName());
-    const bool address =
-        FTargetAddress.isEmpty() || FTargetAddress == NormalizeHex(device->Address());
-    return name && address;
+    return device && ::MatchesTarget(TDeviceTarget{FTargetName, FTargetAddress},
+                                     device->DeviceName(), device->Address());
 }
 
 // ---- Remembered device
@@ -268,7 +220,7 @@ void TForm1::CONNECTClick(TObject* /*Sender*/) {
         return;
     }
     const QString target = Edit2->Text().trimmed();
-    if (target.isEmpty() || BlankTarget(target)) return;
+    if (BlankTarget(target)) return;
     ParseDeviceTarget(target);
     Memo2->Lines()->Clear();
     FScanIndex->Clear();
