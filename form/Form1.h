@@ -355,7 +355,6 @@ public:
     bool MatchesTarget(TBluetoothLEDevice* device);
     void LoadBleLast();
     void SaveBleLast();
-    static void DeviceConnect(TObject* Sender);
     void ResetBleLink();
     void ShowBleStatus(const QString& text);
     void SetBleDisconnected();
@@ -484,7 +483,6 @@ private:
     TTimer* FConnTimeout = nullptr;
     TTimer* FKeepAlive = nullptr;
     bool FConnected = false;
-    bool FAutoReconnect = true;
     QString FIniPath;
     // An overlong notification line is being dropped up to its LF.
     bool FBleRxSkipping = false;
@@ -499,6 +497,8 @@ private:
     std::unique_ptr<TBleWorkers> FBleWorkers;
     // A keep-alive write is under way; a tick skips while it is.
     std::atomic<bool> FBleWriteInFlight{false};
+    // A keep-alive write failed and was reported; cleared by one that works.
+    std::atomic<bool> FBleWriteFailing{false};
 #endif
     // Unit state of the stored values.
     bool FLastUnitsMetric = true;

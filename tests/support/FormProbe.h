@@ -45,7 +45,6 @@ public:
     TARVEX_PROBE(FKeepAlive)
     TARVEX_PROBE(FConnecting)
     TARVEX_PROBE(FConnected)
-    TARVEX_PROBE(FAutoReconnect)
     TARVEX_PROBE(FIniPath)
 #endif
     TARVEX_PROBE(FLastUnitsMetric)
