@@ -66,12 +66,13 @@ void AddShot(TForm1& form, bool paint = true) {
     const int n = series->Count();
     const bool hasPrevious = n > 0;
     const double previous = hasPrevious ? series->YValue(n - 1) : 0.0;
-    form.AddChartPoint(NextChartX, Velocity(NextChartX), hasPrevious, previous);
-    ++NextChartX;
+    form.AddChartPoint(ShownSeries().NextChartX, Velocity(ShownSeries().NextChartX), hasPrevious,
+                       previous);
+    ++ShownSeries().NextChartX;
     if (Scrolling) {
-        const int width = std::max(VisibleShots, 2);
-        const int last = NextChartX - 1;
-        if (NextChartX >= width)
+        const int width = std::max(ShownSeries().VisibleShots(), 2);
+        const int last = ShownSeries().NextChartX - 1;
+        if (ShownSeries().NextChartX >= width)
             form.Chart1->BottomAxis()->SetMinMax(last - (width - 1), last);
         else
             form.Chart1->BottomAxis()->SetMinMax(0, width - 1);
@@ -85,10 +86,10 @@ void AddShot(TForm1& form, bool paint = true) {
 
 void Refill(TForm1& form, int points) {
     P::FActiveSeries(form)->Clear();
-    NextChartX = 1;
-    BatchUpdate = true;
+    ShownSeries().NextChartX = 1;
+    TForm1Probe::BatchUpdate(*Form1) = true;
     for (int i = 0; i < points; ++i) AddShot(form, false);
-    BatchUpdate = false;
+    TForm1Probe::BatchUpdate(*Form1) = false;
     QCoreApplication::processEvents();
 }
 
@@ -178,8 +179,8 @@ TForm1* StartForm(const QString& iniPath, const QByteArray& settings) {
     QFile ini(iniPath);
     if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate)) ini.write(settings);
     ini.close();
-    ResetShotStats();
-    VisibleShots = 26;
+    ShownSeries().StatsReset();
+    ShownSeries().SetVisibleShots(26);
     auto* form = StartBenchForm();
     return form;
 }

@@ -46,7 +46,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     LoadChartSettings();
     FFilter = LoadFilterConfig();
     LoadCounterSettings();
-    FNextShotNumber = 1;
+    FSeries.FNextShotNumber = 1;
 
     // 12. Fade-in from almost transparent.
     SetAlphaBlend(true);
@@ -91,8 +91,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     Memo1->HideSelection = false;
     EmptyShotList();
     Memo1->OnChange = Handler(this, &TForm1::Memo1Change);
-    FVelocityCacheDirty = false;
-    FVelocityCache.reserve(10000);
+    FSeries.FVelocityCacheDirty = false;
 
     // 23-27.
     UpdateUnitLabels();
@@ -117,7 +116,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     // 28-29.
     FActiveSeries->Clear();
     FActiveSeries->SetXValuesOrder(loNone);
-    ResetShotStats();
+    FSeries.StatsReset();
 
     // 30. The resource's big fonts, from which resizing scales.
     FLabel2BaseFont = new TFont();

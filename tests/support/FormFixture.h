@@ -42,7 +42,7 @@ protected:
     TForm1& Form() { return *FForm; }
 
     // Lines through the line intake as the drain passes them, with
-    // LiveInput set around the calls when `live`.
+    // TForm1Probe::LiveInput(*Form1) set around the calls when `live`.
     void Feed(const QStringList& lines, bool live = true);
     // Replaces or empties the shot list as the program's own writes do
     // (FMemoUpdating set), so that the change handler leaves the velocity
