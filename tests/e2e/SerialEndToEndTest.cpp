@@ -453,9 +453,11 @@ TEST_F(SerialEndToEnd, CloseWorksOffEveryQueuedLine) {
     ASSERT_TRUE(FTerminal.Write(NumberedLines(1, Lines) + "30"));
     ASSERT_TRUE(WaitWithoutEvents([&] { return QueuedLines() >= std::size_t(Lines); }));
     EXPECT_EQ(int(ShownSeries().ShotStats.Count), 0);
-    CloseForm();
-    EXPECT_EQ(int(ShownSeries().ShotStats.Count), Lines);
-    EXPECT_DOUBLE_EQ(ShownSeries().LastVelocity, double(Lines));
+    CloseForm([&](TForm1& form) {
+        const TShotSeries& series = TForm1Probe::FSeries(form);
+        EXPECT_EQ(int(series.ShotStats.Count), Lines);
+        EXPECT_DOUBLE_EQ(series.LastVelocity, double(Lines));
+    });
 }
 
 // While a flood is worked off, a CLEAR pressed meanwhile runs between two

@@ -131,12 +131,13 @@ void FormFixture::ExpectTabOrderFromShotList(const std::vector<TWinControl*>& ex
         EXPECT_EQ(reached[i], expected[i]->Widget()) << expected[i]->Name.toStdString();
 }
 
-void FormFixture::CloseForm() {
+void FormFixture::CloseForm(const std::function<void(TForm1&)>& closed) {
     TCloseAction action = caFree;
     try {
         FForm->FormClose(FForm, action);
     } catch (...) {
     }
+    if (closed) closed(*FForm);
     delete FForm;
     FForm = nullptr;
     Form1 = nullptr;

@@ -37,8 +37,9 @@ protected:
     // StartForm with the start-up timers that would reach for the machine
     // stopped: the port auto-open and the Bluetooth LE auto-connect.
     TForm1& StartFormOffline();
-    // Runs FormClose (as closing the window does) and frees the form.
-    void CloseForm();
+    // Runs FormClose (as closing the window does), then closed (if given) on
+    // the closed form, and frees the form.
+    void CloseForm(const std::function<void(TForm1&)>& closed = {});
     TForm1& Form() { return *FForm; }
 
     // Lines through the line intake as the drain passes them, with
