@@ -66,14 +66,13 @@ void AddShot(TForm1& form, bool paint = true) {
     const int n = series->Count();
     const bool hasPrevious = n > 0;
     const double previous = hasPrevious ? series->YValue(n - 1) : 0.0;
-    form.AddChartPoint(ShownSeries().NextChartX, Velocity(ShownSeries().NextChartX), hasPrevious,
-                       previous);
-    ++ShownSeries().NextChartX;
+    TShotSeries& shots = P::FSeries(form);
+    const int x = shots.NextChartX++;
+    form.AddChartPoint(x, Velocity(x), hasPrevious, previous);
     if (Scrolling) {
-        const int width = std::max(ShownSeries().VisibleShots(), 2);
-        const int last = ShownSeries().NextChartX - 1;
-        if (ShownSeries().NextChartX >= width)
-            form.Chart1->BottomAxis()->SetMinMax(last - (width - 1), last);
+        const int width = shots.VisibleShots();
+        if (x >= width)
+            form.Chart1->BottomAxis()->SetMinMax(x - (width - 1), x);
         else
             form.Chart1->BottomAxis()->SetMinMax(0, width - 1);
     } else {
@@ -86,10 +85,10 @@ void AddShot(TForm1& form, bool paint = true) {
 
 void Refill(TForm1& form, int points) {
     P::FActiveSeries(form)->Clear();
-    ShownSeries().NextChartX = 1;
-    TForm1Probe::BatchUpdate(*Form1) = true;
+    P::FSeries(form).NextChartX = 1;
+    P::BatchUpdate(form) = true;
     for (int i = 0; i < points; ++i) AddShot(form, false);
-    TForm1Probe::BatchUpdate(*Form1) = false;
+    P::BatchUpdate(form) = false;
     QCoreApplication::processEvents();
 }
 
@@ -179,8 +178,6 @@ TForm1* StartForm(const QString& iniPath, const QByteArray& settings) {
     QFile ini(iniPath);
     if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate)) ini.write(settings);
     ini.close();
-    ShownSeries().StatsReset();
-    ShownSeries().SetVisibleShots(26);
     auto* form = StartBenchForm();
     return form;
 }
