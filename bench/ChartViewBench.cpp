@@ -66,13 +66,13 @@ void AddShot(TForm1& form, bool paint = true) {
     const int n = series->Count();
     const bool hasPrevious = n > 0;
     const double previous = hasPrevious ? series->YValue(n - 1) : 0.0;
-    form.AddChartPoint(NextChartX, Velocity(NextChartX), hasPrevious, previous);
-    ++NextChartX;
+    TShotSeries& shots = P::FSeries(form);
+    const int x = shots.NextChartX++;
+    form.AddChartPoint(x, Velocity(x), hasPrevious, previous);
     if (Scrolling) {
-        const int width = std::max(VisibleShots, 2);
-        const int last = NextChartX - 1;
-        if (NextChartX >= width)
-            form.Chart1->BottomAxis()->SetMinMax(last - (width - 1), last);
+        const int width = shots.VisibleShots();
+        if (x >= width)
+            form.Chart1->BottomAxis()->SetMinMax(x - (width - 1), x);
         else
             form.Chart1->BottomAxis()->SetMinMax(0, width - 1);
     } else {
@@ -85,10 +85,10 @@ void AddShot(TForm1& form, bool paint = true) {
 
 void Refill(TForm1& form, int points) {
     P::FActiveSeries(form)->Clear();
-    NextChartX = 1;
-    BatchUpdate = true;
+    P::FSeries(form).NextChartX = 1;
+    P::BatchUpdate(form) = true;
     for (int i = 0; i < points; ++i) AddShot(form, false);
-    BatchUpdate = false;
+    P::BatchUpdate(form) = false;
     QCoreApplication::processEvents();
 }
 
@@ -178,8 +178,6 @@ TForm1* StartForm(const QString& iniPath, const QByteArray& settings) {
     QFile ini(iniPath);
     if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate)) ini.write(settings);
     ini.close();
-    ResetShotStats();
-    VisibleShots = 26;
     auto* form = StartBenchForm();
     return form;
 }

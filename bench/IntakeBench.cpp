@@ -71,7 +71,7 @@ void EmptySeries(TForm1& form) {
     P::FVelocityCache(form).clear();
     P::FVelocityCacheDirty(form) = false;
     P::FActiveSeries(form)->Clear();
-    ResetShotStats();
+    P::FSeries(form).StatsReset();
     QCoreApplication::processEvents();
 }
 

@@ -26,10 +26,6 @@ constexpr double FullWindow = FullWindowShots - 1;
 // inverse.
 constexpr double ZoomFactor = 0.75;
 
-// Where "+" and "-" hold the scrolling window: its centre, its first shot or
-// its last shot. Stored in FZoomAnchor; 0 is the centre.
-enum TZoomAnchor : std::int32_t { ZoomAnchorCentre = 0, ZoomAnchorStart = 1, ZoomAnchorEnd = 2 };
-
 struct TWindow {
     double Lo = 0;
     double Hi = 0;
@@ -64,7 +60,7 @@ TWindow MovedWindow(double minX, double maxX, double width, bool toStart) {
 
 struct TScrollZoom {
     TWindow Window;
-    TZoomAnchor Anchor = ZoomAnchorCentre;
+    TZoomAnchor Anchor = TZoomAnchor::Centre;
     double Width = 0;  // the new width E
 };
 
@@ -78,7 +74,7 @@ TScrollZoom ScrollingZoom(double b, std::optional<TWindow> axis, TZoomAnchor anc
     TWindow w;
     if (axis) {
         w = *axis;
-    } else if (anchor == ZoomAnchorEnd) {
+    } else if (anchor == TZoomAnchor::End) {
         w = {std::max(b - FullWindow, 0.0), b};
     } else {
         w = {0, FullWindow};
@@ -93,19 +89,19 @@ TScrollZoom ScrollingZoom(double b, std::optional<TWindow> axis, TZoomAnchor anc
     const double e =
         zoomIn ? std::max(ZoomFactor * shown, 1.0) : std::min(shown / ZoomFactor, FullWindow);
 
-    const bool startsLater = anchor != ZoomAnchorStart && std::abs(w.Lo) >= 0.001;
-    const bool endsAtLast = anchor == ZoomAnchorEnd || std::abs(w.Hi - b) < 0.001;
+    const bool startsLater = anchor != TZoomAnchor::Start && std::abs(w.Lo) >= 0.001;
+    const bool endsAtLast = anchor == TZoomAnchor::End || std::abs(w.Hi - b) < 0.001;
     TScrollZoom zoom;
     if (startsLater && endsAtLast) {
         w.Lo = w.Hi - e;
-        zoom.Anchor = ZoomAnchorEnd;
+        zoom.Anchor = TZoomAnchor::End;
     } else if (startsLater != endsAtLast) {
         const double c = (w.Lo + w.Hi) * 0.5;
         w = {c - e * 0.5, c + e * 0.5};
-        zoom.Anchor = ZoomAnchorCentre;
+        zoom.Anchor = TZoomAnchor::Centre;
     } else {
         w.Hi = w.Lo + e;
-        zoom.Anchor = ZoomAnchorStart;
+        zoom.Anchor = TZoomAnchor::Start;
     }
     if (w.Lo < 0) w = {0, e};
     if (w.Hi > b) w = {std::max(b - e, 0.0), b};
@@ -186,7 +182,7 @@ void TForm1::UpdateXAxis() {
         bottom->SetMinMax(0, FullWindow);
         return;
     }
-    if (FZoomActive || FZoomAnchor != ZoomAnchorCentre || FZoomSteps > 0) return;
+    if (FZoomActive || FZoomAnchor != TZoomAnchor::Centre || FZoomSteps > 0) return;
     if (FChartType == TChartType::Bars) {
         const double minX = FActiveSeries->MinXValue();
         const double maxX = FActiveSeries->MaxXValue();
@@ -199,11 +195,14 @@ void TForm1::UpdateXAxis() {
     }
 }
 
-void TForm1::FitVelocityAxis() {
+bool TForm1::FitVelocityAxis() {
     if (CheckBoxAuto->Checked())
         UpdateYAxis(TightAxisMargin);
     else if (CheckBoxAuto50->Checked())
         UpdateYAxis(WideAxisMargin);
+    else
+        return false;
+    return true;
 }
 
 void TForm1::UpdateYAxis(double margin) {
@@ -256,7 +255,7 @@ void TForm1::UpdateBarWidth(bool repaint) {
     if (width == FAppliedBarWidth) return;
     FBarSeries->SetCustomBarWidth(width);
     FAppliedBarWidth = width;
-    if (repaint && !BatchUpdate) Chart1->Repaint();
+    if (repaint && !BatchUpdate) Chart1->Invalidate();
 }
 
 void TForm1::ResetBarWidth(bool repaint) {
@@ -264,14 +263,34 @@ void TForm1::ResetBarWidth(bool repaint) {
     UpdateBarWidth(repaint);
 }
 
-void TForm1::CheckBoxScrollClick(TObject* /*Sender*/) {
-    FZoomAnchor = ZoomAnchorCentre;
+void TForm1::ResetZoom() {
     FZoomSteps = 0;
+    FZoomAnchor = TZoomAnchor::Centre;
     FZoomActive = false;
-    if (CheckBoxScroll->Checked())
-        Chart1->BottomAxis()->SetMinMax(0, FullWindow);
-    else
+}
+
+void TForm1::ShowShotWindow(TShotWindowAt at) {
+    if (!CheckBoxScroll->Checked()) {
         UpdateXAxis();
+        return;
+    }
+    TChartAxis* bottom = Chart1->BottomAxis();
+    bottom->SetAutomatic(false);
+    // The window keeps its width and ends at the last shot once there are
+    // enough shots to fill it.
+    const int width = FSeries.VisibleShots() - 1;
+    const int last = FSeries.NextChartX - 1;
+    if (at == TShotWindowAt::LastShot && last >= width)
+        bottom->SetMinMax(last - width, last);
+    else if (at == TShotWindowAt::LastShot)
+        bottom->SetMinMax(0, width);
+    else
+        bottom->SetMinMax(0, FullWindow);
+}
+
+void TForm1::CheckBoxScrollClick(TObject* /*Sender*/) {
+    ResetZoom();
+    ShowShotWindow(TShotWindowAt::Start);
     FitVelocityAxis();
     ResetBarWidth(true);
 }
@@ -315,7 +334,7 @@ void TForm1::MoveShotWindow(bool toStart) {
     const TWindow w = MovedWindow(minX, maxX, width, toStart);
     bottom->SetMinMax(w.Lo, w.Hi);
     FZoomActive = true;
-    FZoomAnchor = toStart ? ZoomAnchorStart : ZoomAnchorEnd;
+    FZoomAnchor = toStart ? TZoomAnchor::Start : TZoomAnchor::End;
     ResetBarWidth(true);
     FitVelocityAxis();
 }
@@ -323,7 +342,8 @@ void TForm1::MoveShotWindow(bool toStart) {
 // "+" and "-" on the scrolling window: the shot axis narrows or widens
 // about its anchor and VisibleShots follows. Empty when there is no window.
 static std::optional<TScrollZoom> ZoomScrollingWindow(TChartAxis* bottom, double maxX,
-                                                      TZoomAnchor anchor, bool zoomIn) {
+                                                      TZoomAnchor anchor, bool zoomIn,
+                                                      TShotSeries& series) {
     const double b = maxX < FullWindow ? FullWindow : maxX;
     if (!(b > 0)) return std::nullopt;
     std::optional<TWindow> axis;
@@ -331,7 +351,7 @@ static std::optional<TScrollZoom> ZoomScrollingWindow(TChartAxis* bottom, double
         axis = TWindow{bottom->Minimum(), bottom->Maximum()};
     const TScrollZoom zoom = ScrollingZoom(b, axis, anchor, zoomIn);
     bottom->SetMinMax(zoom.Window.Lo, zoom.Window.Hi);
-    VisibleShots = std::max(int(zoom.Window.Hi - zoom.Window.Lo + 1.5), 2);
+    series.SetVisibleShots(int(zoom.Window.Hi - zoom.Window.Lo + 1.5));
     return zoom;
 }
 
@@ -354,7 +374,7 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
 
     if (CheckBoxScroll->Checked()) {
         const std::optional<TScrollZoom> zoom =
-            ZoomScrollingWindow(bottom, maxX, TZoomAnchor(FZoomAnchor), zoomIn);
+            ZoomScrollingWindow(bottom, maxX, FZoomAnchor, zoomIn, FSeries);
         if (!zoom) return;
         FZoomActive = true;
         FZoomAnchor = zoom->Anchor;
@@ -377,15 +397,13 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
         const TWindow w = CentredWindow((current.Lo + current.Hi) * 0.5, e, minX, maxX);
         bottom->SetMinMax(w.Lo, w.Hi);
         FZoomActive = true;
-        FZoomAnchor = ZoomAnchorCentre;
+        FZoomAnchor = TZoomAnchor::Centre;
         ++FZoomSteps;
     } else {
         const double lo = bottom->Minimum();
         const double hi = bottom->Maximum();
         if (bottom->Automatic() || !(hi > lo) || !FZoomActive) {
-            FZoomSteps = 0;
-            FZoomAnchor = ZoomAnchorCentre;
-            FZoomActive = false;
+            ResetZoom();
             UpdateXAxis();
             ResetBarWidth(true);
             return;
@@ -394,15 +412,13 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
         const double e = (0 < shown && shown <= r ? shown : r) / ZoomFactor;
         if (e >= r - 1e-9) {
             // The window would cover every shot: the axis fits itself again.
-            FZoomSteps = 0;
-            FZoomAnchor = ZoomAnchorCentre;
-            FZoomActive = false;
+            ResetZoom();
             UpdateXAxis();
         } else {
             const TWindow w = CentredWindow((lo + hi) * 0.5, e, minX, maxX);
             bottom->SetMinMax(w.Lo, w.Hi);
             FZoomActive = true;
-            FZoomAnchor = ZoomAnchorCentre;
+            FZoomAnchor = TZoomAnchor::Centre;
             if (FZoomSteps > 0) --FZoomSteps;
         }
     }

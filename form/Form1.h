@@ -19,6 +19,7 @@
 #include "links/SerialLink.h"
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
+#include "series/core/ShotSeries.h"
 
 // TARVEX_BLE picks the program (1 Tarvex, 0 Tarvex Serial); the form
 // libraries set it, nothing guesses it.
@@ -80,6 +81,21 @@ constexpr double WideAxisMargin = 0.5;
 enum class TAnalysisCommand : std::int32_t { None = 0, Refresh = 1, Sym = 2, Cmp = 3, DV = 4 };
 // What the shot list shows: the shots, or the series a command derived.
 enum class TAnalysisMode : std::int32_t { Shots = 0, Sym = 1, Cmp = 2, DV = 3 };
+
+// Where "+" and "-" hold the scrolling shot window: its centre, its first
+// shot or its last shot.
+enum class TZoomAnchor : std::int32_t { Centre = 0, Start = 1, End = 2 };
+
+// Where the scrolling shot window goes when the series is shown anew: to its
+// last shot (a grown or rebuilt shot series), or to the start (a derived
+// series, a recomputed or an emptied one).
+enum class TShotWindowAt { LastShot, Start };
+
+// What releasing the shot list's lock does with the input the serial port
+// holds unread: a command that ends its own lock (REFRESH, a command that
+// left the list alone) purges it, as it arrived while the list was not the
+// shots; CLEAR, FILTER and LOAD keep it, as they take the list over for good.
+enum class TPortInput { Keep, Purge };
 
 // One control's design bounds and font size, re-applied on every resize.
 struct TLayoutRecord {
@@ -174,8 +190,9 @@ public:
     void UpdateYAxis(double margin);
     void UpdateBarWidth(bool repaint);
     void ResetBarWidth(bool repaint);
-    // The velocity axis follows the margin box that is ticked, if any.
-    void FitVelocityAxis();
+    // The velocity axis follows the margin box that is ticked, if any;
+    // false when none is.
+    bool FitVelocityAxis();
     void CheckBoxScrollClick(TObject* Sender);
     void CheckBoxAutoClick(TObject* Sender);
     void CheckBoxAuto50Click(TObject* Sender);
@@ -211,8 +228,6 @@ public:
 
     // ---- Velocity cache and statistics (series/VelocityCache.cpp)
     void Memo1Change(TObject* Sender);
-    void StatsReset();
-    void StatsAdd(double value);
     int CountNumericMemoLines();
     void RebuildVelocityCache(bool metric);
     void AppendVelocity(double value);
@@ -222,8 +237,16 @@ public:
     void EmptyShotList();
     void ShowStatsLabels();
     // The value and energy labels read as for an empty list; the statistics
-    // labels show ShotStats.
+    // labels show the series' statistics.
     void ShowClearedShotLabels();
+    // Shows the series' statistics and last value: the value, energy and
+    // statistics labels (the cleared texts for an empty series), fitted.
+    void ShowSeriesLabels();
+    // The shot axis after the series changed: with the scrolling window, the
+    // window at its last shot (at) or at the start; else the fitted axis.
+    void ShowShotWindow(TShotWindowAt at);
+    // Forgets a shot window set by "+", "-", "X0" or "XN".
+    void ResetZoom();
 
     // ---- Units, weight, energy, power factor (series/Units.cpp)
     bool IsCnvMode();
@@ -245,7 +268,7 @@ public:
     // ---- Filter, rebuild, analysis commands
     void FilterCommand();
     // Makes the values of lines (RebuildLineValue: the number in each line,
-    // log lines passed over) the shown series: the last 10000 values become
+    // log lines passed over) the shown series: the last ShotListKept values become
     // the velocity cache, the chart, the statistics and, with refill, the
     // shot list (other lines vanish from it); the next live shot continues
     // the numbering. Leaves Label20, the memo lock and
@@ -253,7 +276,7 @@ public:
     // path; a failure passes on.
     void RebuildFromLines(const QStringList& lines, bool refill);
     // Shows derived values (SYM, CMP, dV) as the shot list, at most the first
-    // 10000, marked as derived (FDerivedValues); the next live shot would
+    // ShotListKept, marked as derived (FDerivedValues); the next live shot would
     // take the number 1.
     void ReloadValues(const QStringList& texts);
     // The common body of the two rebuilds, on values already chosen.
@@ -272,6 +295,9 @@ public:
     // Puts the kept lines back into Memo1 when locked with a snapshot (true),
     // then releases the lock and reopens the receive path.
     bool UnlockMemo();
+    // Drops the kept lines, releases the lock and reopens the receive path
+    // (its queue emptied; the port's unread input as input says).
+    void ReleaseMemoLock(TPortInput input);
     // SYM, CMP and dV: true when the shot list shows their result, false
     // (with a message, or a cancelled dialog) when they left it alone.
     bool MirrorCommand();
@@ -279,9 +305,6 @@ public:
     bool DeltaCommand();
     // The values of the value lines of Memo1 (ShotLineValue), in order.
     std::vector<double> ParseMemoNumbers();
-    // Shows value(i) - value(j) over the paired 1-based ranges a..b and c..d
-    // as the derived series.
-    void RangeDifferences(const std::vector<double>& values, int a, int b, int c, int d);
     void SpeedButton3Click(TObject* Sender);
     void SpeedButton5Click(TObject* Sender);
     void SpeedButton6Click(TObject* Sender);
@@ -332,7 +355,7 @@ public:
     // has stopped, so that no line read from the port is lost.
     void FinishReceivedLines();
     void ResetReceive(bool discard, bool purge);
-    // Appends line to memo as its last line and keeps it at 10000 lines.
+    // Appends line to memo as its last line and keeps it at ShotListKept lines.
     static void MemoAppendLine(TMemo* memo, const QString& line);
 
 #if TARVEX_BLE
@@ -355,7 +378,6 @@ public:
     bool MatchesTarget(TBluetoothLEDevice* device);
     void LoadBleLast();
     void SaveBleLast();
-    static void DeviceConnect(TObject* Sender);
     void ResetBleLink();
     void ShowBleStatus(const QString& text);
     void SetBleDisconnected();
@@ -459,8 +481,12 @@ private:
     bool FTxtFormat = false;
     // Filter.
     TFilterConfig FFilter{};
-    // Shot numbering.
-    std::int32_t FNextShotNumber = 0;
+    // The shown shot series: velocity cache, statistics, numbering, chart x.
+    TShotSeries FSeries;
+    // True only while the drain passes received lines on (live shots).
+    bool LiveInput = false;
+    // True during a batch of list updates: the chart repaints once at the end.
+    bool BatchUpdate = false;
     // Received-line queue. The serial link owns the port and its read thread
     // (FReadThread), which feeds the queue. The thread waits on
     // FReceivedLinesRoom while the queue is full; the drain and ResetReceive
@@ -484,7 +510,6 @@ private:
     TTimer* FConnTimeout = nullptr;
     TTimer* FKeepAlive = nullptr;
     bool FConnected = false;
-    bool FAutoReconnect = true;
     QString FIniPath;
     // An overlong notification line is being dropped up to its LF.
     bool FBleRxSkipping = false;
@@ -499,23 +524,23 @@ private:
     std::unique_ptr<TBleWorkers> FBleWorkers;
     // A keep-alive write is under way; a tick skips while it is.
     std::atomic<bool> FBleWriteInFlight{false};
+    // A keep-alive write failed and was reported; cleared by one that works.
+    std::atomic<bool> FBleWriteFailing{false};
 #endif
     // Unit state of the stored values.
     bool FLastUnitsMetric = true;
     bool FLastWeightMix = false;
-    // Weight and velocity cache.
+    // Weight and list updates.
     bool FUpdatingWeight = false;
     bool FMemoUpdating = false;
-    bool FVelocityCacheDirty = false;
     double FWeightGrams = 1.0;
     bool FWeightLoaded = false;  // a weight was read from the box or the settings
-    std::vector<double> FVelocityCache;
     // Power-factor display.
     bool FPowerFactorMode = false;
     bool FPowerFactorIpsc = false;
     // Shot-axis window.
     std::int32_t FZoomSteps = 0;
-    std::int32_t FZoomAnchor = 0;
+    TZoomAnchor FZoomAnchor = TZoomAnchor::Centre;
     bool FZoomActive = false;
     // Analysis commands.
     bool FCommandBusy = false;

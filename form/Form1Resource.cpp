@@ -338,10 +338,6 @@ void TForm1::WireResourceEvents() {
     Chart1->OnMouseMove = [this](TObject* sender, TShiftState shift, int x, int y) {
         Chart1MouseMove(sender, shift, x, y);
     };
-#if TARVEX_BLE
-    CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
-    SCAN->OnClick = Handler(this, &TForm1::SCANClick);
-#endif
 }
 
 void TForm1::LoadChartResource() {

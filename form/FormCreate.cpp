@@ -70,7 +70,7 @@ void TForm1::LoadStartSettings() {
     LoadChartSettings();
     FFilter = LoadFilterConfig();
     LoadCounterSettings();
-    FNextShotNumber = 1;
+    FSeries.FNextShotNumber = 1;
 }
 
 void TForm1::StartFadeIn() {
@@ -121,8 +121,7 @@ void TForm1::SetUpShotList() {
     Memo1->HideSelection = false;
     EmptyShotList();
     Memo1->OnChange = Handler(this, &TForm1::Memo1Change);
-    FVelocityCacheDirty = false;
-    FVelocityCache.reserve(10000);
+    FSeries.FVelocityCacheDirty = false;
 }
 
 void TForm1::SetUpLabelsAndPortList() {
@@ -148,7 +147,7 @@ void TForm1::ResetChartAndStatistics() {
     // Points stay in the order they are added.
     FActiveSeries->Clear();
     FActiveSeries->SetXValuesOrder(loNone);
-    ResetShotStats();
+    FSeries.StatsReset();
 }
 
 void TForm1::KeepBaseFonts() {

@@ -125,7 +125,8 @@ void TForm1::CheckBox1Click(TObject* /*Sender*/) {
     // the settings it is about to read.
     const bool restoring = !FWeightLoaded;
     const auto cacheStale = [this] {
-        return FVelocityCacheDirty || int(FVelocityCache.size()) != CountNumericMemoLines();
+        return FSeries.FVelocityCacheDirty ||
+               int(FSeries.FVelocityCache.size()) != CountNumericMemoLines();
     };
 
     // The scrolling window the user looks at survives the refill.
@@ -133,7 +134,7 @@ void TForm1::CheckBox1Click(TObject* /*Sender*/) {
     double windowMin = 0;
     double windowMax = 0;
     const bool zoomActive = FZoomActive;
-    const std::int32_t zoomAnchor = FZoomAnchor;
+    const TZoomAnchor zoomAnchor = FZoomAnchor;
     const std::int32_t zoomSteps = FZoomSteps;
     if (changed && cnv && CheckBoxScroll->Checked() && FActiveSeries &&
         FActiveSeries->Count() > 0) {
@@ -188,14 +189,14 @@ void TForm1::Edit1Change(TObject* /*Sender*/) {
 void TForm1::Label16MouseEnter(TObject* /*Sender*/) {
     const bool metricCaption = HintKey(Label16) == QLatin1String("m/s");
     double velocity = 0;
-    if (IsCnvMode() && !FVelocityCache.empty()) {
-        velocity = FVelocityCache.back();
+    if (IsCnvMode() && !FSeries.FVelocityCache.empty()) {
+        velocity = FSeries.FVelocityCache.back();
         ShowLabelHint(Label16, metricCaption ? HintText(velocity / MetresPerFoot, 3, "ft/s")
                                              : HintText(velocity, 3, "m/s"));
         return;
     }
-    if (LastVelocityValid)
-        velocity = LastVelocity;
+    if (FSeries.LastVelocityValid)
+        velocity = FSeries.LastVelocity;
     else if (!ParseDotDouble(Label2->Caption(), velocity))
         return;
     ShowLabelHint(Label16, metricCaption ? HintText(velocity / MetresPerFoot, 3, "ft/s")
@@ -210,8 +211,8 @@ void TForm1::Label17MouseEnter(TObject* /*Sender*/) {
         return;
     }
     const bool jouleCaption = HintKey(Label17) == QLatin1String("j");
-    if (IsCnvMode() && !FVelocityCache.empty()) {
-        const double joules = CnvShotEnergy(FVelocityCache.back(), FWeightGrams, true);
+    if (IsCnvMode() && !FSeries.FVelocityCache.empty()) {
+        const double joules = CnvShotEnergy(FSeries.FVelocityCache.back(), FWeightGrams, true);
         ShowLabelHint(Label17, jouleCaption ? HintText(joules * FootPoundsPerJoule, 3, "ft-lb")
                                             : HintText(joules, 3, "J"));
         return;

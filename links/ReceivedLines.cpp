@@ -149,7 +149,7 @@ void TForm1::MemoAppendLine(TMemo* memo, const QString& line) {
     if (!text.isEmpty()) text += QStringLiteral("\r\n");
     text += added;
     memo->SetText(text);
-    while (lines->Count() > 10000) lines->Delete(0);
+    while (lines->Count() > ShotListKept) lines->Delete(0);
     memo->SetSelStart(memo->Text().size());
     memo->SetSelLength(0);
     memo->Perform(EM_SCROLLCARET, 0, 0);

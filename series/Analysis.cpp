@@ -12,21 +12,11 @@
 #include "series/core/Analysis.h"
 #include "series/core/CompareFile.h"
 #include "series/core/NumberText.h"
+#include "series/core/ShotSeries.h"
 #include "variants/BuildVariant.h"
-
-namespace {
-
-// A derived series shows at most this many values (ReloadValues' cap).
-constexpr std::size_t MaxDerivedValues = 10000;
-
-}  // namespace
 
 std::vector<double> TForm1::ParseMemoNumbers() {
     return ShotLineValues(Memo1->Lines()->ToStringList());
-}
-
-void TForm1::RangeDifferences(const std::vector<double>& values, int a, int b, int c, int d) {
-    ReloadValues(DerivedTexts(RangeDifferenceValues(values, a, b, c, d)));
 }
 
 bool TForm1::MirrorCommand() {
@@ -86,7 +76,7 @@ bool TForm1::CompareCommand() {
     }
 
     FAnalysisMode = TAnalysisMode::Cmp;
-    ReloadValues(DerivedTexts(CompareDifferences(memo, file, MaxDerivedValues)));
+    ReloadValues(DerivedTexts(CompareDifferences(memo, file, std::size_t(ShotListKept))));
     Label20->SetCaption(QStringLiteral("CMP: Memo - ") + name);
     return true;
 }

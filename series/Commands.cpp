@@ -10,7 +10,7 @@
 #include "platform/ui/Dialogs.h"
 #include "series/FilterSettings.h"
 #include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
+#include "series/core/ShotSeries.h"
 #include "variants/BuildVariant.h"
 
 namespace {
@@ -59,9 +59,7 @@ void TForm1::FilterCommand() {
         return;
     }
 
-    FMemoSnapshot.clear();
-    FMemoLocked = false;
-    ResetReceive(false, false);
+    ReleaseMemoLock(TPortInput::Keep);
     FDerivedValues = false;
     FAnalysisMode = TAnalysisMode::Shots;
     const bool anyRule = config.ShotsRule.Valid || config.VelocityRule.Valid;
@@ -79,44 +77,28 @@ void TForm1::FilterCommand() {
 
 void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     EmptyShotList();
-    FVelocityCache.clear();
-    FVelocityCacheDirty = false;
+    FSeries.Clear();
     SendMessage(Memo1, EM_LINESCROLL, WPARAM(-100000), 0);
-    StatsReset();
     FActiveSeries->Clear();
-    FNextShotNumber = 1;
 
     FAutoSaveCount = 0;
     FAutoSaveLines.clear();
     FLoadedLines.clear();
-    FMemoSnapshot.clear();
-    FMemoLocked = false;
-    ResetReceive(false, false);
+    ReleaseMemoLock(TPortInput::Keep);
     FAnalysisMode = TAnalysisMode::Shots;
     // A window set by hand and the derived display go with the series, so
     // the empty chart fits itself again and hides negative labels.
-    FZoomSteps = 0;
-    FZoomAnchor = 0;
-    FZoomActive = false;
+    ResetZoom();
     FDerivedValues = false;
     Label20->SetCaption(QString());
 
-    Chart1->BottomAxis()->SetAutomatic(false);
-    Chart1->BottomAxis()->SetMinMax(0, FullWindowShots - 1);
+    ShowShotWindow(TShotWindowAt::Start);
     Chart1->LeftAxis()->SetAutomatic(true);
-    FAppliedBarWidth = -1;
-    UpdateBarWidth(true);
+    ResetBarWidth(true);
 
-    LastVelocity = 0.0;
-    LastVelocityValid = false;
-    Label2->SetCaption(FormatValue(true, 0.0));
-    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+    ShowClearedShotLabels();
     FitLabelFont(Label2, Label2->Caption());
     FitLabelFont(Label15, Label15->Caption());
-    for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
-        label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
-    Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
-    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     FormResize(this);
     Chart1->Repaint();
 }
@@ -129,17 +111,15 @@ void TForm1::RefreshCommand() {
             QStringList kept;
             kept.reserve(qsizetype(FMemoSnapshot.size()));
             for (QString& line : FMemoSnapshot) kept.append(std::move(line));
-            FMemoSnapshot.clear();
-            FMemoLocked = false;
-            ResetReceive(false, true);
+            ReleaseMemoLock(TPortInput::Purge);
             RebuildFromLines(kept, true);
             ClearCommandProgress();
             return;
         }
         UnlockMemo();
     }
-    if (IsCnvMode() && !FVelocityCacheDirty &&
-        FVelocityCache.size() == std::size_t(CountNumericMemoLines())) {
+    if (IsCnvMode() && !FSeries.FVelocityCacheDirty &&
+        FSeries.FVelocityCache.size() == std::size_t(CountNumericMemoLines())) {
         RecomputeStatistics();
         ClearCommandProgress();
         return;
@@ -178,10 +158,14 @@ bool TForm1::UnlockMemo() {
         ClearCommandProgress();
         restored = true;
     }
+    ReleaseMemoLock(TPortInput::Purge);
+    return restored;
+}
+
+void TForm1::ReleaseMemoLock(TPortInput input) {
     FMemoSnapshot.clear();
     FMemoLocked = false;
-    ResetReceive(false, true);
-    return restored;
+    ResetReceive(false, input == TPortInput::Purge);
 }
 
 void TForm1::BeginAnalysisCommand(TAnalysisCommand command) {

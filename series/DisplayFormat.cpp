@@ -19,7 +19,7 @@ void TForm1::LoadDisplayFormat() {
         }
         DecFmt = ValidDisplayFormat(TrimText(text));
     }
-    LastVelocity = 0.0;
-    LastVelocityValid = false;
+    FSeries.LastVelocity = 0.0;
+    FSeries.LastVelocityValid = false;
     Label2->SetCaption(FormatValue(true, 0.0));
 }

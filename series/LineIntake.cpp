@@ -7,28 +7,8 @@
 #include "series/core/Counter.h"
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
+#include "series/core/ShotSeries.h"
 #include "storage/ProgramSettings.h"
-
-namespace {
-
-// The shot list and the chart series hold at most 10100 entries: the entry
-// that makes 10101 cuts them back to their last 10000, so the cut (101
-// deletions in one update bracket) comes once every 101 shots.
-constexpr int MaxKept = 10000;
-constexpr int CutAt = 10101;
-
-// Removes the first n values; n at or above the size empties the cache.
-void DropFirstVelocities(std::vector<double>& cache, int n) {
-    if (n <= 0 || cache.empty()) return;
-    if (std::size_t(n) >= cache.size()) {
-        cache.clear();
-        return;
-    }
-    cache.erase(cache.begin(), cache.begin() + n);
-}
-
-}  // namespace
 
 void TForm1::ProcessIncomingLine(const QString& line) {
     QString token;
@@ -36,23 +16,25 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     double v = 0.0;
     if (!ParseDotDouble(token, v)) return;
 
-    if (CounterMode && LiveInput) {
+    const TCounterSettings& counter = FSeries.Counter;
+    if (counter.Mode && LiveInput) {
         // A count with no velocity (count + A is 0) is no shot either: taken
         // as it stands it would show the raw count as a velocity.
         const std::optional<double> velocity =
-            CounterToVelocity(v, CounterA, CounterGate, CounterFreq);
+            CounterToVelocity(v, counter.A, counter.Gate, counter.Freq);
         if (!velocity) return;
         v = *velocity;
     }
 
     // The number is used up whether or not the live filter keeps the line.
-    const std::int32_t shotNumber = FNextShotNumber++;
+    const std::int32_t shotNumber = FSeries.FNextShotNumber++;
     const bool liveFilter =
         FFilter.Enabled && (FFilter.ShotsRule.ApplyLive || FFilter.VelocityRule.ApplyLive);
     if (liveFilter && !RulePasses(FFilter, shotNumber, v)) return;
 
-    if (FVelocityCacheDirty) RebuildVelocityCache(CheckBox1->Checked());
-    FVelocityCache.push_back(VelocityToMetres(v, CheckBox1->Checked()));
+    if (FSeries.FVelocityCacheDirty) RebuildVelocityCache(CheckBox1->Checked());
+    // The cache follows the list's own cut below, not a cut of its own.
+    FSeries.FVelocityCache.push_back(VelocityToMetres(v, CheckBox1->Checked()));
     const QString text = FormatDot2(v);
 
     {
@@ -62,13 +44,13 @@ void TForm1::ProcessIncomingLine(const QString& line) {
         bool agree = false;
         const TScopeGuard memoUpdated([this, &agree] {
             FMemoUpdating = false;
-            FVelocityCacheDirty = !agree;
+            FSeries.FVelocityCacheDirty = !agree;
         });
         TStrings* lines = Memo1->Lines();
         lines->Add(text);
         const int count = lines->Count();
-        if (count >= CutAt) {
-            const int cut = count - MaxKept;
+        if (count > ShotListCutAt) {
+            const int cut = count - ShotListKept;
             // The cache holds the values of the numeric lines only: it loses
             // as many values as value lines go, so that it stays the values
             // of the lines that remain.
@@ -82,7 +64,7 @@ void TForm1::ProcessIncomingLine(const QString& line) {
                 const TScopeGuard updated([lines] { lines->EndUpdate(); });
                 for (int i = 0; i < cut; ++i) lines->Delete(0);
             }
-            DropFirstVelocities(FVelocityCache, valuesCut);
+            FSeries.DropFirstVelocities(valuesCut);
         }
         agree = true;
     }
@@ -90,55 +72,27 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     // Automatic saving takes the shot here.
     AutoSaveOnShot(text);
 
-    LastVelocity = v;
-    LastVelocityValid = true;
-    Label2->SetCaption(FormatValue(false, v));
-    FitLabelFont(Label2, Label2->Caption());
-
     const int points = FActiveSeries->Count();
     const bool hasPrevious = points > 0;
     const double previous = hasPrevious ? FActiveSeries->YValue(points - 1) : 0.0;
-    AddChartPoint(NextChartX, v, hasPrevious, previous);
-    ++NextChartX;
+    AddChartPoint(FSeries.AddShot(v), v, hasPrevious, previous);
     const int pointCount = FActiveSeries->Count();
-    if (pointCount >= CutAt) FActiveSeries->Delete(0, pointCount - MaxKept);
+    if (pointCount > ShotListCutAt) FActiveSeries->Delete(0, pointCount - ShotListKept);
 
-    TChartAxis* bottom = Chart1->BottomAxis();
-    if (CheckBoxScroll->Checked()) {
-        bottom->SetAutomatic(false);
-        const int width = VisibleShots <= 1 ? 2 : VisibleShots;
-        const int last = NextChartX - 1;
-        if (NextChartX >= width)
-            bottom->SetMinMax(last - (width - 1), last);
-        else
-            bottom->SetMinMax(0, width - 1);
-    } else {
-        if (LiveInput) {
-            FZoomActive = false;
-            FZoomAnchor = 0;
-            FZoomSteps = 0;
-            bottom->SetAutomatic(true);
-        }
-        UpdateXAxis();
+    if (!CheckBoxScroll->Checked() && LiveInput) {
+        // A live shot takes the fitted axis back from a window set by hand.
+        ResetZoom();
+        Chart1->BottomAxis()->SetAutomatic(true);
     }
-
+    ShowShotWindow(TShotWindowAt::LastShot);
     FitVelocityAxis();
-
     UpdateBarWidth(true);
-
-    ::StatsAdd(ShotStats, v);
-    ShowLastEnergy();
-    ShotStats.SumSquares += v * v;
-    ShowAverageEnergy();
-    ShowStatsLabels();
+    ShowSeriesLabels();
 }
 
 void TForm1::LoadCounterSettings() {
     CreateDefaultIni();
-    CounterFreq = 0.0;
-    CounterGate = 0.0;
-    CounterA = 0;
-    CounterMode = false;
+    FSeries.Counter = TCounterSettings{};
     if (!SettingsFileExists()) return;
 
     QString freq;
@@ -150,9 +104,5 @@ void TForm1::LoadCounterSettings() {
         gate = ReadSettingString(ini, Setting::Gate);
         a = ReadSettingString(ini, Setting::A);
     }
-    const TCounterSettings settings = CounterSettingsFromText(freq, gate, a);
-    CounterFreq = settings.Freq;
-    CounterGate = settings.Gate;
-    CounterA = settings.A;
-    CounterMode = settings.Mode;
+    FSeries.Counter = CounterSettingsFromText(freq, gate, a);
 }

@@ -10,7 +10,7 @@
 #include "platform/core/ScopeGuard.h"
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
+#include "series/core/ShotSeries.h"
 #include "storage/core/Settings.h"
 
 namespace {
@@ -26,11 +26,11 @@ double BoxWeightOrZero(const TForm1& form) {
     return weight;
 }
 
-// The velocity of the last shot in the display unit: LastVelocity while it
+// The velocity of the last shot in the display unit: the series' LastVelocity while it
 // holds a shot, else the number the big label shows. False when neither has one.
-bool LastShotVelocity(const TForm1& form, double& velocity) {
-    if (LastVelocityValid) {
-        velocity = LastVelocity;
+bool LastShotVelocity(const TShotSeries& series, const TForm1& form, double& velocity) {
+    if (series.LastVelocityValid) {
+        velocity = series.LastVelocity;
         return true;
     }
     return ParseDotDouble(form.Label2->Caption(), velocity);
@@ -114,14 +114,14 @@ void TForm1::ShowLastEnergy() {
     const TUnitState units = BoxUnits(*this);
     double velocity = 0;
     if (FPowerFactorMode) {
-        Label15->SetCaption(LastShotVelocity(*this, velocity) ? PowerFactorText(velocity)
-                                                              : ZeroEnergyText());
+        Label15->SetCaption(LastShotVelocity(FSeries, *this, velocity) ? PowerFactorText(velocity)
+                                                                       : ZeroEnergyText());
     } else if (IsCnvMode()) {
         double metres = 0;
         bool known = true;
-        if (!FVelocityCache.empty())
-            metres = FVelocityCache.back();
-        else if ((known = LastShotVelocity(*this, velocity)))
+        if (!FSeries.FVelocityCache.empty())
+            metres = FSeries.FVelocityCache.back();
+        else if ((known = LastShotVelocity(FSeries, *this, velocity)))
             metres = VelocityToMetres(velocity, units.Metric);
         Label15->SetCaption(known ? EnergyText(CnvShotEnergy(metres, FWeightGrams, units.Metric))
                                   : ZeroEnergyText());
@@ -133,7 +133,7 @@ void TForm1::ShowLastEnergy() {
             weight = ClampWeight(weight);
             Edit1->SetText(ClampedWeightText(weight));
         }
-        Label15->SetCaption(LastShotVelocity(*this, velocity)
+        Label15->SetCaption(LastShotVelocity(FSeries, *this, velocity)
                                 ? EnergyText(ShotEnergy(velocity, weight, units))
                                 : ZeroEnergyText());
     }
@@ -143,22 +143,22 @@ void TForm1::ShowLastEnergy() {
 void TForm1::ShowAverageEnergy() {
     const TUnitState units = BoxUnits(*this);
     if (FPowerFactorMode) {
-        Label19->SetCaption(ShotStats.Count > 0 ? PowerFactorText(ShotStats.Mean)
-                                                : ZeroAverageEnergyText());
-    } else if (ShotStats.Count <= 0) {
+        Label19->SetCaption(FSeries.ShotStats.Count > 0 ? PowerFactorText(FSeries.ShotStats.Mean)
+                                                        : ZeroAverageEnergyText());
+    } else if (FSeries.ShotStats.Count <= 0) {
         Label19->SetCaption(ZeroAverageEnergyText());
-    } else if (!FVelocityCache.empty() && IsCnvMode()) {
+    } else if (!FSeries.FVelocityCache.empty() && IsCnvMode()) {
         Label19->SetCaption(
-            EnergyText(CnvAverageEnergy(FVelocityCache, FWeightGrams, units.Metric)));
+            EnergyText(CnvAverageEnergy(FSeries.FVelocityCache, FWeightGrams, units.Metric)));
     } else {
-        Label19->SetCaption(EnergyText(
-            AverageEnergy(ShotStats.SumSquares, ShotStats.Count, BoxWeightOrZero(*this), units)));
+        Label19->SetCaption(EnergyText(AverageEnergy(
+            FSeries.ShotStats.SumSquares, FSeries.ShotStats.Count, BoxWeightOrZero(*this), units)));
     }
 }
 
 void TForm1::RefreshEnergyLabels() {
-    if (FPowerFactorMode &&
-        (FVelocityCacheDirty || int(FVelocityCache.size()) != CountNumericMemoLines()))
+    if (FPowerFactorMode && (FSeries.FVelocityCacheDirty ||
+                             int(FSeries.FVelocityCache.size()) != CountNumericMemoLines()))
         RebuildVelocityCache(CheckBox1->Checked());
     ShowLastEnergy();
     ShowAverageEnergy();

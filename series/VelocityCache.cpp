@@ -10,24 +10,8 @@
 #include "series/core/Statistics.h"
 #include "variants/BuildVariant.h"
 
-namespace {
-
-// AppendVelocity keeps the cache from growing past the list's own limit.
-constexpr std::size_t CacheCutAt = 10100;
-constexpr std::size_t CacheKept = 10000;
-
-}  // namespace
-
 void TForm1::Memo1Change(TObject* /*Sender*/) {
-    if (!FMemoUpdating) FVelocityCacheDirty = true;
-}
-
-void TForm1::StatsReset() {
-    ResetShotStats();
-}
-
-void TForm1::StatsAdd(double value) {
-    ::StatsAdd(ShotStats, value);
+    if (!FMemoUpdating) FSeries.FVelocityCacheDirty = true;
 }
 
 int TForm1::CountNumericMemoLines() {
@@ -39,19 +23,16 @@ int TForm1::CountNumericMemoLines() {
 }
 
 void TForm1::RebuildVelocityCache(bool metric) {
-    FVelocityCache.clear();
-    if (FVelocityCache.capacity() < CacheKept) FVelocityCache.reserve(CacheKept);
+    std::vector<double>& cache = FSeries.FVelocityCache;
+    cache.clear();
     double value = 0.0;
     for (const QString& line : Memo1->Lines()->ToStringList())
-        if (ShotLineValue(line, value)) FVelocityCache.push_back(VelocityToMetres(value, metric));
-    FVelocityCacheDirty = false;
+        if (ShotLineValue(line, value)) cache.push_back(VelocityToMetres(value, metric));
+    FSeries.FVelocityCacheDirty = false;
 }
 
 void TForm1::AppendVelocity(double value) {
-    FVelocityCache.push_back(VelocityToMetres(value, CheckBox1->Checked()));
-    if (FVelocityCache.size() > CacheCutAt)
-        FVelocityCache.erase(FVelocityCache.begin(),
-                             FVelocityCache.end() - std::ptrdiff_t(CacheKept));
+    FSeries.AppendVelocity(VelocityToMetres(value, CheckBox1->Checked()));
 }
 
 double TForm1::DisplayVelocity(double metresPerSecond) {
@@ -59,7 +40,8 @@ double TForm1::DisplayVelocity(double metresPerSecond) {
 }
 
 void TForm1::ShowStatsLabels() {
-    const TStatsTexts texts = ShotStats.Count > 0 ? StatsTexts(ShotStats) : ZeroStatsTexts();
+    const TShotStats& stats = FSeries.ShotStats;
+    const TStatsTexts texts = stats.Count > 0 ? StatsTexts(stats) : ZeroStatsTexts();
     Label3->SetCaption(texts.Average);
     Label4->SetCaption(texts.Maximum);
     Label5->SetCaption(texts.Minimum);
@@ -75,59 +57,44 @@ void TForm1::ShowClearedShotLabels() {
     Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
 }
 
+void TForm1::ShowSeriesLabels() {
+    if (FSeries.LastVelocityValid) {
+        Label2->SetCaption(FormatValue(false, FSeries.LastVelocity));
+        ShowStatsLabels();
+    } else {
+        ShowClearedShotLabels();
+    }
+    ShowLastEnergy();
+    ShowAverageEnergy();
+    FitLabelFont(Label2, Label2->Caption());
+    FitLabelFont(Label15, Label15->Caption());
+}
+
 void TForm1::RecomputeStatistics() {
-    const std::vector<double> values = FVelocityCache;
+    const std::vector<double> metres = FSeries.FVelocityCache;
+    std::vector<double> shown;
+    shown.reserve(metres.size());
+    for (const double value : metres) shown.push_back(DisplayVelocity(value));
 
     {
         FMemoUpdating = true;
         const TScopeGuard memoUpdated([this] { FMemoUpdating = false; });
         QStringList texts;
-        texts.reserve(qsizetype(values.size()));
-        for (double value : values) texts.append(FormatDot2(DisplayVelocity(value)));
+        texts.reserve(qsizetype(shown.size()));
+        for (const double value : shown) texts.append(FormatDot2(value));
         // One assignment fires the list's change once.
         Memo1->Lines()->Assign(texts);
     }
-    FVelocityCacheDirty = false;
+    FSeries.FVelocityCacheDirty = false;
 
-    ResetShotStats();
+    FSeries.RecomputeStatistics(shown);
     FActiveSeries->Clear();
-    FNextShotNumber = 1;
-    LastVelocity = 0.0;
-    LastVelocityValid = false;
-
-    ShowClearedShotLabels();
-
     Chart1->LeftAxis()->SetAutomatic(true);
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        AddChartPoint(double(k + 1), shown[k], k > 0, k > 0 ? shown[k - 1] : 0.0);
 
-    double previous = 0.0;
-    bool hasPrevious = false;
-    for (double value : values) {
-        const double y = DisplayVelocity(value);
-        AddChartPoint(NextChartX, y, hasPrevious, previous);
-        ++NextChartX;
-        ::StatsAdd(ShotStats, y);
-        ShotStats.SumSquares += y * y;
-        previous = y;
-        hasPrevious = true;
-    }
-    FNextShotNumber = int(values.size()) + 1;
-
-    if (hasPrevious) {
-        LastVelocity = previous;
-        LastVelocityValid = true;
-        Label2->SetCaption(FormatValue(false, LastVelocity));
-        ShowStatsLabels();
-    }
-    FitLabelFont(Label2, Label2->Caption());
-    ShowLastEnergy();
-    ShowAverageEnergy();
-
-    if (CheckBoxScroll->Checked()) {
-        Chart1->BottomAxis()->SetAutomatic(false);
-        Chart1->BottomAxis()->SetMinMax(0, FullWindowShots - 1);
-    } else {
-        UpdateXAxis();
-    }
+    ShowSeriesLabels();
+    ShowShotWindow(TShotWindowAt::Start);
     UpdateBarWidth(true);
     FitVelocityAxis();
     Chart1->Invalidate();

@@ -52,14 +52,15 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
         // labels describe an older list, and row 1 then takes the statistics
         // of the rows below it.
         std::optional<TShownStatistics> shown;
-        if (!FVelocityCacheDirty && int(FVelocityCache.size()) == CountNumericMemoLines())
+        if (!FSeries.FVelocityCacheDirty &&
+            int(FSeries.FVelocityCache.size()) == CountNumericMemoLines())
             shown = TShownStatistics{Label3->Caption(), Label4->Caption(), Label5->Caption(),
                                      Label6->Caption(), Label7->Caption(), Label19->Caption()};
         TCnvEnergies cnv;
         if (!FPowerFactorMode && IsCnvMode()) {
             // Row n must take the energy of the n-th shot listed.
             if (!shown) RebuildVelocityCache(CheckBox1->Checked());
-            cnv.MetresPerSecond = &FVelocityCache;
+            cnv.MetresPerSecond = &FSeries.FVelocityCache;
             cnv.Grams = FWeightGrams;
         }
         bytes = SavedCsvBytes(Memo1->Lines()->ToStringList(), settings, shown, cnv);
@@ -123,9 +124,7 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     FAutoSaveCount = 0;
     FAutoSaveLines.clear();
     FLoadedLines.assign(combined.begin(), combined.end());
-    FMemoSnapshot.clear();
-    FMemoLocked = false;
-    ResetReceive(false, false);
+    ReleaseMemoLock(TPortInput::Keep);
     FDerivedValues = false;
     FAnalysisMode = TAnalysisMode::Shots;
     RebuildFromLines(combined, true);

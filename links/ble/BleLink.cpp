@@ -1,6 +1,9 @@
 // The Bluetooth LE link: scan, connect, the choice of the notify
 // characteristic, subscription, keep-alive, watchdog and link loss.
+#include <cstdio>
+
 #include "form/Form1.h"
+#include "links/core/DeviceTarget.h"
 #include "platform/ble/BleWorkers.h"
 #include "platform/core/Exception.h"
 #include "platform/core/Files.h"
@@ -37,23 +40,22 @@ void Disarm(TTimer* timer) {
     if (timer) timer->SetEnabled(false);
 }
 
-// A target made only of separators names no device; it must not match all.
-bool BlankTarget(const QString& trimmed) {
-    for (QChar c : trimmed)
-        if (c != QLatin1Char(':') && c != QLatin1Char('-')) return false;
-    return true;
+// Inside a catch block: what the caught exception says.
+QString CaughtText() {
+    try {
+        throw;
+    } catch (const Exception& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("unknown error");
+    }
 }
 
-bool AsciiCaseEqual(const QString& a, const QString& b) {
-    if (a.size() != b.size()) return false;
-    for (int i = 0; i < a.size(); ++i) {
-        QChar x = a[i];
-        QChar y = b[i];
-        if (x.unicode() >= 'a' && x.unicode() <= 'z') x = QChar(x.unicode() - 32);
-        if (y.unicode() >= 'a' && y.unicode() <= 'z') y = QChar(y.unicode() - 32);
-        if (x != y) return false;
-    }
-    return true;
+void PrintLinkFailure(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 // Unhooks the device's notifications and lets its link go. A link that
@@ -143,48 +145,18 @@ void TForm1::ResetBleLink() {
 // ---- Target
 
 QString TForm1::NormalizeHex(const QString& text) {
-    QString out;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))
-            out += c.toUpper();
-    }
-    return out;
+    return ::NormalizeHex(text);
 }
 
 void TForm1::ParseDeviceTarget(const QString& text) {
-    FTargetName.clear();
-    FTargetAddress.clear();
-    const QString s = text.trimmed();
-    if (s.isEmpty() || BlankTarget(s)) return;
-    bool addressChars = true;
-    for (QChar c : s) {
-        const char16_t u = c.unicode();
-        const bool hex = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-        if (!hex && u != ':' && u != '-') {
-            addressChars = false;
-            break;
-        }
-    }
-    if (addressChars && s.size() >= 12) {
-        FTargetAddress = NormalizeHex(s);
-        return;
-    }
-    const int blank = s.indexOf(QLatin1Char(' '));
-    if (blank >= 0) {
-        FTargetName = s.left(blank).trimmed();
-        FTargetAddress = NormalizeHex(s.mid(blank + 1).trimmed());
-    } else {
-        FTargetName = s;
-    }
+    const TDeviceTarget target = ::ParseDeviceTarget(text);
+    FTargetName = target.Name;
+    FTargetAddress = target.Address;
 }
 
 bool TForm1::MatchesTarget(TBluetoothLEDevice* device) {
-    if (!device) return false;
-    const bool name = FTargetName.isEmpty() || AsciiCaseEqual(FTargetName, device->DeviceName());
-    const bool address =
-        FTargetAddress.isEmpty() || FTargetAddress == NormalizeHex(device->Address());
-    return name && address;
+    return device && ::MatchesTarget(TDeviceTarget{FTargetName, FTargetAddress},
+                                     device->DeviceName(), device->Address());
 }
 
 // ---- Remembered device
@@ -215,6 +187,10 @@ void TForm1::SaveBleLast() {
         TIniFile ini(FIniPath);
         WriteSettingString(ini, Setting::BleLast, value);
     } catch (...) {
+        // The link is up and the status line says so; only the next start
+        // will not find this device in the box.
+        PrintLinkFailure(QStringLiteral("Bluetooth LE: the device was not remembered: ") +
+                         CaughtText());
     }
 }
 
@@ -244,7 +220,7 @@ void TForm1::CONNECTClick(TObject* /*Sender*/) {
         return;
     }
     const QString target = Edit2->Text().trimmed();
-    if (target.isEmpty() || BlankTarget(target)) return;
+    if (BlankTarget(target)) return;
     ParseDeviceTarget(target);
     Memo2->Lines()->Clear();
     FScanIndex->Clear();
@@ -312,7 +288,6 @@ void TForm1::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
             if (f.FBleAttempt == attempt) f.LinkLossStep();
         });
     });
-    device->SetOnConnect(&TForm1::DeviceConnect);
     FConnecting = true;
     Arm(FConnTimeout, ConnectWatchdogMs);
 
@@ -336,8 +311,6 @@ void TForm1::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
     });
 }
 
-void TForm1::DeviceConnect(TObject* /*Sender*/) {}
-
 // ---- Services, characteristic, subscription
 
 void TForm1::BluetoothLE1ServicesDiscovered(TObject* /*Sender*/,
@@ -355,7 +328,12 @@ void TForm1::BluetoothLE1ServicesDiscovered(TObject* /*Sender*/,
         try {
             chosen = form->FindNotifyCharacteristic(list);
         } catch (...) {
-            chosen = nullptr;
+            // A search that broke off has not shown that the device lacks
+            // the characteristic: say what went wrong instead.
+            const QString text =
+                QStringLiteral("Connected - characteristic search failed: ") + CaughtText();
+            form->QueueBleStep(attempt, [text](TForm1& f) { f.ShowBleStatus(text); });
+            return;
         }
         if (!chosen) {
             // Connected but silent would look like a working link: say so.
@@ -432,15 +410,27 @@ void TForm1::KeepAliveTimer(TObject* /*Sender*/) {
     TBluetoothLEDevice* device = FBleDevice;
     TBluetoothGattCharacteristic* c = FWriteCharacteristic;
     std::atomic<bool>* inFlight = &FBleWriteInFlight;
+    std::atomic<bool>* failing = &FBleWriteFailing;
+    std::shared_ptr<std::atomic<bool>> alive = FBleAlive;
+    const std::uint64_t attempt = FBleAttempt;
+    std::atomic<std::uint64_t>* current = &FBleAttempt;
     if (!FBleWorkers || !FBleAlive->load()) {
         FBleWriteInFlight = false;
         return;
     }
-    StartBleWorker([ble, device, c, inFlight] {
+    StartBleWorker([ble, device, c, inFlight, failing, alive, attempt, current] {
         try {
             c->SetValue(TBytes(1, '\0'));
             ble->WriteCharacteristic(device, c);
+            failing->store(false);
         } catch (...) {
+            // Last stop of the write on this worker. A lost link shows
+            // itself through its disconnect event, and a write cut off by
+            // SCAN, CONNECT or the close is no failure; any other refused
+            // write is told once until a write succeeds again, not every tick.
+            if (alive->load() && current->load() == attempt && !failing->exchange(true))
+                PrintLinkFailure(QStringLiteral("Bluetooth LE: keep-alive write failed: ") +
+                                 CaughtText());
         }
         inFlight->store(false);
     });
@@ -480,7 +470,7 @@ void TForm1::LinkLossStep() {
     const bool wasConnected = FConnected;
     const QString text = Edit2->Text();
     SetBleDisconnected();
-    if (!(wasConnected && FAutoReconnect && !text.isEmpty())) return;
+    if (!(wasConnected && !text.isEmpty())) return;
     ShowBleStatus(QStringLiteral("Reconnecting..."));
     // The reconnect belongs to the lost link: SCAN, CONNECT or closing
     // during the pause start a new attempt and so cancel it.

@@ -187,6 +187,28 @@ bool IsAsciiBlank(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// One line of the bytes that begins at a position: End is where its text
+// ends (before CR LF or LF), Next where the next line begins (its line end
+// lies between the two), First its first byte after ASCII blanks (End for a
+// blank line).
+struct TRawLine {
+    qsizetype End;
+    qsizetype Next;
+    qsizetype First;
+};
+
+TRawLine RawLineAt(const char* data, qsizetype pos, qsizetype size) {
+    TRawLine line{size, size, pos};
+    const auto* lf = static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
+    if (lf) {
+        line.End = lf - data;
+        line.Next = line.End + 1;
+        if (line.End > pos && data[line.End - 1] == '\r') --line.End;
+    }
+    while (line.First < line.End && IsAsciiBlank(data[line.First])) ++line.First;
+    return line;
+}
+
 TIndexPtr BuildIndex(const QByteArray& bytes) {
     auto index = std::make_shared<TIndex>();
     const char* data = bytes.constData();
@@ -207,21 +229,14 @@ TIndexPtr BuildIndex(const QByteArray& bytes) {
     };
 
     while (pos < size) {
-        const auto* lf =
-            static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
-        qsizetype end = size;
-        qsizetype next = size;
-        if (lf) {
-            end = lf - data;
-            next = end + 1;
-            if (end > pos && data[end - 1] == '\r') --end;
-            if (!eolKnown) {
-                index->Eol = QByteArray(data + end, next - end);
-                eolKnown = true;
-            }
+        const TRawLine line = RawLineAt(data, pos, size);
+        const qsizetype end = line.End;
+        const qsizetype next = line.Next;
+        const qsizetype p = line.First;
+        if (!eolKnown && next > end) {
+            index->Eol = QByteArray(data + end, next - end);
+            eolKnown = true;
         }
-        qsizetype p = pos;
-        while (p < end && IsAsciiBlank(data[p])) ++p;
         const auto first = p < end ? static_cast<unsigned char>(data[p]) : 0;
         if (p == end || first == ';') {
             pos = next;
@@ -765,17 +780,10 @@ void RemoveLines(const QString& fileName, const QString& section, Drop drop) {
     bool inSection = false;
     bool removed = false;
     while (pos < size) {
-        const auto* lf =
-            static_cast<const char*>(std::memchr(data + pos, '\n', size_t(size - pos)));
-        qsizetype end = size;
-        qsizetype next = size;
-        if (lf) {
-            end = lf - data;
-            next = end + 1;
-            if (end > pos && data[end - 1] == '\r') --end;
-        }
-        qsizetype p = pos;
-        while (p < end && IsAsciiBlank(data[p])) ++p;
+        const TRawLine line = RawLineAt(data, pos, size);
+        const qsizetype end = line.End;
+        const qsizetype next = line.Next;
+        const qsizetype p = line.First;
         const auto first = p < end ? static_cast<unsigned char>(data[p]) : 0;
         TLineInfo info;
         bool classified = false;

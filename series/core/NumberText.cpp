@@ -54,17 +54,17 @@ bool ConvertDecimalAscii(const char* begin, const char* end, double& value) {
     if (p < end && (*p == '+' || *p == '-')) ++p;
     const char* numberStart = begin < end && *begin == '+' ? begin + 1 : begin;
     int mantissaDigits = 0;
-    while (p < end && IsAsciiDigitChar(*p)) ++p, ++mantissaDigits;
+    for (; p < end && IsAsciiDigitChar(*p); ++p) ++mantissaDigits;
     if (p < end && *p == '.') {
         ++p;
-        while (p < end && IsAsciiDigitChar(*p)) ++p, ++mantissaDigits;
+        for (; p < end && IsAsciiDigitChar(*p); ++p) ++mantissaDigits;
     }
     if (mantissaDigits == 0) return false;
     if (p < end && (*p == 'e' || *p == 'E')) {
         ++p;
         if (p < end && (*p == '+' || *p == '-')) ++p;
         int exponentDigits = 0;
-        while (p < end && IsAsciiDigitChar(*p)) ++p, ++exponentDigits;
+        for (; p < end && IsAsciiDigitChar(*p); ++p) ++exponentDigits;
         if (exponentDigits == 0) return false;
     }
     if (p != end) return false;

@@ -96,24 +96,26 @@ bool ShotLineValue(const QString& line, double& value);
 // returns false otherwise, value unchanged. Never throws.
 bool RebuildLineValue(const QString& line, double& value);
 
-// The values of the lines, in order, by RebuildLineValue.
-inline std::vector<double> RebuildLineValues(const QStringList& lines) {
+// The values of the lines, in order, that the line rule finds; lines that
+// give none are passed over.
+template <class LineValue>
+std::vector<double> LineValues(const QStringList& lines, LineValue lineValue) {
     std::vector<double> values;
     values.reserve(std::size_t(lines.size()));
     double value = 0.0;
     for (const QString& line : lines)
-        if (RebuildLineValue(line, value)) values.push_back(value);
+        if (lineValue(line, value)) values.push_back(value);
     return values;
+}
+
+// The values of the lines, in order, by RebuildLineValue.
+inline std::vector<double> RebuildLineValues(const QStringList& lines) {
+    return LineValues(lines, RebuildLineValue);
 }
 
 // The values of the lines, in order, by ShotLineValue.
 inline std::vector<double> ShotLineValues(const QStringList& lines) {
-    std::vector<double> values;
-    values.reserve(std::size_t(lines.size()));
-    double value = 0.0;
-    for (const QString& line : lines)
-        if (ShotLineValue(line, value)) values.push_back(value);
-    return values;
+    return LineValues(lines, ShotLineValue);
 }
 
 // The display format as the start-up step accepts it: text trimmed; accepted

@@ -4,18 +4,6 @@
 
 #include "platform/core/FormatFloat.h"
 
-TShotStats ShotStats;
-double LastVelocity = 0;
-bool LastVelocityValid = false;
-int NextChartX = 1;
-int VisibleShots = FullWindowShots;
-bool LiveInput = false;
-bool BatchUpdate = false;
-bool CounterMode = false;
-int CounterA = 0;
-double CounterGate = 0;
-double CounterFreq = 0;
-
 void StatsAdd(TShotStats& stats, double value) {
     if (stats.Count == 0) {
         stats.Count = 1;
@@ -35,11 +23,6 @@ void StatsAdd(TShotStats& stats, double value) {
 
 void StatsReset(TShotStats& stats) {
     stats = TShotStats{};
-}
-
-void ResetShotStats() {
-    StatsReset(ShotStats);
-    NextChartX = 1;
 }
 
 double StandardDeviation(const TShotStats& stats) {

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// Running statistics of the shown series and the other program-wide values
-// of the shot series. All of them belong to the main thread.
+// Running statistics of a series of values (the shown series keeps its own
+// in TShotSeries).
 
 // The running statistics, updated one value at a time (Welford's method).
 // Every value is in the unit shown (m/s or ft/s).
@@ -16,31 +16,12 @@ struct TShotStats {
     double SumSquares = 0;  // sum of v x v; StatsAdd leaves it to the caller
 };
 
-extern TShotStats ShotStats;    // the shown series; all 0 at start
-extern double LastVelocity;     // velocity of the last shot, unit shown; 0 at start
-extern bool LastVelocityValid;  // LastVelocity holds a shot; false at start
-extern int NextChartX;          // X of the next chart point; 1 at start and after a reset
-// The scrolling chart window at its widest: this many shots, on a shot axis
-// from 0 to FullWindowShots - 1.
-inline constexpr int FullWindowShots = 26;
-extern int VisibleShots;  // width of the scrolling chart window in shots; FullWindowShots at start
-extern bool LiveInput;    // true only while the drain passes received lines on
-extern bool BatchUpdate;  // true during a batch of list updates (one repaint at the end)
-extern bool CounterMode;  // counter conversion configured (CounterFreq, CounterGate > 0)
-extern int CounterA;      // offset added to every raw count
-extern double CounterGate;  // metres between the two sensors
-extern double CounterFreq;  // Hz of the chronograph's timer
-
 // Adds one value: the first sets Mean, Min and Max to it with M2 0; later
 // ones update Min, Max, Mean and M2. SumSquares is not touched.
 void StatsAdd(TShotStats& stats, double value);
 
 // Every field 0.
 void StatsReset(TShotStats& stats);
-
-// The program-wide reset: every field of ShotStats 0 and NextChartX 1;
-// LastVelocity is left alone.
-void ResetShotStats();
 
 // Standard deviation sqrt(M2 / (Count - 1)); 0 below two values.
 double StandardDeviation(const TShotStats& stats);

@@ -10,7 +10,8 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
     struct TCase {
         const char* Name;
         std::vector<TSimServiceSetup> Services;
-        QString Chosen;  // empty: none
+        QString Chosen;  // empty: none, and the status says why
+        QString Why = QStringLiteral("Connected - no notify characteristic");
     } cases[] = {
         {"FFE1 only", {{Ffe0, {{Ffe1, {Cccd}}}}}, Ffe1},
         {"FFE7 before FFE1 in one service", {{Ffe0, {{Ffe7, {}}, {Ffe1, {Cccd}}}}}, Ffe7},
@@ -19,7 +20,11 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
          Ffe7},
         {"2902 only", {{Fff0, {{Fff1, {}}, {Ffe0, {Cccd}}}}}, Ffe0},
         {"none of the three", {{Fff0, {{Fff1, {}}}}}, ""},
-        {"characteristics that cannot be read", {{Fff0, {{Ffe1, {}}}, true}}, ""},
+        // A search that broke off is no proof that the device lacks one.
+        {"characteristics that cannot be read",
+         {{Fff0, {{Ffe1, {}}}, true}},
+         "",
+         QStringLiteral("Connected - characteristic search failed: GetCharacteristics failed")},
         {"no services", {}, ""},
     };
     for (const TCase& c : cases) {
@@ -29,8 +34,7 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
         StartFormOffline();
         Connect("KVRN");
         if (c.Chosen.isEmpty()) {
-            ASSERT_TRUE(WaitFor([&] { return Status() == "Connected - no notify characteristic"; }))
-                << Status().toStdString();
+            ASSERT_TRUE(WaitFor([&] { return Status() == c.Why; })) << Status().toStdString();
             EXPECT_EQ(Lamp(), Green);
             EXPECT_TRUE(P::FConnected(Form()));
             EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
@@ -64,6 +68,52 @@ TEST_F(BleSubscribe, TheSubscriptionWaits300MsThenTheLinkIsUp) {
     EXPECT_EQ(P::FKeepAlive(Form())->Interval(), 5000u);
     EXPECT_EQ(Lamp(), Green);
     EXPECT_EQ(Status(), "Connected");
+}
+
+// A device that cannot be remembered still links; the cause goes to the
+// standard error.
+TEST_F(BleSubscribe, AFailedSaveOfTheDeviceIsReportedAndTheLinkStaysUp) {
+    FSetup.Devices = {Chronograph()};
+    StartFormOffline();
+    P::FIniPath(Form()) = FDir.filePath(QStringLiteral("missing/tarvex.ini"));
+    testing::internal::CaptureStderr();
+    ConnectToLinked();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Bluetooth LE: the device was not remembered: "), std::string::npos) << err;
+    EXPECT_NE(err.find("missing/tarvex.ini"), std::string::npos) << err;
+    EXPECT_EQ(Status(), "Connected");
+    EXPECT_EQ(Lamp(), Green);
+}
+
+// A refused keep-alive write is told once, not every five seconds, and
+// again after writes had worked in between.
+TEST_F(BleSubscribe, AFailedKeepAliveWriteIsReportedOncePerRun) {
+    FSetup.Devices = {Chronograph()};
+    StartFormOffline();
+    ConnectToLinked();
+    const std::string failed = "Bluetooth LE: keep-alive write failed: Write failed";
+    const auto count = [&](const std::string& err) {
+        std::size_t n = 0;
+        for (std::size_t at = err.find(failed); at != std::string::npos;
+             at = err.find(failed, at + 1))
+            ++n;
+        return n;
+    };
+    const auto tick = [&] {
+        Fire(P::FKeepAlive(Form()), 5000);
+        ASSERT_TRUE(WaitForWorkers());
+    };
+    testing::internal::CaptureStderr();
+    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "fail"; });
+    for (int i = 0; i < 3; ++i) tick();
+    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "ok"; });
+    tick();
+    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "fail"; });
+    tick();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(count(err), 2u) << err;
+    EXPECT_EQ(Status(), "Connected");
+    EXPECT_TRUE(P::FKeepAlive(Form())->Enabled());
 }
 
 // A refused subscription, thrown or returned, is a failed one.

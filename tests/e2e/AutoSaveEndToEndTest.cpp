@@ -7,51 +7,16 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <csignal>
 
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 
-#include "links/PseudoTerminal.h"
+#include "ProgramHarness.h"
 #include "platform/core/IniFile.h"
 
 namespace {
-
-// Generous: a sanitized build on a loaded machine starts slowly. No test
-// waits this long when it passes.
-constexpr int DeadlineMs = 120000;
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-template <class Condition>
-bool WaitFor(Condition condition) {
-    QDeadlineTimer deadline(DeadlineMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        ::usleep(20000);
-    }
-    return true;
-}
 
 // Shots from..to, one line each, as a chronograph sends them.
 QByteArray ShotLines(int from, int to) {
@@ -88,25 +53,15 @@ struct TCopy {
 class AutoSaveEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(FRoot.isValid());
-        const QDir root(FRoot.path());
-        for (const char* folder : {"Prog", "Home", "Cwd", "Run"})
-            ASSERT_TRUE(root.mkdir(QString::fromLatin1(folder)));
-        FExe = Path("Prog/tarvex");
-        ASSERT_TRUE(QFile::copy(QString::fromLatin1(TARVEX_PROGRAM), FExe));
-        FIni = FExe + QStringLiteral(".ini");
+        ASSERT_NO_FATAL_FAILURE(FFolder.Make(TARVEX_PROGRAM, "tarvex"));
+        FIni = FFolder.Ini();
     }
 
     void TearDown() override {
-        for (TCopy& copy : FCopies) {
-            if (copy.Process.state() != QProcess::NotRunning) {
-                copy.Process.kill();
-                copy.Process.waitForFinished(DeadlineMs);
-            }
-        }
+        for (TCopy& copy : FCopies) KillIfRunning(copy.Process);
     }
 
-    QString Path(const QString& relative) const { return FRoot.path() + u'/' + relative; }
+    QString Path(const QString& relative) const { return FFolder.Path(relative); }
     QString Saved(const QString& name) const { return Path("Prog/AUTOSAVE/" + name); }
     QStringList SavedFiles() const {
         return QDir(Path("Prog/AUTOSAVE")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -124,32 +79,14 @@ protected:
     // Starts a copy on the port named in the settings file and waits until
     // it has opened the port and flushed its input.
     void Start(TCopy& copy) {
-        int on = 1;
-        ASSERT_EQ(::ioctl(copy.Terminal.Master(), TIOCPKT, &on), 0) << errno;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), Path("Home"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("Run"));
-        env.remove(QStringLiteral("TARVEX_BLE_SIMULATION"));
-        copy.Process.setProcessEnvironment(env);
-        copy.Process.setWorkingDirectory(Path("Cwd"));
+        ASSERT_TRUE(WatchForFlush(copy.Terminal));
         // A file, never a pipe that nobody reads while the test waits.
         copy.ErrorFile = Path(QStringLiteral("stderr-%1.txt").arg(FStarts++));
         copy.Process.setStandardErrorFile(copy.ErrorFile);
-        copy.Process.start(FExe, {});
-        ASSERT_TRUE(copy.Process.waitForStarted(DeadlineMs));
-
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < DeadlineMs) {
-            ASSERT_NE(copy.Process.state(), QProcess::NotRunning) << "the program ended";
-            pollfd p{copy.Terminal.Master(), POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0 || !(p.revents & POLLIN)) continue;
-            unsigned char packet[256];
-            const ssize_t n = ::read(copy.Terminal.Master(), packet, sizeof packet);
-            if (n > 0 && packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD)) return;
-        }
-        FAIL() << "the program did not open its port";
+        ASSERT_NO_FATAL_FAILURE(FFolder.Start(copy.Process));
+        ASSERT_TRUE(WaitForPortOpen(copy.Process, copy.Terminal))
+            << "the program did not open its port"
+            << (copy.Process.state() == QProcess::NotRunning ? " (it ended)" : "");
     }
 
     // Sends shots and then enough empty lines that the write only returns
@@ -162,14 +99,11 @@ protected:
 
     // SIGTERM; returns what the program said on the standard error.
     QByteArray Terminate(TCopy& copy) {
-        EXPECT_EQ(::kill(pid_t(copy.Process.processId()), SIGTERM), 0);
-        EXPECT_TRUE(copy.Process.waitForFinished(DeadlineMs)) << "the program did not end";
-        EXPECT_EQ(copy.Process.exitStatus(), QProcess::NormalExit);
-        return ReadFile(copy.ErrorFile);
+        EndWith(copy.Process, SIGTERM);
+        return ReadFileBytes(copy.ErrorFile);
     }
 
-    QTemporaryDir FRoot;
-    QString FExe;
+    TProgramFolder FFolder;
     QString FIni;
     std::array<TCopy, 2> FCopies;
     int FStarts = 0;
@@ -180,11 +114,12 @@ TEST_F(AutoSaveEndToEnd, StartAfterAKillNeverWritesOverTheFilesBeforeIt) {
     WriteSettings(copy, 10);
     ASSERT_NO_FATAL_FAILURE(Start(copy));
     ASSERT_TRUE(copy.Terminal.Write(ShotLines(1, 25)));
-    ASSERT_TRUE(WaitFor([&] { return Values(ReadFile(Saved("Chrono_002.txt"))).size() == 10; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return Values(ReadFileBytes(Saved("Chrono_002.txt"))).size() == 10; }));
     ASSERT_EQ(::kill(pid_t(copy.Process.processId()), SIGKILL), 0);
     ASSERT_TRUE(copy.Process.waitForFinished(DeadlineMs));
-    const QByteArray first = ReadFile(Saved("Chrono_001.txt"));
-    const QByteArray second = ReadFile(Saved("Chrono_002.txt"));
+    const QByteArray first = ReadFileBytes(Saved("Chrono_001.txt"));
+    const QByteArray second = ReadFileBytes(Saved("Chrono_002.txt"));
     EXPECT_EQ(Values(first), Numbers(1, 10));
     EXPECT_EQ(Values(second), Numbers(11, 20));
 
@@ -194,18 +129,19 @@ TEST_F(AutoSaveEndToEnd, StartAfterAKillNeverWritesOverTheFilesBeforeIt) {
                                QStringLiteral("001"));
     ASSERT_NO_FATAL_FAILURE(Start(copy));
     ASSERT_TRUE(copy.Terminal.Write(ShotLines(101, 120)));
-    ASSERT_TRUE(WaitFor([&] { return Values(ReadFile(Saved("Chrono_004.txt"))).size() == 10; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return Values(ReadFileBytes(Saved("Chrono_004.txt"))).size() == 10; }));
     const QByteArray told = Terminate(copy);
 
-    EXPECT_EQ(ReadFile(Saved("Chrono_001.txt")), first);
-    EXPECT_EQ(ReadFile(Saved("Chrono_002.txt")), second);
-    EXPECT_EQ(Values(ReadFile(Saved("Chrono_003.txt"))), Numbers(101, 110));
-    EXPECT_EQ(Values(ReadFile(Saved("Chrono_004.txt"))), Numbers(111, 120));
+    EXPECT_EQ(ReadFileBytes(Saved("Chrono_001.txt")), first);
+    EXPECT_EQ(ReadFileBytes(Saved("Chrono_002.txt")), second);
+    EXPECT_EQ(Values(ReadFileBytes(Saved("Chrono_003.txt"))), Numbers(101, 110));
+    EXPECT_EQ(Values(ReadFileBytes(Saved("Chrono_004.txt"))), Numbers(111, 120));
     EXPECT_EQ(SavedFiles(), (QStringList{"Chrono_001.txt", "Chrono_002.txt", "Chrono_003.txt",
                                          "Chrono_004.txt"}));
     EXPECT_TRUE(told.contains("Chrono_001.txt exists already; saved as Chrono_003.txt"))
         << told.toStdString();
-    EXPECT_EQ(TIniFile(FIni).ReadString("AUTOSAVE", "INDEX", QString()), QStringLiteral("005"));
+    EXPECT_EQ(Setting(FIni, "AUTOSAVE", "INDEX"), QStringLiteral("005"));
 }
 
 TEST_F(AutoSaveEndToEnd, TwoCopiesInOneFolderKeepEachOthersFiles) {
@@ -215,10 +151,10 @@ TEST_F(AutoSaveEndToEnd, TwoCopiesInOneFolderKeepEachOthersFiles) {
     // it back shows, and only then is the second copy's port put in.
     WriteSettings(FCopies[0], 10);
     const QByteArray firstPort = "ComPort=" + FCopies[0].Terminal.SlavePath().toUtf8();
-    ASSERT_TRUE(WriteFile(FIni, ReadFile(FIni).replace(firstPort, firstPort + ' ')));
+    ASSERT_TRUE(WriteFile(FIni, ReadFileBytes(FIni).replace(firstPort, firstPort + ' ')));
     ASSERT_NO_FATAL_FAILURE(Start(FCopies[0]));
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(FIni).contains(firstPort + '\n'); }))
-        << ReadFile(FIni).toStdString();
+    ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(FIni).contains(firstPort + '\n'); }))
+        << ReadFileBytes(FIni).toStdString();
     TIniFile(FIni).WriteString("Settings", "ComPort", FCopies[1].Terminal.SlavePath());
     ASSERT_NO_FATAL_FAILURE(Start(FCopies[1]));
 
@@ -236,7 +172,7 @@ TEST_F(AutoSaveEndToEnd, TwoCopiesInOneFolderKeepEachOthersFiles) {
 
     QList<QByteArray> all;
     for (const QString& file : SavedFiles()) {
-        const QList<QByteArray> values = Values(ReadFile(Saved(file)));
+        const QList<QByteArray> values = Values(ReadFileBytes(Saved(file)));
         EXPECT_EQ(values.size(), 10) << file.toStdString();
         all += values;
     }
@@ -259,7 +195,7 @@ TEST_F(AutoSaveEndToEnd, RefusingSaveFolderLosesNoShot) {
     ASSERT_TRUE(copy.Terminal.Write(ShotLines(501, 510)));
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(Saved("Chrono_051.txt")); }));
     QList<QByteArray> saved;
-    for (const QString& file : SavedFiles()) saved += Values(ReadFile(Saved(file)));
+    for (const QString& file : SavedFiles()) saved += Values(ReadFileBytes(Saved(file)));
     EXPECT_EQ(saved, Numbers(1, 510));
 
     // The folder refuses again; it takes files again only after the last
@@ -271,9 +207,9 @@ TEST_F(AutoSaveEndToEnd, RefusingSaveFolderLosesNoShot) {
     // (The refusals while the shots came in were told on the standard error.)
     EXPECT_FALSE(Terminate(copy).contains("could not be saved on closing")) << "";
     saved.clear();
-    for (const QString& file : SavedFiles()) saved += Values(ReadFile(Saved(file)));
+    for (const QString& file : SavedFiles()) saved += Values(ReadFileBytes(Saved(file)));
     EXPECT_EQ(saved, Numbers(1001, 1200));
-    EXPECT_EQ(TIniFile(FIni).ReadString("AUTOSAVE", "INDEX", QString()), QStringLiteral("072"));
+    EXPECT_EQ(Setting(FIni, "AUTOSAVE", "INDEX"), QStringLiteral("072"));
 
     // Still refused on closing: the standard error says what was not saved.
     ASSERT_TRUE(QDir(blocker).removeRecursively());
@@ -283,5 +219,5 @@ TEST_F(AutoSaveEndToEnd, RefusingSaveFolderLosesNoShot) {
     const QByteArray told = Terminate(copy);
     EXPECT_TRUE(told.contains("AUTO SAVE: 30 shots could not be saved on closing"))
         << told.toStdString();
-    EXPECT_EQ(ReadFile(blocker), "x");
+    EXPECT_EQ(ReadFileBytes(blocker), "x");
 }

@@ -10,158 +10,48 @@
 #include <cstdio>
 #include <functional>
 
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 
-#include "links/PseudoTerminal.h"
-#include "platform/core/IniFile.h"
-
-namespace {
-
-// Generous: a sanitized build on a loaded machine starts slowly. No test
-// waits this long when it passes.
-constexpr int DeadlineMs = 90000;
-
-struct TProgram {
-    const char* Name;
-    const char* Path;
-    bool Ble;
-};
-
-const TProgram Programs[] = {
-    {"tarvex", TARVEX_PROGRAM, true},
-    {"tarvex-serial", TARVEX_SERIAL_PROGRAM, false},
-};
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-template <class Condition>
-bool WaitFor(Condition condition, int deadlineMs = DeadlineMs) {
-    QDeadlineTimer deadline(deadlineMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        ::usleep(20000);
-    }
-    return true;
-}
-
-}  // namespace
+#include "ProgramHarness.h"
 
 class CloseEndToEnd : public ::testing::TestWithParam<TProgram> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(FRoot.isValid());
         ASSERT_TRUE(FTerminal.IsValid()) << "no pseudo-terminal";
-        // Packet mode: the master learns when the program flushes the port's
-        // input, which it does once while opening it.
-        int on = 1;
-        ASSERT_EQ(::ioctl(FTerminal.Master(), TIOCPKT, &on), 0) << errno;
-        const QDir root(FRoot.path());
-        for (const char* folder : {"Prog", "Home", "Cwd", "Run"})
-            ASSERT_TRUE(root.mkdir(QString::fromLatin1(folder)));
-        ::chmod(QFile::encodeName(Path("Run")).constData(), 0700);
-        FExe = Path("Prog/") + QString::fromLatin1(GetParam().Name);
-        ASSERT_TRUE(QFile::copy(QString::fromLatin1(GetParam().Path), FExe));
-        FIni = FExe + QStringLiteral(".ini");
+        ASSERT_TRUE(WatchForFlush(FTerminal));
+        ASSERT_NO_FATAL_FAILURE(FFolder.Make(GetParam().Path, GetParam().Name));
+        FIni = FFolder.Ini();
     }
 
-    void TearDown() override {
-        if (FProcess.state() != QProcess::NotRunning) {
-            FProcess.kill();
-            FProcess.waitForFinished(DeadlineMs);
-        }
-    }
+    void TearDown() override { KillIfRunning(FProcess); }
 
-    QString Path(const char* relative) const {
-        return FRoot.path() + QLatin1Char('/') + QString::fromLatin1(relative);
-    }
+    QString Path(const char* relative) const { return FFolder.Path(QString::fromLatin1(relative)); }
 
-    void Start(const QString& simulation = QString()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), Path("Home"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("Run"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path("Home/.config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), Path("Home/.local/share"));
-        env.remove(QStringLiteral("TARVEX_BLE_SIMULATION"));
-        if (!simulation.isEmpty()) env.insert(QStringLiteral("TARVEX_BLE_SIMULATION"), simulation);
-        FProcess.setProcessEnvironment(env);
-        FProcess.setWorkingDirectory(Path("Cwd"));
+    void Start() {
         // The standard error is what the tests read.
         FProcess.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-        FProcess.start(FExe, {});
-        ASSERT_TRUE(FProcess.waitForStarted(DeadlineMs)) << FProcess.errorString().toStdString();
-    }
-
-    // True once the program catches the signal: from then on it turns the
-    // signal into an orderly close instead of dying of it.
-    bool Catches(int signal) {
-        QFile status(QStringLiteral("/proc/%1/status").arg(FProcess.processId()));
-        if (!status.open(QIODevice::ReadOnly)) return false;
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (!line.startsWith("SigCgt:")) continue;
-            bool ok = false;
-            const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
-            return ok && (mask >> (signal - 1)) & 1;
-        }
-        return false;
-    }
-
-    // Waits until the program has opened the port and flushed its input.
-    bool WaitForPortOpen(int deadlineMs = DeadlineMs) {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < deadlineMs) {
-            if (FProcess.state() == QProcess::NotRunning) return false;
-            pollfd p{FTerminal.Master(), POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0 || !(p.revents & POLLIN)) continue;
-            unsigned char packet[256];
-            const ssize_t n = ::read(FTerminal.Master(), packet, sizeof packet);
-            if (n > 0 && packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD)) return true;
-        }
-        return false;
+        FFolder.Start(FProcess);
     }
 
     // Sends the signal and waits for the end; the program must end by
-    // itself, with status 0.
+    // itself, with status 0. Keeps what it said on the standard error.
     void EndWith(int signal, int deadlineMs = DeadlineMs) {
-        ASSERT_EQ(::kill(pid_t(FProcess.processId()), signal), 0);
-        ASSERT_TRUE(FProcess.waitForFinished(deadlineMs))
-            << "the program did not end after signal " << signal;
-        EXPECT_EQ(FProcess.exitStatus(), QProcess::NormalExit) << "killed by the signal";
-        EXPECT_EQ(FProcess.exitCode(), 0);
+        ::EndWith(FProcess, signal, deadlineMs);
         FErrors = FProcess.readAllStandardError();
     }
 
     QString Setting(const char* section, const char* key) const {
-        return TIniFile(FIni).ReadString(QString::fromLatin1(section), QString::fromLatin1(key),
-                                         QStringLiteral("<none>"));
+        return ::Setting(FIni, section, key);
     }
 
-    QTemporaryDir FRoot;
+    TProgramFolder FFolder;
     TPseudoTerminal FTerminal;
     QProcess FProcess;
-    QString FExe;
     QString FIni;
     QByteArray FErrors;
 };
@@ -191,7 +81,7 @@ TEST_P(CloseEndToEnd, SignalEndsAProgramWhoseSettingsCannotBeWritten) {
         SCOPED_TRACE(c.Name);
         c.Block(FIni);
         Start();
-        ASSERT_TRUE(WaitFor([&] { return Catches(c.Signal); })) << "no signal handler";
+        ASSERT_TRUE(WaitFor([&] { return Catches(FProcess, c.Signal); })) << "no signal handler";
         EndWith(c.Signal);
         EXPECT_TRUE(FErrors.contains("Unable to write to " + QFile::encodeName(FIni)))
             << FErrors.toStdString();
@@ -245,7 +135,7 @@ TEST_P(CloseEndToEnd, AHugeSettingsFileKeepsStartShotsAndCloseQuick) {
     QElapsedTimer clock;
     clock.start();
     Start();
-    ASSERT_TRUE(WaitForPortOpen(StepDeadlineMs))
+    ASSERT_TRUE(WaitForPortOpen(FProcess, FTerminal, StepDeadlineMs))
         << "the port did not open within " << StepDeadlineMs << " ms";
     const qint64 opened = clock.restart();
 
@@ -255,7 +145,7 @@ TEST_P(CloseEndToEnd, AHugeSettingsFileKeepsStartShotsAndCloseQuick) {
         ::usleep(20000);
     }
     const QString last = Path("Prog/AUTOSAVE/Chrono_004.txt");
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(last).endsWith("819\r\n"); }, StepDeadlineMs))
+    ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(last).endsWith("819\r\n"); }, StepDeadlineMs))
         << "20 shots not saved within " << StepDeadlineMs << " ms";
     const qint64 shot = clock.restart();
 
@@ -267,43 +157,31 @@ TEST_P(CloseEndToEnd, AHugeSettingsFileKeepsStartShotsAndCloseQuick) {
     EXPECT_EQ(Setting("AUTOSAVE", "INDEX"), QStringLiteral("005"));
     EXPECT_EQ(Setting("Settings", "ComPort"), FTerminal.SlavePath());
     EXPECT_EQ(Setting("Settings", "CNV"), QStringLiteral("0"));
-    const QByteArray after = ReadFile(FIni);
+    const QByteArray after = ReadFileBytes(FIni);
     EXPECT_TRUE(after.startsWith("; my chronograph\r\n[Settings]\r\nComPort=" + port + "\r\n"));
     EXPECT_TRUE(after.contains(notes)) << "a line of the user's was changed";
     EXPECT_TRUE(after.endsWith(notes + tail));
     EXPECT_EQ(after.count('\n'), after.count("\r\n")) << "every line keeps CR LF";
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, CloseEndToEnd, ::testing::ValuesIn(Programs),
-                         [](const ::testing::TestParamInfo<TProgram>& info) {
-                             return info.param.Ble ? std::string("Tarvex")
-                                                   : std::string("TarvexSerial");
-                         });
+INSTANTIATE_TEST_SUITE_P(Programs, CloseEndToEnd, ::testing::ValuesIn(Programs), ProgramTestName);
 
 // A simulation file whose numbers no integer of the adapter holds is
 // refused with its faulty key named, and the program runs as with no
 // adapter (the sanitized build checks that nothing overflows on the way).
 TEST(SimulationEndToEnd, NumbersOutOfRangeAreRefusedWithoutHarm) {
-    QTemporaryDir root;
-    ASSERT_TRUE(root.isValid());
-    const QString exe = root.filePath(QStringLiteral("tarvex"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TARVEX_PROGRAM), exe));
-    ASSERT_TRUE(WriteFile(exe + ".ini", "[Settings]\nCheckBoxBTAuto=1\n[BLE]\nLast=kvrn\n"));
-    const QString simulation = root.filePath(QStringLiteral("sim.json"));
+    TProgramFolder folder;
+    ASSERT_NO_FATAL_FAILURE(folder.Make(TARVEX_PROGRAM, "tarvex"));
+    ASSERT_TRUE(WriteFile(folder.Ini(), "[Settings]\nCheckBoxBTAuto=1\n[BLE]\nLast=kvrn\n"));
+    const QString simulation = folder.Path(QStringLiteral("Prog/sim.json"));
     ASSERT_TRUE(WriteFile(simulation, R"({"devices": [{"name": "kvrn", "rssi": 1e300,
       "drop_at_ms": 9.2e18, "notifications": [{"at_ms": 1e300, "text": "812\r\n"}]}]})"));
 
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), root.path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.path());
+    QProcessEnvironment env = folder.Environment();
     env.insert(QStringLiteral("TARVEX_BLE_SIMULATION"), simulation);
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(root.path());
     process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-    process.start(exe, {});
-    ASSERT_TRUE(process.waitForStarted(DeadlineMs));
+    folder.Start(process, env);
     QByteArray errors;
     ASSERT_TRUE(WaitFor([&] {
         process.waitForReadyRead(10);
@@ -313,9 +191,7 @@ TEST(SimulationEndToEnd, NumbersOutOfRangeAreRefusedWithoutHarm) {
     EXPECT_TRUE(errors.contains("sim.json")) << errors.toStdString();
     EXPECT_TRUE(errors.contains("devices[0].rssi")) << errors.toStdString();
     ASSERT_EQ(process.state(), QProcess::Running) << errors.toStdString();
-    ASSERT_EQ(::kill(pid_t(process.processId()), SIGTERM), 0);
-    ASSERT_TRUE(process.waitForFinished(DeadlineMs));
+    EndWith(process, SIGTERM);
     errors += process.readAllStandardError();
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
 }

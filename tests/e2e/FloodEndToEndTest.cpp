@@ -13,24 +13,15 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 
-#include "links/PseudoTerminal.h"
+#include "ProgramHarness.h"
 
 namespace {
 
-// Generous: a sanitized build on a loaded machine starts slowly. No test
-// waits this long when it passes.
-constexpr int StartDeadlineMs = 90000;
 // SIGTERM in the middle of the flood: the program ends within this. Before
 // the queue was bounded it took minutes.
 constexpr int EndDeadlineMs = 30000;
@@ -44,20 +35,9 @@ constexpr int SavedPerFile = 1000;
 // below this margin.
 constexpr long GrowthLimitKb = 64 * 1024;
 
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
 // The resident memory of a process in kB, -1 once it is gone.
 long ResidentKb(qint64 pid) {
-    const QByteArray status = ReadFile(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray status = ReadFileBytes(QStringLiteral("/proc/%1/status").arg(pid));
     for (const QByteArray& line : status.split('\n'))
         if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').front().toLong();
     return -1;
@@ -68,58 +48,27 @@ long ResidentKb(qint64 pid) {
 class FloodEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(FRoot.isValid());
         ASSERT_TRUE(FTerminal.IsValid()) << "no pseudo-terminal";
-        // Packet mode: the master learns when the program flushes the port's
-        // input while opening it; lines sent before would be thrown away.
-        int on = 1;
-        ASSERT_EQ(::ioctl(FTerminal.Master(), TIOCPKT, &on), 0) << errno;
-        ASSERT_TRUE(QDir(FRoot.path()).mkdir(QStringLiteral("Prog")));
-        ASSERT_TRUE(QDir(FRoot.path()).mkdir(QStringLiteral("Home")));
-        FExe = FRoot.filePath(QStringLiteral("Prog/tarvex"));
-        ASSERT_TRUE(QFile::copy(QString::fromLatin1(TARVEX_PROGRAM), FExe));
+        ASSERT_TRUE(WatchForFlush(FTerminal));
+        ASSERT_NO_FATAL_FAILURE(FFolder.Make(TARVEX_PROGRAM, "tarvex"));
     }
 
     void TearDown() override {
         FStop = true;
         if (FWriter.joinable()) FWriter.join();
-        if (FProcess.state() != QProcess::NotRunning) {
-            FProcess.kill();
-            FProcess.waitForFinished(StartDeadlineMs);
-        }
+        KillIfRunning(FProcess);
     }
 
     void Start() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), FRoot.filePath(QStringLiteral("Home")));
-        env.remove(QStringLiteral("TARVEX_BLE_SIMULATION"));
+        QProcessEnvironment env = FFolder.Environment();
         // Under the address sanitizer freed memory waits in a quarantine of
         // 256 MB before it is reused, which the resident memory would show;
         // a small one keeps the program's own memory visible.
         const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
         env.insert(QStringLiteral("ASAN_OPTIONS"),
                    asan + (asan.isEmpty() ? "" : ":") + "quarantine_size_mb=16");
-        FProcess.setProcessEnvironment(env);
-        FProcess.setWorkingDirectory(FRoot.path());
         FProcess.setProcessChannelMode(QProcess::ForwardedChannels);
-        FProcess.start(FExe, {});
-        ASSERT_TRUE(FProcess.waitForStarted(StartDeadlineMs))
-            << FProcess.errorString().toStdString();
-    }
-
-    bool WaitForPortOpen() {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < StartDeadlineMs) {
-            if (FProcess.state() == QProcess::NotRunning) return false;
-            pollfd p{FTerminal.Master(), POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0 || !(p.revents & POLLIN)) continue;
-            unsigned char packet[256];
-            const ssize_t n = ::read(FTerminal.Master(), packet, sizeof packet);
-            if (n > 0 && packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD)) return true;
-        }
-        return false;
+        FFolder.Start(FProcess, env);
     }
 
     // Sends the shots 1 to FloodLines as chronograph lines ("V=812 m/s nr
@@ -157,11 +106,11 @@ protected:
     // The values of the automatically saved files, in the order of their
     // numbers.
     QList<QByteArray> SavedValues() {
-        const QDir folder(FRoot.filePath(QStringLiteral("Prog/AUTOSAVE")));
+        const QDir folder(FFolder.Path(QStringLiteral("Prog/AUTOSAVE")));
         QList<QByteArray> values;
         for (const QString& name :
              folder.entryList({QStringLiteral("Flood_*.txt")}, QDir::Files, QDir::Name)) {
-            QByteArray bytes = ReadFile(folder.filePath(name));
+            QByteArray bytes = ReadFileBytes(folder.filePath(name));
             if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
             for (const QByteArray& line : bytes.split('\n')) {
                 const QByteArray value = line.trimmed();
@@ -171,24 +120,23 @@ protected:
         return values;
     }
 
-    QTemporaryDir FRoot;
+    TProgramFolder FFolder;
     TPseudoTerminal FTerminal;
     QProcess FProcess;
-    QString FExe;
     std::thread FWriter;
     std::atomic<bool> FStop{false};
     std::atomic<int> FSent{0};
 };
 
 TEST_F(FloodEndToEnd, AMillionLinesKeepMemoryBoundedAndSigtermEndsPromptly) {
-    ASSERT_TRUE(WriteFile(FExe + QStringLiteral(".ini"),
+    ASSERT_TRUE(WriteFile(FFolder.Ini(),
                           "[Settings]\r\nComPort=" + FTerminal.SlavePath().toUtf8() +
                               "\r\nOpenCom=1\r\nTXT=1\r\n"
                               "[AUTOSAVE]\r\nAUT=" +
                               QByteArray::number(SavedPerFile) +
                               "\r\nFolder=./AUTOSAVE\r\nFileName=Flood_$\r\nINDEX=00001\r\n"));
     Start();
-    ASSERT_TRUE(WaitForPortOpen()) << "the program did not open the port";
+    ASSERT_TRUE(WaitForPortOpen(FProcess, FTerminal)) << "the program did not open the port";
     const qint64 pid = FProcess.processId();
     const long before = ResidentKb(pid);
     ASSERT_GT(before, 0);
@@ -211,15 +159,10 @@ TEST_F(FloodEndToEnd, AMillionLinesKeepMemoryBoundedAndSigtermEndsPromptly) {
                 (long long)floodMs, peak - before);
 
     // SIGTERM while the device still floods the port.
-    ASSERT_EQ(::kill(pid_t(pid), SIGTERM), 0);
     QElapsedTimer ending;
     ending.start();
-    const bool ended = FProcess.waitForFinished(EndDeadlineMs);
+    ASSERT_NO_FATAL_FAILURE(EndWith(FProcess, SIGTERM, EndDeadlineMs));
     const qint64 endedMs = ending.elapsed();
-    EXPECT_TRUE(ended) << "the program did not end within " << EndDeadlineMs << " ms";
-    if (!ended) return;
-    EXPECT_EQ(FProcess.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(FProcess.exitCode(), 0);
     FStop = true;
     FWriter.join();
 

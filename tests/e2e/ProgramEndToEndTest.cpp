@@ -6,148 +6,50 @@
 // the settings name (relative to the program, not to the current folder).
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <csignal>
 
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QProcess>
-#include <QTemporaryDir>
 
-#include "links/PseudoTerminal.h"
-#include "platform/core/IniFile.h"
-
-namespace {
-
-// Generous: a sanitized build on a loaded machine starts slowly. No test
-// waits this long when it passes.
-constexpr int DeadlineMs = 90000;
-
-struct TProgram {
-    const char* Name;
-    const char* Path;
-    bool Ble;
-};
-
-const TProgram Programs[] = {
-    {"tarvex", TARVEX_PROGRAM, true},
-    {"tarvex-serial", TARVEX_SERIAL_PROGRAM, false},
-};
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-template <class Condition>
-bool WaitFor(Condition condition) {
-    QDeadlineTimer deadline(DeadlineMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        ::usleep(20000);
-    }
-    return true;
-}
-
-}  // namespace
+#include "ProgramHarness.h"
 
 class ProgramEndToEnd : public ::testing::TestWithParam<TProgram> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(FRoot.isValid());
         ASSERT_TRUE(FTerminal.IsValid()) << "no pseudo-terminal";
-        // Packet mode: the master learns when the program flushes the port's
-        // input, which it does once while opening it. Bytes sent before that
-        // would be thrown away, as a real port's stale bytes are.
-        int on = 1;
-        ASSERT_EQ(::ioctl(FTerminal.Master(), TIOCPKT, &on), 0) << errno;
-        const QDir root(FRoot.path());
-        for (const char* folder : {"Prog", "Home", "Cwd", "Run"})
-            ASSERT_TRUE(root.mkdir(QString::fromLatin1(folder)));
-        ::chmod(QFile::encodeName(Path("Run")).constData(), 0700);
-        FExe = Path("Prog/") + QString::fromLatin1(GetParam().Name);
-        ASSERT_TRUE(QFile::copy(QString::fromLatin1(GetParam().Path), FExe));
-        FIni = FExe + QStringLiteral(".ini");
+        ASSERT_TRUE(WatchForFlush(FTerminal));
+        ASSERT_NO_FATAL_FAILURE(FFolder.Make(GetParam().Path, GetParam().Name));
+        FIni = FFolder.Ini();
     }
 
-    void TearDown() override {
-        if (FProcess.state() != QProcess::NotRunning) {
-            FProcess.kill();
-            FProcess.waitForFinished(DeadlineMs);
-        }
-    }
+    void TearDown() override { KillIfRunning(FProcess); }
 
-    QString Path(const char* relative) const {
-        return FRoot.path() + QLatin1Char('/') + QString::fromLatin1(relative);
-    }
+    QString Path(const char* relative) const { return FFolder.Path(QString::fromLatin1(relative)); }
 
     void Start() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), Path("Home"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Path("Run"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path("Home/.config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), Path("Home/.local/share"));
-        env.remove(QStringLiteral("TARVEX_BLE_SIMULATION"));
+        QProcessEnvironment env = FFolder.Environment();
         for (auto it = FExtraEnv.cbegin(); it != FExtraEnv.cend(); ++it)
             env.insert(it.key(), it.value());
-        FProcess.setProcessEnvironment(env);
-        FProcess.setWorkingDirectory(Path("Cwd"));
         FProcess.setProcessChannelMode(QProcess::ForwardedChannels);
-        FProcess.start(FExe, {});
-        ASSERT_TRUE(FProcess.waitForStarted(DeadlineMs)) << FProcess.errorString().toStdString();
+        FFolder.Start(FProcess, env);
     }
 
     // Waits until the program has opened the port and flushed its input.
-    bool WaitForPortOpen() {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < DeadlineMs) {
-            if (FProcess.state() == QProcess::NotRunning) return false;
-            pollfd p{FTerminal.Master(), POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0 || !(p.revents & POLLIN)) continue;
-            unsigned char packet[256];
-            const ssize_t n = ::read(FTerminal.Master(), packet, sizeof packet);
-            if (n > 0 && packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD)) return true;
-        }
-        return false;
-    }
+    bool WaitForPortOpen() { return ::WaitForPortOpen(FProcess, FTerminal); }
 
     void Send(const QByteArray& bytes) { ASSERT_TRUE(FTerminal.Write(bytes)); }
 
     // SIGTERM, as a session manager or `kill` ends the program.
-    void Terminate() {
-        ASSERT_EQ(::kill(pid_t(FProcess.processId()), SIGTERM), 0);
-        ASSERT_TRUE(FProcess.waitForFinished(DeadlineMs)) << "the program did not end";
-        EXPECT_EQ(FProcess.exitStatus(), QProcess::NormalExit) << "killed by the signal";
-        EXPECT_EQ(FProcess.exitCode(), 0);
-    }
+    void Terminate() { EndWith(FProcess, SIGTERM); }
 
     QString Setting(const char* section, const char* key) const {
-        return TIniFile(FIni).ReadString(QString::fromLatin1(section), QString::fromLatin1(key),
-                                         QStringLiteral("<none>"));
+        return ::Setting(FIni, section, key);
     }
 
-    QTemporaryDir FRoot;
+    TProgramFolder FFolder;
     TPseudoTerminal FTerminal;
     QProcess FProcess;
-    QString FExe;
     QString FIni;
     QMap<QString, QString> FExtraEnv;
 };
@@ -180,8 +82,8 @@ TEST_P(ProgramEndToEnd, ShotsArriveAreSavedAndTheSettingsSurviveSigterm) {
     Send("20\r\n830\r\n840\r\n");
     const QString saved = Path("Prog/AUTOSAVE/Chrono_001.txt");
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(saved); })) << "nothing saved";
-    EXPECT_EQ(ReadFile(saved), QByteArray("\xEF\xBB\xBF"
-                                          "812.35\r\n815.1\r\n820\r\n"));
+    EXPECT_EQ(ReadFileBytes(saved), QByteArray("\xEF\xBB\xBF"
+                                               "812.35\r\n815.1\r\n820\r\n"));
 
     Terminate();
 
@@ -258,16 +160,16 @@ TEST_P(BleEndToEnd, NotifiedShotsAreSavedAndTheDeviceIsKept) {
     // between them is a log line of the list and never a value of the file.
     const QString saved = Path("Prog/AUTOSAVE/Ble_001.txt");
     ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(saved); })) << "nothing saved";
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(saved).endsWith("820\r\n"); }));
-    EXPECT_EQ(ReadFile(saved), QByteArray("\xEF\xBB\xBF"
-                                          "812.35\r\n815.1\r\n820\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return ReadFileBytes(saved).endsWith("820\r\n"); }));
+    EXPECT_EQ(ReadFileBytes(saved), QByteArray("\xEF\xBB\xBF"
+                                               "812.35\r\n815.1\r\n820\r\n"));
     // While connected the program writes one zero byte to the device every
     // 5 s, so that the device keeps the link.
     const QString writes = Path("Prog/writes.log");
     EXPECT_TRUE(WaitFor([&] {
-        return ReadFile(writes).contains(" 0000ffe1-0000-1000-8000-00805f9b34fb 00\n");
+        return ReadFileBytes(writes).contains(" 0000ffe1-0000-1000-8000-00805f9b34fb 00\n");
     })) << "no keep-alive: "
-        << ReadFile(writes).toStdString();
+        << ReadFileBytes(writes).toStdString();
 
     Terminate();
 
@@ -285,8 +187,4 @@ INSTANTIATE_TEST_SUITE_P(Program, BleEndToEnd, ::testing::Values(Programs[0]),
                              return std::string("Tarvex");
                          });
 
-INSTANTIATE_TEST_SUITE_P(Programs, ProgramEndToEnd, ::testing::ValuesIn(Programs),
-                         [](const ::testing::TestParamInfo<TProgram>& info) {
-                             return info.param.Ble ? std::string("Tarvex")
-                                                   : std::string("TarvexSerial");
-                         });
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramEndToEnd, ::testing::ValuesIn(Programs), ProgramTestName);

@@ -13,6 +13,7 @@
 #include "platform/core/Exception.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -32,27 +33,6 @@ QStringList CsvRows(const QByteArray& bytes) {
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines.mid(3);
 }
-
-// Lowers the largest file this process may write, as a full disk would
-// stop it: a write past the limit fails with EFBIG instead of a signal.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &FSaved);
-        FHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lower = FSaved;
-        lower.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &FSaved);
-        std::signal(SIGXFSZ, FHandler);
-    }
-
-private:
-    rlimit FSaved{};
-    void (*FHandler)(int) = nullptr;
-};
 
 }  // namespace
 
@@ -284,9 +264,9 @@ TEST_F(AutoSave, CountsAboveTenThousandSaveEveryShotExactlyOnce) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Start(c.AutoSave, "TXT=1\n");
-        BatchUpdate = true;
+        TForm1Probe::BatchUpdate(*Form1) = true;
         Feed(Shots(1, 25000));
-        BatchUpdate = false;
+        TForm1Probe::BatchUpdate(*Form1) = false;
 
         // The list shows its last 10000 lines; the file has the first
         // 20000 shots, each once, and the rest wait in the buffer.
@@ -308,9 +288,9 @@ TEST_F(AutoSave, CountsAboveTenThousandSaveEveryShotExactlyOnce) {
 TEST_F(AutoSave, FixedFileHoldsEveryShotAfterTheLoadedList) {
     Start("AUT=500\nFileName=Fixed\n", "TXT=1\n");
     P::FLoadedLines(Form()) = {QStringLiteral("700")};
-    BatchUpdate = true;
+    TForm1Probe::BatchUpdate(*Form1) = true;
     Feed(Shots(1, 10500));
-    BatchUpdate = false;
+    TForm1Probe::BatchUpdate(*Form1) = false;
 
     // The list keeps its last 10000 lines; the file keeps everything.
     EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 10500u);
@@ -354,7 +334,7 @@ TEST_F(AutoSave, EveryFullBatchWaitingAfterAFailureIsWrittenAtTheNextShot) {
     // A plain file where the folder should be: nothing can be saved.
     Start("AUT=10\nFileName=Chrono_$\nINDEX=001\n", "TXT=1\n");
     Block();
-    BatchUpdate = true;
+    TForm1Probe::BatchUpdate(*Form1) = true;
     Feed(Shots(1, 500));
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
     EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 500u);
@@ -363,7 +343,7 @@ TEST_F(AutoSave, EveryFullBatchWaitingAfterAFailureIsWrittenAtTheNextShot) {
     // Space is back: the next shot writes all fifty waiting batches.
     QFile::remove(Folder());
     Feed({"501"});
-    BatchUpdate = false;
+    TForm1Probe::BatchUpdate(*Form1) = false;
     for (int file = 1; file <= 50; ++file) {
         SCOPED_TRACE(file);
         EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile(

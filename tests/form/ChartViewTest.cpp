@@ -110,6 +110,15 @@ protected:
         chart->OnBeforeDrawSeries = original;
         return paints;
     }
+
+    // Paints of the chart that `action` asks for: the ones at once and the
+    // ones it leaves to the event loop (counted once it has run).
+    int PaintsAskedFor(const std::function<void()>& action) {
+        return PaintsDuring([&] {
+            action();
+            QCoreApplication::processEvents();
+        });
+    }
 };
 
 TEST_F(ChartView, SettingsChooseTheSeriesAndAreClamped) {
@@ -219,26 +228,41 @@ TEST_F(ChartView, ShotAxisFitsUnlessTheWindowIsHandMade) {
         const char* settings;
         std::vector<double> xs;
         bool zoomActive;
-        int zoomAnchor, zoomSteps;
+        TZoomAnchor zoomAnchor;
+        int zoomSteps;
         bool automatic;
         TAxisRange expected;  // for a manual axis
     };
     const Case cases[] = {
-        {"empty line series", "", {}, false, 0, 0, false, {0, 25}},
-        {"empty even with a hand-made window", "", {}, true, 1, 2, false, {0, 25}},
-        {"line series fits automatically", "", Shots(1, 40), false, 0, 0, true, {}},
+        {"empty line series", "", {}, false, TZoomAnchor::Centre, 0, false, {0, 25}},
+        {"empty even with a hand-made window", "", {}, true, TZoomAnchor::Start, 2, false, {0, 25}},
+        {"line series fits automatically",
+         "",
+         Shots(1, 40),
+         false,
+         TZoomAnchor::Centre,
+         0,
+         true,
+         {}},
         {"bars fit half a slot beyond",
          "ChartType=2\n",
          Shots(1, 10),
          false,
-         0,
+         TZoomAnchor::Centre,
          0,
          false,
          {0.5, 10.5}},
-        {"single bar", "ChartType=2\n", {7}, false, 0, 0, false, {6.5, 7.5}},
-        {"window set by hand stays", "", Shots(1, 40), true, 0, 0, false, {3, 9}},
-        {"anchor alone keeps it", "", Shots(1, 40), false, 2, 0, false, {3, 9}},
-        {"zoom steps alone keep it", "ChartType=2\n", Shots(1, 40), false, 0, 1, false, {3, 9}},
+        {"single bar", "ChartType=2\n", {7}, false, TZoomAnchor::Centre, 0, false, {6.5, 7.5}},
+        {"window set by hand stays", "", Shots(1, 40), true, TZoomAnchor::Centre, 0, false, {3, 9}},
+        {"anchor alone keeps it", "", Shots(1, 40), false, TZoomAnchor::End, 0, false, {3, 9}},
+        {"zoom steps alone keep it",
+         "ChartType=2\n",
+         Shots(1, 40),
+         false,
+         TZoomAnchor::Centre,
+         1,
+         false,
+         {3, 9}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -354,23 +378,29 @@ TEST_F(ChartView, BarWidthRepaintsOnlyForANewWidthOutsideABatch) {
     ASSERT_GT(first, 0);
 
     // The same width again: nothing at all.
-    EXPECT_EQ(PaintsDuring([&] { form.UpdateBarWidth(true); }), 0);
-    // A new width repaints at once.
+    EXPECT_EQ(PaintsAskedFor([&] { form.UpdateBarWidth(true); }), 0);
+    // A new width asks for one repaint, which the event loop makes (and
+    // merges with the others of the same turn): none is made at once.
     Bottom()->SetMinMax(0, 5);
-    EXPECT_EQ(PaintsDuring([&] { form.UpdateBarWidth(true); }), 1);
+    EXPECT_EQ(PaintsDuring([&] { form.UpdateBarWidth(true); }), 0);
     const int second = P::FAppliedBarWidth(form);
     EXPECT_NE(second, first);
+    Bottom()->SetMinMax(0, 25);
+    EXPECT_EQ(PaintsAskedFor([&] { form.UpdateBarWidth(true); }), 1);
+    EXPECT_EQ(P::FAppliedBarWidth(form), first);
+    Bottom()->SetMinMax(0, 5);
+    EXPECT_EQ(PaintsAskedFor([&] { form.UpdateBarWidth(true); }), 1);
     // Reset applies the same width again, with its repaint.
-    EXPECT_EQ(PaintsDuring([&] { form.ResetBarWidth(true); }), 1);
+    EXPECT_EQ(PaintsAskedFor([&] { form.ResetBarWidth(true); }), 1);
     EXPECT_EQ(P::FAppliedBarWidth(form), second);
     // Without repaint, or in a batch, the width changes but nothing paints.
     Bottom()->SetMinMax(0, 25);
     EXPECT_EQ(PaintsDuring([&] { form.UpdateBarWidth(false); }), 0);
     EXPECT_EQ(P::FAppliedBarWidth(form), first);
     Bottom()->SetMinMax(0, 5);
-    BatchUpdate = true;
+    TForm1Probe::BatchUpdate(*Form1) = true;
     EXPECT_EQ(PaintsDuring([&] { form.UpdateBarWidth(true); }), 0);
-    BatchUpdate = false;
+    TForm1Probe::BatchUpdate(*Form1) = false;
     EXPECT_EQ(P::FAppliedBarWidth(form), second);
     EXPECT_EQ(P::FBarSeries(form)->CustomBarWidth(), second);
 
@@ -392,7 +422,7 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
     // FZoomActive, FZoomAnchor and FZoomSteps.
     struct TZoomState {
         bool active = false;
-        int anchor = 0;
+        TZoomAnchor anchor = TZoomAnchor::Centre;
         int steps = 0;
     };
     struct Case {
@@ -416,49 +446,49 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
          .axis = TAxisRange{5, 30},
          .button = x0,
          .window = TAxisRange{1, 26},
-         .after = {.active = true, .anchor = 1}},
+         .after = {.active = true, .anchor = TZoomAnchor::Start}},
         {.name = "XN scrolling keeps the width at the last shot",
          .scroll = true,
          .xs = Shots(1, 30),
          .axis = TAxisRange{5, 30},
          .button = xn,
          .window = TAxisRange{5, 30},
-         .after = {.active = true, .anchor = 2}},
+         .after = {.active = true, .anchor = TZoomAnchor::End}},
         {.name = "XN with fewer shots than the window",
          .scroll = true,
          .xs = Shots(1, 10),
          .axis = TAxisRange{0, 25},
          .button = xn,
          .window = TAxisRange{1, 10},
-         .after = {.active = true, .anchor = 2}},
+         .after = {.active = true, .anchor = TZoomAnchor::End}},
         {.name = "X0 on a fitted axis spans every shot",
          .scroll = false,
          .xs = Shots(1, 30),
          .axis = std::nullopt,
          .button = x0,
          .window = TAxisRange{1, 30},
-         .after = {.active = true, .anchor = 1}},
+         .after = {.active = true, .anchor = TZoomAnchor::Start}},
         {.name = "X0 keeps a manual width",
          .scroll = false,
          .xs = Shots(1, 30),
          .axis = TAxisRange{10, 20},
          .button = x0,
          .window = TAxisRange{1, 11},
-         .after = {.active = true, .anchor = 1}},
+         .after = {.active = true, .anchor = TZoomAnchor::Start}},
         {.name = "X0 with one shot",
          .scroll = true,
          .xs = {1},
          .axis = TAxisRange{0, 25},
          .button = x0,
          .window = TAxisRange{1, 26},
-         .after = {.active = true, .anchor = 1}},
+         .after = {.active = true, .anchor = TZoomAnchor::Start}},
         {.name = "+ scrolling from the start keeps the start",
          .scroll = true,
          .xs = Shots(1, 30),
          .axis = TAxisRange{0, 25},
          .button = plus,
          .window = TAxisRange{0, 18.75},
-         .after = {.active = true, .anchor = 1, .steps = 1},
+         .after = {.active = true, .anchor = TZoomAnchor::Start, .steps = 1},
          .visibleShots = 20},
         {.name = "+ scrolling at the last shot keeps the end",
          .scroll = true,
@@ -466,7 +496,7 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
          .axis = TAxisRange{5, 30},
          .button = plus,
          .window = TAxisRange{11.25, 30},
-         .after = {.active = true, .anchor = 2, .steps = 1},
+         .after = {.active = true, .anchor = TZoomAnchor::End, .steps = 1},
          .visibleShots = 20},
         {.name = "+ scrolling in between keeps the centre",
          .scroll = true,
@@ -480,19 +510,19 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
          .scroll = true,
          .xs = Shots(1, 40),
          .axis = TAxisRange{5, 30},
-         .before = {.active = true, .anchor = 2},
+         .before = {.active = true, .anchor = TZoomAnchor::End},
          .button = plus,
          .window = TAxisRange{11.25, 30},
-         .after = {.active = true, .anchor = 2, .steps = 1},
+         .after = {.active = true, .anchor = TZoomAnchor::End, .steps = 1},
          .visibleShots = 20},
         {.name = "+ scrolling anchored at the start keeps the start",
          .scroll = true,
          .xs = Shots(1, 40),
          .axis = TAxisRange{5, 30},
-         .before = {.active = true, .anchor = 1},
+         .before = {.active = true, .anchor = TZoomAnchor::Start},
          .button = plus,
          .window = TAxisRange{5, 23.75},
-         .after = {.active = true, .anchor = 1, .steps = 1},
+         .after = {.active = true, .anchor = TZoomAnchor::Start, .steps = 1},
          .visibleShots = 20},
         {.name = "+ scrolling beyond the last shot is cut to it",
          .scroll = true,
@@ -500,7 +530,7 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
          .axis = TAxisRange{10, 40},
          .button = plus,
          .window = TAxisRange{15, 30},
-         .after = {.active = true, .anchor = 2, .steps = 1},
+         .after = {.active = true, .anchor = TZoomAnchor::End, .steps = 1},
          .visibleShots = 16},
         {.name = "+ scrolling from a fitted axis starts at 0 .. 25",
          .scroll = true,
@@ -508,7 +538,7 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
          .axis = std::nullopt,
          .button = plus,
          .window = TAxisRange{0, 18.75},
-         .after = {.active = true, .anchor = 1, .steps = 1},
+         .after = {.active = true, .anchor = TZoomAnchor::Start, .steps = 1},
          .visibleShots = 20},
         {.name = "+ scrolling with few shots keeps the centre",
          .scroll = true,
@@ -522,26 +552,26 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
          .scroll = true,
          .xs = Shots(1, 30),
          .axis = TAxisRange{0, 18.75},
-         .before = {.active = true, .anchor = 1, .steps = 1},
+         .before = {.active = true, .anchor = TZoomAnchor::Start, .steps = 1},
          .button = minus,
          .window = TAxisRange{0, 25},
-         .after = {.active = true, .anchor = 1}},
+         .after = {.active = true, .anchor = TZoomAnchor::Start}},
         {.name = "- scrolling at the end",
          .scroll = true,
          .xs = Shots(1, 30),
          .axis = TAxisRange{11.25, 30},
-         .before = {.active = true, .anchor = 2, .steps = 1},
+         .before = {.active = true, .anchor = TZoomAnchor::End, .steps = 1},
          .button = minus,
          .window = TAxisRange{5, 30},
-         .after = {.active = true, .anchor = 2}},
+         .after = {.active = true, .anchor = TZoomAnchor::End}},
         {.name = "- scrolling by one step",
          .scroll = true,
          .xs = Shots(1, 30),
          .axis = TAxisRange{0, 9},
-         .before = {.active = true, .anchor = 1, .steps = 3},
+         .before = {.active = true, .anchor = TZoomAnchor::Start, .steps = 3},
          .button = minus,
          .window = TAxisRange{0, 12},
-         .after = {.active = true, .anchor = 1, .steps = 2},
+         .after = {.active = true, .anchor = TZoomAnchor::Start, .steps = 2},
          .visibleShots = 13},
         {.name = "+ free with shots a step apart refits",
          .scroll = false,
@@ -619,7 +649,7 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
         P::FZoomActive(form) = c.before.active;
         P::FZoomAnchor(form) = c.before.anchor;
         P::FZoomSteps(form) = c.before.steps;
-        VisibleShots = 26;
+        ShownSeries().SetVisibleShots(26);
 
         (form.*c.button)->Click();
 
@@ -635,7 +665,7 @@ TEST_F(ChartView, WindowButtonsSetTheShotWindow) {
         EXPECT_EQ(P::FZoomActive(form), c.after.active);
         EXPECT_EQ(P::FZoomAnchor(form), c.after.anchor);
         EXPECT_EQ(P::FZoomSteps(form), c.after.steps);
-        EXPECT_EQ(VisibleShots, c.visibleShots);
+        EXPECT_EQ(ShownSeries().VisibleShots(), c.visibleShots);
     }
 }
 
@@ -650,9 +680,9 @@ TEST_F(ChartView, WindowButtonsDoNothingOnAnEmptySeries) {
         EXPECT_EQ(Bottom()->Minimum(), 3);
         EXPECT_EQ(Bottom()->Maximum(), 9);
         EXPECT_FALSE(P::FZoomActive(form));
-        EXPECT_EQ(P::FZoomAnchor(form), 0);
+        EXPECT_EQ(P::FZoomAnchor(form), TZoomAnchor::Centre);
         EXPECT_EQ(P::FZoomSteps(form), 2);
-        EXPECT_EQ(VisibleShots, 26);
+        EXPECT_EQ(ShownSeries().VisibleShots(), 26);
     }
 }
 
@@ -693,12 +723,12 @@ TEST_F(ChartView, ScrollBoxResetsTheWindow) {
         SCOPED_TRACE(scroll);
         Bottom()->SetMinMax(10, 12);
         P::FZoomActive(form) = true;
-        P::FZoomAnchor(form) = 2;
+        P::FZoomAnchor(form) = TZoomAnchor::End;
         P::FZoomSteps(form) = 3;
         P::FAppliedBarWidth(form) = 999;
         form.CheckBoxScroll->SetChecked(scroll);
         EXPECT_FALSE(P::FZoomActive(form));
-        EXPECT_EQ(P::FZoomAnchor(form), 0);
+        EXPECT_EQ(P::FZoomAnchor(form), TZoomAnchor::Centre);
         EXPECT_EQ(P::FZoomSteps(form), 0);
         if (scroll) {
             EXPECT_EQ(Bottom()->Minimum(), 0);

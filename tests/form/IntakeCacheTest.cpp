@@ -82,15 +82,15 @@ TEST_F(VelocityCache, RecomputeRewritesListChartAndStatisticsFromTheCache) {
     ASSERT_EQ(series->Count(), 3);
     EXPECT_DOUBLE_EQ(series->XValue(2), 3.0);
     EXPECT_NEAR(series->YValue(0), 812.3, 1e-9);
-    EXPECT_EQ(NextChartX, 4);
+    EXPECT_EQ(ShownSeries().NextChartX, 4);
     EXPECT_EQ(P::FNextShotNumber(Form()), 4);
-    EXPECT_TRUE(LastVelocityValid);
-    EXPECT_NEAR(LastVelocity, 790, 1e-9);
+    EXPECT_TRUE(ShownSeries().LastVelocityValid);
+    EXPECT_NEAR(ShownSeries().LastVelocity, 790, 1e-9);
     EXPECT_EQ(Form().Label2->Caption(), "790.0");
     EXPECT_EQ(Form().Label4->Caption(), "812.3");
     EXPECT_EQ(Form().Label5->Caption(), "790.0");
     EXPECT_EQ(Form().Label8->Caption(), "3");
-    EXPECT_NEAR(ShotStats.SumSquares, 812.3 * 812.3 + 800 * 800 + 790 * 790, 1e-6);
+    EXPECT_NEAR(ShownSeries().ShotStats.SumSquares, 812.3 * 812.3 + 800 * 800 + 790 * 790, 1e-6);
 
     // An empty cache leaves the placeholders.
     Cache().clear();
@@ -103,7 +103,7 @@ TEST_F(VelocityCache, RecomputeRewritesListChartAndStatisticsFromTheCache) {
         EXPECT_EQ(label->Caption(), "00.0");
     EXPECT_EQ(Form().Label8->Caption(), "0");
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
-    EXPECT_FALSE(LastVelocityValid);
-    EXPECT_EQ(ShotStats.Count, 0);
+    EXPECT_FALSE(ShownSeries().LastVelocityValid);
+    EXPECT_EQ(ShownSeries().ShotStats.Count, 0);
     Form().CheckBox1->SetChecked(true);
 }

@@ -63,7 +63,7 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
         EmptyIntake();
         P::FVelocityCacheDirty(Form()) = false;
         Series()->Clear();
-        ResetShotStats();
+        ShownSeries().StatsReset();
         const QString bigBefore = Form().Label2->Caption();
 
         Feed({c.Line});
@@ -73,7 +73,7 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
             EXPECT_TRUE(Cache().empty());
             EXPECT_EQ(Series()->Count(), 0);
             EXPECT_EQ(P::FNextShotNumber(Form()), 1);
-            EXPECT_EQ(NextChartX, 1);
+            EXPECT_EQ(ShownSeries().NextChartX, 1);
             EXPECT_EQ(Form().Label2->Caption(), bigBefore);
             continue;
         }
@@ -82,12 +82,12 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
         EXPECT_NEAR(Cache()[0], c.Cached, 1e-9);
         EXPECT_FALSE(P::FVelocityCacheDirty(Form()));
         EXPECT_EQ(Form().Label2->Caption(), c.Big);
-        EXPECT_TRUE(LastVelocityValid);
+        EXPECT_TRUE(ShownSeries().LastVelocityValid);
         EXPECT_EQ(P::FNextShotNumber(Form()), 2);
         ASSERT_EQ(Series()->Count(), 1);
         EXPECT_DOUBLE_EQ(Series()->XValue(0), 1.0);
-        EXPECT_DOUBLE_EQ(Series()->YValue(0), LastVelocity);
-        EXPECT_EQ(NextChartX, 2);
+        EXPECT_DOUBLE_EQ(Series()->YValue(0), ShownSeries().LastVelocity);
+        EXPECT_EQ(ShownSeries().NextChartX, 2);
     }
     Form().CheckBox1->SetChecked(true);
 }
@@ -105,8 +105,8 @@ TEST_F(LineIntake, StatisticsLabelsFollowEveryShot) {
     EXPECT_EQ(Form().Label6->Caption(), "20.0");
     EXPECT_EQ(Form().Label7->Caption(), "10.0");
     EXPECT_EQ(Form().Label8->Caption(), "3");
-    EXPECT_DOUBLE_EQ(ShotStats.SumSquares, 800.0 * 800 + 810.0 * 810 + 790.0 * 790);
-    EXPECT_DOUBLE_EQ(ShotStats.M2, 200.0);
+    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.SumSquares, 800.0 * 800 + 810.0 * 810 + 790.0 * 790);
+    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.M2, 200.0);
 }
 
 TEST_F(LineIntake, CounterConversionAppliesToLiveLinesOnly) {
@@ -126,14 +126,14 @@ TEST_F(LineIntake, CounterConversionAppliesToLiveLinesOnly) {
         {"NotLiveTakenAsIs", 0, false, true, "4000", 4000},
         {"ImperialResultIsFeetPerSecond", 0, true, false, "400", 400 * 0.3048},
     };
-    CounterMode = true;
-    CounterGate = 0.1;
-    CounterFreq = 16e6;
+    ShownSeries().Counter.Mode = true;
+    ShownSeries().Counter.Gate = 0.1;
+    ShownSeries().Counter.Freq = 16e6;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Form().CheckBox1->SetChecked(c.Metric);
         EmptyIntake();
-        CounterA = c.A;
+        ShownSeries().Counter.A = c.A;
 
         Feed({"4000"}, c.Live);
 
@@ -170,22 +170,22 @@ TEST_F(LineIntake, CounterSettingsAreReadAtStart) {
         SCOPED_TRACE(c.Name);
         WriteTextFile(IniFilePath(), "[Settings]\n" + c.Settings);
         StartForm();
-        EXPECT_EQ(CounterMode, c.Mode);
-        EXPECT_DOUBLE_EQ(CounterFreq, c.Freq);
-        EXPECT_DOUBLE_EQ(CounterGate, c.Gate);
-        EXPECT_EQ(CounterA, c.A);
+        EXPECT_EQ(ShownSeries().Counter.Mode, c.Mode);
+        EXPECT_DOUBLE_EQ(ShownSeries().Counter.Freq, c.Freq);
+        EXPECT_DOUBLE_EQ(ShownSeries().Counter.Gate, c.Gate);
+        EXPECT_EQ(ShownSeries().Counter.A, c.A);
         CloseForm();
     }
 }
 
 TEST_F(LineIntake, FullSeriesIsCutBackInListCacheAndChart) {
     // 10,101 shots: the last one cuts list, cache and chart to 10,000.
-    BatchUpdate = true;
+    TForm1Probe::BatchUpdate(*Form1) = true;
     Feed(Numbers(1, 10100));
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 10100);
     EXPECT_EQ(Series()->Count(), 10100);
     Feed({"20000"});
-    BatchUpdate = false;
+    TForm1Probe::BatchUpdate(*Form1) = false;
 
     const QStringList shots = MemoLines();
     ASSERT_EQ(shots.size(), 10000);
@@ -198,7 +198,7 @@ TEST_F(LineIntake, FullSeriesIsCutBackInListCacheAndChart) {
     EXPECT_DOUBLE_EQ(Series()->XValue(0), 102.0);
     EXPECT_DOUBLE_EQ(Series()->YValue(0), 102.0);
     // Numbering and statistics go on counting across the cut.
-    EXPECT_EQ(NextChartX, 10102);
+    EXPECT_EQ(ShownSeries().NextChartX, 10102);
     EXPECT_EQ(P::FNextShotNumber(Form()), 10102);
     EXPECT_EQ(Form().Label8->Caption(), "10101");
 }
@@ -268,15 +268,15 @@ TEST_F(LineIntake, ScrollingShotAxisShowsTheLastShots) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "window " << c.Visible << " shots " << c.Shots);
         Series()->Clear();
-        ResetShotStats();
-        VisibleShots = c.Visible;
+        ShownSeries().StatsReset();
+        ShownSeries().SetVisibleShots(c.Visible);
         Feed(Numbers(800, c.Shots));
         TChartAxis* axis = Form().Chart1->BottomAxis();
         EXPECT_FALSE(axis->Automatic());
         EXPECT_DOUBLE_EQ(axis->Minimum(), c.Min);
         EXPECT_DOUBLE_EQ(axis->Maximum(), c.Max);
     }
-    VisibleShots = 26;
+    ShownSeries().SetVisibleShots(26);
 }
 
 TEST_F(LineIntake, LiveShotForgetsAWindowSetByHand) {
@@ -284,11 +284,11 @@ TEST_F(LineIntake, LiveShotForgetsAWindowSetByHand) {
     for (const bool live : {false, true}) {
         SCOPED_TRACE(live ? "live" : "not live");
         P::FZoomActive(Form()) = true;
-        P::FZoomAnchor(Form()) = 2;
+        P::FZoomAnchor(Form()) = TZoomAnchor::End;
         P::FZoomSteps(Form()) = 3;
         Feed({"800"}, live);
         EXPECT_EQ(P::FZoomActive(Form()), !live);
-        EXPECT_EQ(P::FZoomAnchor(Form()), live ? 0 : 2);
+        EXPECT_EQ(P::FZoomAnchor(Form()), live ? TZoomAnchor::Centre : TZoomAnchor::End);
         EXPECT_EQ(P::FZoomSteps(Form()), live ? 0 : 3);
     }
 }

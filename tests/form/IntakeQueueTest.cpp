@@ -32,7 +32,8 @@ protected:
         Form().Memo1->OnChange = [this](TObject* sender) {
             TStrings* lines = Form().Memo1->Lines();
             const QString last = lines->Count() ? lines->Strings(lines->Count() - 1) : QString();
-            FSeen.push_back({last, LiveInput, BatchUpdate, Form().Chart1->AutoRepaint()});
+            FSeen.push_back({last, TForm1Probe::LiveInput(*Form1), TForm1Probe::BatchUpdate(*Form1),
+                             Form().Chart1->AutoRepaint()});
             if (FRefused.contains(last)) throw Exception("list refused " + last);
             Form().Memo1Change(sender);
         };
@@ -61,7 +62,7 @@ TEST_F(ReceivedLineQueue, DrainPassesLinesInOrderAndBatchesOnlySeveral) {
         SCOPED_TRACE(c.Name);
         EmptyListQuietly();
         FSeen.clear();
-        BatchUpdate = c.BatchBefore;
+        TForm1Probe::BatchUpdate(*Form1) = c.BatchBefore;
         Form().Chart1->SetAutoRepaint(c.AutoRepaintBefore);
 
         QueueReceived(c.Lines);
@@ -79,11 +80,11 @@ TEST_F(ReceivedLineQueue, DrainPassesLinesInOrderAndBatchesOnlySeveral) {
             EXPECT_EQ(seen.Batch, c.BatchDuring || c.BatchBefore);
             EXPECT_EQ(seen.AutoRepaint, !c.BatchDuring && c.AutoRepaintBefore);
         }
-        EXPECT_FALSE(LiveInput);
-        EXPECT_EQ(BatchUpdate, c.BatchBefore);
+        EXPECT_FALSE(TForm1Probe::LiveInput(*Form1));
+        EXPECT_EQ(TForm1Probe::BatchUpdate(*Form1), c.BatchBefore);
         EXPECT_EQ(Form().Chart1->AutoRepaint(), c.AutoRepaintBefore);
     }
-    BatchUpdate = false;
+    TForm1Probe::BatchUpdate(*Form1) = false;
     Form().Chart1->SetAutoRepaint(true);
 }
 
@@ -97,7 +98,7 @@ TEST_F(ReceivedLineQueue, AFailingLineCostsNoOtherLineAndIsShownOnce) {
     ASSERT_EQ(FSeen.size(), 5u);
     EXPECT_EQ(FSeen[2].Line, "3");
     EXPECT_EQ(FSeen[4].Line, "5");
-    EXPECT_EQ(ShotStats.Count, 3);
+    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
     EXPECT_EQ(Form().Label8->Caption(), "3");
     EXPECT_EQ(Form().Label2->Caption(), "5.0");
 
@@ -107,8 +108,8 @@ TEST_F(ReceivedLineQueue, AFailingLineCostsNoOtherLineAndIsShownOnce) {
 
     // Flags and chart as they were; the list is writable again and the cache
     // agrees with it once rebuilt.
-    EXPECT_FALSE(LiveInput);
-    EXPECT_FALSE(BatchUpdate);
+    EXPECT_FALSE(TForm1Probe::LiveInput(*Form1));
+    EXPECT_FALSE(TForm1Probe::BatchUpdate(*Form1));
     EXPECT_TRUE(Form().Chart1->AutoRepaint());
     EXPECT_FALSE(P::FMemoUpdating(Form()));
     EXPECT_EQ(int(P::FVelocityCache(Form()).size()), Form().CountNumericMemoLines());

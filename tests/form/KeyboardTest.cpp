@@ -239,15 +239,15 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
     const Case cases[] = {
         {"velocity m/s",
          [](TForm1&) {
-             LastVelocity = 304.8;
-             LastVelocityValid = true;
+             ShownSeries().LastVelocity = 304.8;
+             ShownSeries().LastVelocityValid = true;
          },
          velocity, label16, Hint(304.8 / Foot, 3, "ft/s")},
         {"velocity ft/s",
          [](TForm1& f) {
              f.Label16->SetCaption(QStringLiteral("ft/s"));
-             LastVelocity = 1000;
-             LastVelocityValid = true;
+             ShownSeries().LastVelocity = 1000;
+             ShownSeries().LastVelocityValid = true;
          },
          velocity, label16, Hint(1000 * Foot, 3, "m/s")},
         {"velocity from the big label",
@@ -262,8 +262,8 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
         {"velocity in CNV from the cache",
          [](TForm1& f) {
              P::FVelocityCache(f) = {290, 300};
-             LastVelocity = 1;
-             LastVelocityValid = true;
+             ShownSeries().LastVelocity = 1;
+             ShownSeries().LastVelocityValid = true;
          },
          velocity, label16, Hint(300 / Foot, 3, "ft/s")},
         {"power factor", [](TForm1& f) { P::FPowerFactorMode(f) = true; }, energy, label17,
@@ -323,8 +323,8 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
 TEST_F(Keyboard, HintsUseTheUsersDecimalSeparator) {
     StartForm();
     SetDecimalSeparatorForTesting(QLatin1Char(','));
-    LastVelocity = 304.8;
-    LastVelocityValid = true;
+    ShownSeries().LastVelocity = 304.8;
+    ShownSeries().LastVelocityValid = true;
     Form().Label16MouseEnter(Form().Label16);
     EXPECT_EQ(Form().Label16->Hint(), "1000,000 ft/s");
     Form().Edit1->SetText(QStringLiteral("8"));

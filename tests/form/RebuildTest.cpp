@@ -38,8 +38,8 @@ TEST_F(Rebuild, KeepsTheLastTenThousandValuesAndContinuesTheNumbering) {
     EXPECT_DOUBLE_EQ(series->XValue(9999), 10000);
     EXPECT_EQ(P::FVelocityCache(Form()).size(), 10000u);
     EXPECT_EQ(P::FNextShotNumber(Form()), 10001);
-    EXPECT_EQ(NextChartX, 10001);
-    EXPECT_FALSE(BatchUpdate);
+    EXPECT_EQ(ShownSeries().NextChartX, 10001);
+    EXPECT_FALSE(TForm1Probe::BatchUpdate(*Form1));
     EXPECT_TRUE(Form().Chart1->AutoRepaint());
     EXPECT_FALSE(P::FMemoUpdating(Form()));
     EXPECT_FALSE(P::FVelocityCacheDirty(Form()));
@@ -59,10 +59,10 @@ TEST_F(Rebuild, TakesTheNumberOfEachLineAndPassesOverLogLines) {
     Form().RebuildFromLines(lines, true);
 
     EXPECT_EQ(MemoLines(), QStringList({"12.5", "812", "123.46"}));
-    EXPECT_EQ(ShotStats.Count, 3);
-    EXPECT_DOUBLE_EQ(ShotStats.Max, 812);
-    EXPECT_DOUBLE_EQ(LastVelocity, 123.456);
-    EXPECT_TRUE(LastVelocityValid);
+    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
+    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Max, 812);
+    EXPECT_DOUBLE_EQ(ShownSeries().LastVelocity, 123.456);
+    EXPECT_TRUE(ShownSeries().LastVelocityValid);
     EXPECT_EQ(Form().Label2->Caption(), "123.456");
     EXPECT_EQ(Form().Label8->Caption(), "3");
     EXPECT_EQ(P::FNextShotNumber(Form()), 4);
@@ -79,7 +79,7 @@ TEST_F(Rebuild, WithoutValuesShowsTheEmptyTexts) {
 
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 0);
-    EXPECT_FALSE(LastVelocityValid);
+    EXPECT_FALSE(ShownSeries().LastVelocityValid);
     EXPECT_EQ(Form().Label2->Caption(), "00.0");
     for (TLabel* label :
          {Form().Label3, Form().Label4, Form().Label5, Form().Label6, Form().Label7})
@@ -101,13 +101,13 @@ TEST_F(Rebuild, WithoutRefillTheListKeepsItsLines) {
     for (const char* line : {"812.5", "LOG: 31 FF 0A"}) Form().Memo1->Lines()->Add(line);
     Form().RebuildFromLines({"700", "710"}, false);
     EXPECT_EQ(MemoLines(), QStringList({"812.5", "LOG: 31 FF 0A"}));
-    EXPECT_EQ(ShotStats.Count, 2);
+    EXPECT_EQ(ShownSeries().ShotStats.Count, 2);
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 2);
 }
 
 TEST_F(Rebuild, ShotAxisOfTheScrollingWindow) {
     Form().CheckBoxScroll->SetChecked(true);
-    VisibleShots = 26;
+    ShownSeries().SetVisibleShots(26);
     struct Case {
         int Count;
         bool Derived;
@@ -146,7 +146,7 @@ TEST_F(Rebuild, DerivedValuesAreMarkedCappedAndRestartTheNumbering) {
     EXPECT_EQ(Form().Memo1->Lines()->Strings(2), "2.5");
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 10000);
     EXPECT_EQ(P::FVelocityCache(Form()).size(), 10000u);
-    EXPECT_DOUBLE_EQ(ShotStats.Min, -3);
+    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Min, -3);
     EXPECT_DOUBLE_EQ(P::FActiveSeries(Form())->YValue(1), 1.235);
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
 
@@ -159,18 +159,18 @@ TEST_F(Rebuild, AFailureRestoresTheBatchFlags) {
     // The list's change handler fails while the lines are replaced.
     Form().Memo1->OnChange = [](TObject*) { throw std::runtime_error("list refused"); };
     EXPECT_THROW(Form().RebuildFromLines({"800", "810"}, true), std::runtime_error);
-    EXPECT_FALSE(BatchUpdate);
+    EXPECT_FALSE(TForm1Probe::BatchUpdate(*Form1));
     EXPECT_TRUE(Form().Chart1->AutoRepaint());
     EXPECT_FALSE(P::FMemoUpdating(Form()));
     EXPECT_THROW(Form().ReloadValues({"1.0"}), std::runtime_error);
-    EXPECT_FALSE(BatchUpdate);
+    EXPECT_FALSE(TForm1Probe::BatchUpdate(*Form1));
     EXPECT_TRUE(Form().Chart1->AutoRepaint());
     EXPECT_FALSE(P::FMemoUpdating(Form()));
 
     // An outer batch keeps its flag.
     Form().Memo1->OnChange = [this](TObject* sender) { Form().Memo1Change(sender); };
-    BatchUpdate = true;
+    TForm1Probe::BatchUpdate(*Form1) = true;
     Form().RebuildFromLines({"800"}, true);
-    EXPECT_TRUE(BatchUpdate);
-    BatchUpdate = false;
+    EXPECT_TRUE(TForm1Probe::BatchUpdate(*Form1));
+    TForm1Probe::BatchUpdate(*Form1) = false;
 }

@@ -98,7 +98,7 @@ TEST_F(Units, KnownShotsGiveTheirEnergyAndPowerFactor) {
         Form().CheckBox1->SetChecked(c.metric);
         Form().CheckBox2->SetChecked(c.mix);
         Form().Edit1->SetText(QString::fromLatin1(c.weight));
-        ResetShotStats();
+        ShownSeries().StatsReset();
         Feed({c.velocity});
         EXPECT_EQ(Form().Label15->Caption(), c.energy);
         SetDisplay(true, false);
@@ -129,7 +129,7 @@ TEST_F(Units, EveryUnitStateShowsEnergiesPowerFactorsAndCaptions) {
         SCOPED_TRACE(std::string(c.velocityUnit) + " " + c.weightUnit);
         EmptyListQuietly();
         P::FVelocityCache(Form()).clear();
-        ResetShotStats();
+        ShownSeries().StatsReset();
         Form().CheckBox1->SetChecked(c.metric);
         Form().CheckBox2->SetChecked(c.mix);
         Form().Edit1->SetText(QStringLiteral("9.53"));
@@ -231,7 +231,7 @@ TEST_F(Units, WeightBoxInputIsClampedOrRefusedWithoutLosingShots) {
         EXPECT_EQ(Ini("Multiplier"), c.multiplier);
         EXPECT_EQ(Ini("MU"), c.mix ? "11" : "10");
         EXPECT_EQ(MemoLines(), QStringList({"300", "310"}));
-        EXPECT_EQ(ShotStats.Count, 2);
+        EXPECT_EQ(ShownSeries().ShotStats.Count, 2);
         if (!c.powerFactor) {
             double shownWeight = 0;
             if (!ParseDotDouble(Form().Edit1->Text(), shownWeight)) shownWeight = 0;
@@ -310,8 +310,8 @@ TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
     QStringList feet;
     for (const double v : metres) feet << FormatDot2(v / Foot);
     EXPECT_EQ(MemoLines(), feet);
-    EXPECT_EQ(ShotStats.Count, 3);
-    EXPECT_NEAR(ShotStats.Mean, (300 + 310.5 + 295.25) / 3 / Foot, 1e-6);
+    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
+    EXPECT_NEAR(ShownSeries().ShotStats.Mean, (300 + 310.5 + 295.25) / 3 / Foot, 1e-6);
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"3280.84", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), FormatDot12(8 / Grain));
     EXPECT_DOUBLE_EQ(P::FWeightGrams(Form()), 8);
@@ -323,8 +323,8 @@ TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
 
     Form().CheckBox1->SetChecked(true);
     EXPECT_EQ(MemoLines(), QStringList({"300", "310.5", "295.25"}));
-    EXPECT_EQ(ShotStats.Count, 3);
-    EXPECT_NEAR(ShotStats.Mean, (300 + 310.5 + 295.25) / 3, 1e-9);
+    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
+    EXPECT_NEAR(ShownSeries().ShotStats.Mean, (300 + 310.5 + 295.25) / 3, 1e-9);
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"1000", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), "8");
     EXPECT_EQ(Form().Label15->Caption(), Fixed(295.25 * 295.25 * 8 / 2000, 2));
@@ -339,7 +339,7 @@ TEST_F(Units, CnvModeKeepsTheScrollingWindowTheUserSet) {
     axis->SetAutomatic(false);
     axis->SetMinMax(1.5, 3.5);
     P::FZoomActive(Form()) = true;
-    P::FZoomAnchor(Form()) = 2;
+    P::FZoomAnchor(Form()) = TZoomAnchor::End;
     P::FZoomSteps(Form()) = 1;
 
     Form().CheckBox1->SetChecked(false);
@@ -347,7 +347,7 @@ TEST_F(Units, CnvModeKeepsTheScrollingWindowTheUserSet) {
     EXPECT_DOUBLE_EQ(axis->Minimum(), 1.5);
     EXPECT_DOUBLE_EQ(axis->Maximum(), 3.5);
     EXPECT_TRUE(P::FZoomActive(Form()));
-    EXPECT_EQ(P::FZoomAnchor(Form()), 2);
+    EXPECT_EQ(P::FZoomAnchor(Form()), TZoomAnchor::End);
     EXPECT_EQ(P::FZoomSteps(Form()), 1);
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 5);
 }

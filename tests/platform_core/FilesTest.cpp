@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
 #include <thread>
 #include <vector>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -18,6 +16,7 @@
 
 #include "platform/core/Exception.h"
 #include "platform/core/Files.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -31,27 +30,6 @@ mode_t ModeOf(const QString& path) {
     ::lstat(QFile::encodeName(path).constData(), &info);
     return info.st_mode & 07777;
 }
-
-// Lowers the largest file this process may write, as a full disk stops a
-// write: past the limit write fails with EFBIG instead of a signal.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &FSaved);
-        FHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lower = FSaved;
-        lower.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &FSaved);
-        std::signal(SIGXFSZ, FHandler);
-    }
-
-private:
-    rlimit FSaved{};
-    void (*FHandler)(int) = nullptr;
-};
 
 class Files : public ::testing::Test {
 protected:

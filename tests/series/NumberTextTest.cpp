@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <span>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,23 @@ struct LocaleGuard {
     ~LocaleGuard() { DecFmt = DefaultDecFmt; }
     TDecimalSeparatorScope Separator;
 };
+
+// A line and what a line rule (ShotLineValue, RebuildLineValue) makes of it.
+struct TLineValueCase {
+    QString Line;
+    bool IsValue;
+    double Expected;
+};
+
+// Each line gives its number, or none and leaves the value as it was.
+void ExpectLineValues(bool (*lineValue)(const QString&, double&),
+                      std::span<const TLineValueCase> cases) {
+    for (const TLineValueCase& c : cases) {
+        double value = -1;
+        EXPECT_EQ(lineValue(c.Line, value), c.IsValue) << c.Line.toStdString();
+        EXPECT_DOUBLE_EQ(value, c.IsValue ? c.Expected : -1) << c.Line.toStdString();
+    }
+}
 
 }  // namespace
 
@@ -285,12 +303,7 @@ TEST(TrimText, RemovesCharactersUpToSpace) {
 }
 
 TEST(ShotLineValue, OnlyAWholeNumberLineIsAValue) {
-    struct Case {
-        QString Line;
-        bool IsValue;
-        double Expected;
-    };
-    const Case cases[] = {
+    const TLineValueCase cases[] = {
         {"812.35", true, 812.35},
         {"  12,5\r", true, 12.5},
         {"-3", true, -3},
@@ -301,22 +314,11 @@ TEST(ShotLineValue, OnlyAWholeNumberLineIsAValue) {
         {"", false, 0},
         {" \t ", false, 0},
     };
-    for (const Case& c : cases) {
-        double value = -1;
-        EXPECT_EQ(ShotLineValue(c.Line, value), c.IsValue) << c.Line.toStdString();
-        if (c.IsValue) {
-            EXPECT_DOUBLE_EQ(value, c.Expected) << c.Line.toStdString();
-        }
-    }
+    ExpectLineValues(ShotLineValue, cases);
 }
 
 TEST(RebuildLineValue, TakesTheNumberOfTheLineRuleAndPassesOverLogLines) {
-    struct Case {
-        QString Line;
-        bool IsValue;
-        double Expected;
-    };
-    const Case cases[] = {
+    const TLineValueCase cases[] = {
         {"812.35", true, 812.35},
         {"  12,5\r", true, 12.5},
         {"-3", true, -3},
@@ -335,11 +337,7 @@ TEST(RebuildLineValue, TakesTheNumberOfTheLineRuleAndPassesOverLogLines) {
         {QString(70, '9'), false, 0},  // a token too long to read
         {"", false, 0},
     };
-    for (const Case& c : cases) {
-        double value = -1;
-        EXPECT_EQ(RebuildLineValue(c.Line, value), c.IsValue) << c.Line.toStdString();
-        EXPECT_DOUBLE_EQ(value, c.IsValue ? c.Expected : -1) << c.Line.toStdString();
-    }
+    ExpectLineValues(RebuildLineValue, cases);
     EXPECT_TRUE(IsLogLine(QStringLiteral(" LOG: x\r")));
     EXPECT_FALSE(IsLogLine(QStringLiteral("BLOG: x")));
     EXPECT_EQ(RebuildLineValues({"800", "LOG: 31 FF 0A", "V=810 m/s", "", "x"}),

@@ -9,6 +9,7 @@
 #include "platform/core/FormatFloat.h"
 #include "support/CoreSupport.h"
 #include "series/core/Counter.h"
+#include "series/core/ShotSeries.h"
 #include "series/core/Statistics.h"
 
 namespace {
@@ -89,27 +90,27 @@ TEST(StatsAdd, ThreeShotsGiveTheExpectedLabels) {
 }
 
 TEST(StatsReset, ClearsEveryFieldAndRestartsTheChartX) {
-    ShotStats = {5, 800, 200, 790, 810, 1920100};
-    NextChartX = 17;
-    LastVelocity = 812.3;
-    ResetShotStats();
-    EXPECT_EQ(ShotStats.Count, 0);
-    EXPECT_EQ(ShotStats.Mean, 0);
-    EXPECT_EQ(ShotStats.M2, 0);
-    EXPECT_EQ(ShotStats.Min, 0);
-    EXPECT_EQ(ShotStats.Max, 0);
-    EXPECT_EQ(ShotStats.SumSquares, 0);
-    EXPECT_EQ(NextChartX, 1);
-    EXPECT_EQ(LastVelocity, 812.3) << "the reset leaves the last velocity alone";
-    LastVelocity = 0;
+    TShotSeries series;
+    series.ShotStats = {5, 800, 200, 790, 810, 1920100};
+    series.NextChartX = 17;
+    series.LastVelocity = 812.3;
+    series.StatsReset();
+    const TShotStats& stats = series.ShotStats;
+    EXPECT_EQ(stats.Count, 0);
+    EXPECT_EQ(stats.Mean, 0);
+    EXPECT_EQ(stats.M2, 0);
+    EXPECT_EQ(stats.Min, 0);
+    EXPECT_EQ(stats.Max, 0);
+    EXPECT_EQ(stats.SumSquares, 0);
+    EXPECT_EQ(series.NextChartX, 1);
+    EXPECT_EQ(series.LastVelocity, 812.3) << "the reset leaves the last velocity alone";
 
     // After a reset the next value starts the series afresh.
-    ShotStats = {5, 800, 200, 790, 810, 0};
-    StatsReset(ShotStats);
-    StatsAdd(ShotStats, 900);
-    EXPECT_EQ(ShotStats.Min, 900);
-    EXPECT_EQ(ShotStats.Max, 900);
-    StatsReset(ShotStats);
+    TShotStats other = {5, 800, 200, 790, 810, 0};
+    StatsReset(other);
+    StatsAdd(other, 900);
+    EXPECT_EQ(other.Min, 900);
+    EXPECT_EQ(other.Max, 900);
 }
 
 TEST(CounterSettings, ReadsFrequencyGateAndOffset) {

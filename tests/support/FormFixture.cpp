@@ -15,17 +15,6 @@
 #include "series/core/Statistics.h"
 
 void ResetProgramWideValues() {
-    ResetShotStats();
-    LastVelocity = 0.0;
-    LastVelocityValid = false;
-    NextChartX = 1;
-    VisibleShots = 26;
-    LiveInput = false;
-    BatchUpdate = false;
-    CounterMode = false;
-    CounterA = 0;
-    CounterGate = 0.0;
-    CounterFreq = 0.0;
     DecFmt = QStringLiteral("0##");
 }
 
@@ -80,9 +69,9 @@ TForm1& FormFixture::StartFormOffline() {
 }
 
 void FormFixture::Feed(const QStringList& lines, bool live) {
-    LiveInput = live;
+    TForm1Probe::LiveInput(Form()) = live;
     for (const QString& line : lines) Form().ProcessIncomingLine(line);
-    LiveInput = false;
+    TForm1Probe::LiveInput(Form()) = false;
 }
 
 void FormFixture::SetListQuietly(const QStringList& lines) {
@@ -142,12 +131,13 @@ void FormFixture::ExpectTabOrderFromShotList(const std::vector<TWinControl*>& ex
         EXPECT_EQ(reached[i], expected[i]->Widget()) << expected[i]->Name.toStdString();
 }
 
-void FormFixture::CloseForm() {
+void FormFixture::CloseForm(const std::function<void(TForm1&)>& closed) {
     TCloseAction action = caFree;
     try {
         FForm->FormClose(FForm, action);
     } catch (...) {
     }
+    if (closed) closed(*FForm);
     delete FForm;
     FForm = nullptr;
     Form1 = nullptr;

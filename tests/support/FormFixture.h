@@ -37,12 +37,13 @@ protected:
     // StartForm with the start-up timers that would reach for the machine
     // stopped: the port auto-open and the Bluetooth LE auto-connect.
     TForm1& StartFormOffline();
-    // Runs FormClose (as closing the window does) and frees the form.
-    void CloseForm();
+    // Runs FormClose (as closing the window does), then closed (if given) on
+    // the closed form, and frees the form.
+    void CloseForm(const std::function<void(TForm1&)>& closed = {});
     TForm1& Form() { return *FForm; }
 
     // Lines through the line intake as the drain passes them, with
-    // LiveInput set around the calls when `live`.
+    // TForm1Probe::LiveInput(*Form1) set around the calls when `live`.
     void Feed(const QStringList& lines, bool live = true);
     // Replaces or empties the shot list as the program's own writes do
     // (FMemoUpdating set), so that the change handler leaves the velocity

@@ -26,7 +26,9 @@ public:
     TARVEX_PROBE(FResizing)
     TARVEX_PROBE(FTxtFormat)
     TARVEX_PROBE(FFilter)
-    TARVEX_PROBE(FNextShotNumber)
+    TARVEX_PROBE(FSeries)
+    TARVEX_PROBE(LiveInput)
+    TARVEX_PROBE(BatchUpdate)
     TARVEX_PROBE(FSerialLink)
     TARVEX_PROBE(FReceivedLinesMutex)
     TARVEX_PROBE(FReceivedLines)
@@ -45,16 +47,13 @@ public:
     TARVEX_PROBE(FKeepAlive)
     TARVEX_PROBE(FConnecting)
     TARVEX_PROBE(FConnected)
-    TARVEX_PROBE(FAutoReconnect)
     TARVEX_PROBE(FIniPath)
 #endif
     TARVEX_PROBE(FLastUnitsMetric)
     TARVEX_PROBE(FLastWeightMix)
     TARVEX_PROBE(FUpdatingWeight)
     TARVEX_PROBE(FMemoUpdating)
-    TARVEX_PROBE(FVelocityCacheDirty)
     TARVEX_PROBE(FWeightGrams)
-    TARVEX_PROBE(FVelocityCache)
     TARVEX_PROBE(FPowerFactorMode)
     TARVEX_PROBE(FPowerFactorIpsc)
     TARVEX_PROBE(FZoomSteps)
@@ -72,4 +71,19 @@ public:
     TARVEX_PROBE(FDiscardInput)
     TARVEX_PROBE(FAnalysisMode)
 #undef TARVEX_PROBE
+    // The shown series' members by their own names.
+    static auto& FVelocityCache(TForm1& form) {
+        return form.FSeries.FVelocityCache;
+    }
+    static auto& FVelocityCacheDirty(TForm1& form) {
+        return form.FSeries.FVelocityCacheDirty;
+    }
+    static auto& FNextShotNumber(TForm1& form) {
+        return form.FSeries.FNextShotNumber;
+    }
 };
+
+// The main form's shown series (Form1 must be set).
+inline TShotSeries& ShownSeries() {
+    return TForm1Probe::FSeries(*Form1);
+}
