@@ -1,12 +1,12 @@
 // Automatic saving of live shots every N shots.
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 #include <QFileInfo>
 
 #include "form/Form1.h"
 #include "platform/core/Files.h"
+#include "platform/core/StandardError.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
@@ -26,11 +26,6 @@ QString SectionName() {
 std::int32_t BufferCount(const std::vector<QString>& lines) {
     return std::int32_t(
         std::min<std::size_t>(lines.size(), std::size_t(std::numeric_limits<std::int32_t>::max())));
-}
-
-void PrintError(const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
 }
 
 }  // namespace
@@ -76,8 +71,8 @@ QString TForm1::WriteIndexedAutoSaveFile(const std::vector<QString>& lines,
         path = BuildOutputPath(section, extension, QString(), index);
     }
     if (path != first)
-        PrintError(QStringLiteral("AUTO SAVE: %1 exists already; saved as %2 instead")
-                       .arg(QFileInfo(first).fileName(), QFileInfo(path).fileName()));
+        PrintStandardError(QStringLiteral("AUTO SAVE: %1 exists already; saved as %2 instead")
+                               .arg(QFileInfo(first).fileName(), QFileInfo(path).fileName()));
     return path;
 }
 
@@ -161,7 +156,7 @@ void TForm1::AutoSaveOnShot(const QString& text) {
         // The status line has room for the word only; the failure's text
         // names the file, folder or settings file and the system's cause.
         Label20->SetCaption(QStringLiteral("AUTO SAVE: error"));
-        PrintError(QStringLiteral("AUTO SAVE: error: ") + QString::fromUtf8(error.what()));
+        PrintStandardError(QStringLiteral("AUTO SAVE: error: ") + QString::fromUtf8(error.what()));
     }
 }
 
@@ -179,8 +174,8 @@ void TForm1::AutoSaveOnClose() {
         const std::size_t unsaved =
             indexed ? FAutoSaveLines.size() / std::size_t(perFile) * std::size_t(perFile)
                     : FAutoSaveLines.size();
-        PrintError(QStringLiteral("AUTO SAVE: %1 shots could not be saved on closing: %2")
-                       .arg(unsaved)
-                       .arg(QString::fromUtf8(error.what())));
+        PrintStandardError(QStringLiteral("AUTO SAVE: %1 shots could not be saved on closing: %2")
+                               .arg(unsaved)
+                               .arg(QString::fromUtf8(error.what())));
     }
 }

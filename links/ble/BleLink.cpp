@@ -1,6 +1,5 @@
 // The Bluetooth LE link: scan, connect, the choice of the notify
 // characteristic, subscription, keep-alive, watchdog and link loss.
-#include <cstdio>
 
 #include "form/Form1.h"
 #include "links/core/DeviceTarget.h"
@@ -8,6 +7,7 @@
 #include "platform/core/Exception.h"
 #include "platform/core/Files.h"
 #include "platform/core/IniFile.h"
+#include "platform/core/StandardError.h"
 #include "platform/ui/Threads.h"
 #include "storage/core/Settings.h"
 
@@ -51,11 +51,6 @@ QString CaughtText() {
     } catch (...) {
         return QStringLiteral("unknown error");
     }
-}
-
-void PrintLinkFailure(const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stderr);
 }
 
 // Unhooks the device's notifications and lets its link go. A link that
@@ -189,8 +184,8 @@ void TForm1::SaveBleLast() {
     } catch (...) {
         // The link is up and the status line says so; only the next start
         // will not find this device in the box.
-        PrintLinkFailure(QStringLiteral("Bluetooth LE: the device was not remembered: ") +
-                         CaughtText());
+        PrintStandardError(QStringLiteral("Bluetooth LE: the device was not remembered: ") +
+                           CaughtText());
     }
 }
 
@@ -429,8 +424,8 @@ void TForm1::KeepAliveTimer(TObject* /*Sender*/) {
             // SCAN, CONNECT or the close is no failure; any other refused
             // write is told once until a write succeeds again, not every tick.
             if (alive->load() && current->load() == attempt && !failing->exchange(true))
-                PrintLinkFailure(QStringLiteral("Bluetooth LE: keep-alive write failed: ") +
-                                 CaughtText());
+                PrintStandardError(QStringLiteral("Bluetooth LE: keep-alive write failed: ") +
+                                   CaughtText());
         }
         inFlight->store(false);
     });

@@ -1,7 +1,10 @@
 #include "platform/ble/BleWorkers.h"
 
-#include <cstdio>
 #include <exception>
+
+#include <QString>
+
+#include "platform/core/StandardError.h"
 
 TBleWorkers::TBleWorkers(std::shared_ptr<TBleClock> clock) : FClock(std::move(clock)) {
     if (!FClock) FClock = BleClock();
@@ -34,9 +37,10 @@ void TBleWorkers::Start(std::function<void()> work) {
         try {
             work();
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "Bluetooth LE worker failed: %s\n", e.what());
+            PrintStandardError(QStringLiteral("Bluetooth LE worker failed: ") +
+                               QString::fromUtf8(e.what()));
         } catch (...) {
-            std::fprintf(stderr, "Bluetooth LE worker failed\n");
+            PrintStandardError(QStringLiteral("Bluetooth LE worker failed"));
         }
         --FRunning;
         worker.Done = true;

@@ -1,8 +1,6 @@
 // The real dialogs: Qt message boxes and Qt's own (non-native) file dialogs.
 #include "platform/ui/Dialogs.h"
 
-#include <cstdio>
-
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -10,6 +8,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+
+#include "platform/core/StandardError.h"
 
 namespace {
 
@@ -94,9 +94,7 @@ private:
         if (name.isEmpty()) name = QStringLiteral("tarvex");
         QString line = text;
         line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        const QByteArray bytes = (name + QStringLiteral(": ") + line + QLatin1Char('\n')).toUtf8();
-        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
-        std::fflush(stderr);
+        PrintStandardError(name + QStringLiteral(": ") + line);
     }
 };
 
