@@ -1,6 +1,7 @@
 #include "platform/core/IniFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <climits>
@@ -327,9 +328,21 @@ qint64 Nanoseconds(const timespec& t) {
     return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+std::atomic<qint64> ClockAheadNs{0};
+
 timespec Now() {
     timespec clock{};
     ::clock_gettime(CLOCK_REALTIME, &clock);
+    const qint64 ahead = ClockAheadNs.load();
+    if (ahead != 0) {
+        const qint64 ns = qint64(clock.tv_nsec) + ahead;
+        clock.tv_sec += time_t(ns / 1000000000);
+        clock.tv_nsec = long(ns % 1000000000);
+        if (clock.tv_nsec < 0) {
+            clock.tv_nsec += 1000000000;
+            --clock.tv_sec;
+        }
+    }
     return clock;
 }
 
@@ -836,4 +849,8 @@ QStringList TIniFile::ReadSections() const {
     QStringList sections;
     for (const TSectionIndex& s : view.Index().Sections) sections.append(s.Name);
     return sections;
+}
+
+void SetIniFileClockAheadForTesting(std::chrono::nanoseconds ahead) {
+    ClockAheadNs.store(qint64(ahead.count()));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include <QString>
 #include <QStringList>
 
@@ -112,3 +114,8 @@ public:
 private:
     QString FFileName;
 };
+
+// Tests: moves the clock by which a read judges whether a file has settled
+// (see TIniFile) this far ahead of the real one, so a test need not wait for
+// a file to age; zero puts it back.
+void SetIniFileClockAheadForTesting(std::chrono::nanoseconds ahead);

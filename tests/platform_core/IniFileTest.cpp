@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "platform/core/IniFile.h"
+#include "platform/core/ScopeGuard.h"
 #include "support/CoreSupport.h"
 
 using namespace std::string_view_literals;
@@ -421,8 +423,17 @@ TEST_F(IniFileTest, SettledFileIsReadAgainAfterAnyChange) {
     const QString other = Path("other.ini");
     WriteTextFile(other, "[Settings]\nCNV=7\n");
     // Older than the two seconds in which a change could hide in one
-    // timestamp tick.
-    ::sleep(3);
+    // timestamp tick: written three seconds ago as far as the file's time and
+    // the reads' clock go, so the in-place change below shows in the file's
+    // time even where it keeps whole seconds only.
+    for (const QString& file : {path, other}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+        const timespec times[2] = {st.st_atim, {st.st_mtim.tv_sec - 3, st.st_mtim.tv_nsec}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+    }
+    SetIniFileClockAheadForTesting(std::chrono::seconds(3));
+    const TScopeGuard realClock([] { SetIniFileClockAheadForTesting({}); });
     TIniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);
     EXPECT_EQ(ini.ReadInteger("Settings", "CNV", -1), 0);              // from the parsed copy
