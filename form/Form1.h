@@ -157,7 +157,7 @@ public:
     TMemo* Memo2 = nullptr;                // Bluetooth LE link status and scan list
     TButton* SCAN = nullptr;               // scan for devices
     TBluetoothLE* BluetoothLE1 = nullptr;  // the Bluetooth LE adapter
-    TBalloonHint* BalloonHint1;  // shows the hints of the unit labels
+    TBalloonHint* BalloonHint1;            // shows the hints of the unit labels
 
     explicit TForm1(TComponent* owner);
     ~TForm1() override;

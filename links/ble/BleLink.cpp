@@ -331,8 +331,8 @@ void TBleLink::BluetoothLE1DiscoverLEDevice(TObject* /*Sender*/, TBluetoothLEDev
     FScanIndex->SetValues(key, QString::number(c));
 }
 
-void TBleLink::BluetoothLE1EndDiscoverDevices(
-    TObject* /*Sender*/, const std::vector<TBluetoothLEDevice*>& /*devices*/) {
+void TBleLink::BluetoothLE1EndDiscoverDevices(TObject* /*Sender*/,
+                                              const std::vector<TBluetoothLEDevice*>& /*devices*/) {
     if (FState != TBleState::Searching) {
         if (FState == TBleState::Scanning) Enter(TBleState::Idle);
         return;
@@ -350,7 +350,8 @@ void TBleLink::BluetoothLE1EndDiscoverDevices(
     const std::uint64_t attempt = FBleAttempt;
     // The device's own event comes on the layer's thread, possibly while the
     // form closes: it only queues, and touches the link on the main thread.
-    device->SetOnDisconnect([this, attempt](TObject*) { QueueStep(attempt, &TBleLink::LinkLossStep); });
+    device->SetOnDisconnect(
+        [this, attempt](TObject*) { QueueStep(attempt, &TBleLink::LinkLossStep); });
     Enter(TBleState::Connecting);
     StartWorker([this, device, attempt] { ConnectWorker(device, attempt); });
 }

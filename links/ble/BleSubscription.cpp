@@ -155,8 +155,7 @@ void TBleLink::ConnTimeoutTimer(TObject* /*Sender*/) {
 
 // ---- Link loss
 
-void TBleLink::BluetoothLE1DisconnectDevice(TObject* /*Sender*/,
-                                            TBluetoothLEDevice* /*ADevice*/) {
+void TBleLink::BluetoothLE1DisconnectDevice(TObject* /*Sender*/, TBluetoothLEDevice* /*ADevice*/) {
     SetBleDisconnected();
 }
 

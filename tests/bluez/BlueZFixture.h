@@ -85,8 +85,8 @@ protected:
 
     // Waits until the subscribe worker sits in its 300 ms pause.
     bool WaitForSubscribePause() {
-        return WaitFor(
-            [&] { return State() == TBleState::Subscribing && FClock->Waiters() >= 1; }, 30);
+        return WaitFor([&] { return State() == TBleState::Subscribing && FClock->Waiters() >= 1; },
+                       30);
     }
 
     // After the subscribe pause: the subscription went through and the

@@ -106,7 +106,10 @@ TEST_F(BlueZLink, ConnectRightAfterScanRunsItsOwnSearch) {
     PressConnect(QStringLiteral("KVRN"));
     // The stopped scan's end must not end the CONNECT search as well.
     ASSERT_TRUE(WaitFor(
-        [&] { return BleStatus() == QLatin1String("Device not found") || State() == TBleState::Subscribing; },
+        [&] {
+            return BleStatus() == QLatin1String("Device not found") ||
+                   State() == TBleState::Subscribing;
+        },
         30));
     EXPECT_EQ(State(), TBleState::Subscribing) << BleStatus().toStdString();
 }
