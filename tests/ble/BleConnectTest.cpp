@@ -150,6 +150,27 @@ TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
     EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
 }
 
+// The connect returned but asking for the services failed: the device had
+// connected, so the watchdog's drop says "Disconnected", and CONNECT waits
+// for it as after a failed connect.
+TEST_F(BleConnect, AFailedRequestForTheServicesEndsInDisconnectedAt12Seconds) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].DiscoverServices = "fail";
+    StartFormOffline();
+    Connect("KVRN");
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_EQ(State(), TBleState::ServicesFailed);
+    Form().CONNECTClick(Form().CONNECT);
+    EXPECT_EQ(State(), TBleState::ServicesFailed);
+
+    Fire(P::FConnTimeout(Form()), 12000);
+    EXPECT_EQ(Status(), "Disconnected");
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_EQ(State(), TBleState::Lost);
+    EXPECT_EQ(Sim().Disconnects(0), 1);
+}
+
 TEST_F(BleConnect, ServicesThatNeverComeEndInDisconnectedAt12Seconds) {
     FSetup.Devices = {Chronograph()};
     FSetup.Devices[0].DiscoverServices = "silent";
