@@ -4,8 +4,12 @@
 
 #include "app/Style.h"
 #if TARVEX_BLE
-#include "platform/ble/BleWorkers.h"
+#include "links/ble/BleLink.h"
 #include "platform/ble/BluetoothLE.h"
+#else
+// Tarvex Serial has no Bluetooth LE link: its form's FBleLink stays null, and
+// this empty class only lets the form's destructor be compiled.
+class TBleLink {};
 #endif
 #include "platform/core/FormatFloat.h"
 #include "links/SerialLink.h"
@@ -24,10 +28,8 @@ TForm1::~TForm1() {
     // early): the read thread must never outlive the form.
     ShutDownLinks();
     FreeBaseFonts();
-#if TARVEX_BLE
-    // The workers were joined above; they end before anything they use goes.
-    FBleWorkers.reset();
-#endif
+    // Closed above: its workers have ended before anything they use goes.
+    FBleLink.reset();
 }
 
 void TForm1::FreeBaseFonts() {
@@ -40,17 +42,9 @@ void TForm1::FreeBaseFonts() {
 void TForm1::ShutDownLinks() {
 #if TARVEX_BLE
     // Nothing a link worker or the device queued may run on a closing form:
-    // every pending call is cancelled, every worker joined, before the link
-    // timers and the device index go.
-    StopBleLink();
-    if (FKeepAlive) FKeepAlive->SetEnabled(false);
-    delete FKeepAlive;
-    FKeepAlive = nullptr;
-    if (FConnTimeout) FConnTimeout->SetEnabled(false);
-    delete FConnTimeout;
-    FConnTimeout = nullptr;
-    delete FScanIndex;
-    FScanIndex = nullptr;
+    // the link cancels and joins them all, then frees its timers and its
+    // device index. The object stays until the destructor.
+    if (FBleLink) FBleLink->Close();
 #endif
     FSerialLink.Close();
 }
@@ -92,9 +86,9 @@ void TForm1::HandleTimer(TMessage& message) {
 #if TARVEX_BLE
         case TIMER_BLE_AUTOCONNECT:
             KillTimer(this, TIMER_BLE_AUTOCONNECT);
-            if (CheckBox3 && CheckBox3->Checked() && BluetoothLE1 &&
+            if (FBleLink && CheckBox3 && CheckBox3->Checked() && BluetoothLE1 &&
                 BluetoothLE1->GetCurrentManager() && !Edit2->Text().trimmed().isEmpty() &&
-                !FConnecting && !FConnected)
+                !FBleLink->IsConnecting() && !FBleLink->IsConnected())
                 CONNECTClick(this);
             return;
 #endif

@@ -34,15 +34,11 @@ class TLineSeries;
 class TBarSeries;
 using TChartSeries = ChartSeries;
 using TChartAxis = ChartAxis;
+// The Bluetooth LE link and its adapter (Tarvex; null in Tarvex Serial).
+class TBleLink;
+class TBluetoothLE;
 #if TARVEX_BLE
 #include "platform/ble/BluetoothLE.h"
-class TBleWorkers;
-
-// The 16-bit UUIDs 0xFFE1, 0xFFE7 (notify characteristics) and 0x2902 (client
-// characteristic configuration) on the Bluetooth base UUID.
-extern const TGUID CharUuidFFE1;
-extern const TGUID CharUuidFFE7;
-extern const TGUID CccdUuid;
 #endif
 
 // Window messages of the main form.
@@ -54,15 +50,11 @@ constexpr WPARAM TIMER_FADE_IN = 777;
 constexpr WPARAM TIMER_BLE_AUTOCONNECT = 778;
 constexpr WPARAM TIMER_COM_AUTOOPEN = 779;
 
-// Timer intervals, in milliseconds: the fade-in step, the start-up's opening
-// of the stored port and its Bluetooth LE connect, the watchdogs of a connect
-// and of a subscription, and the keep-alive write.
+// Window timer intervals, in milliseconds: the fade-in step, and the
+// start-up's opening of the stored port and its Bluetooth LE connect.
 constexpr UINT FadeInStepMs = 10;
 constexpr UINT ComAutoOpenDelayMs = 700;
 constexpr UINT BleAutoConnectDelayMs = 1500;
-constexpr unsigned ConnectWatchdogMs = 12000;
-constexpr unsigned SubscribeWatchdogMs = 15000;
-constexpr unsigned KeepAliveMs = 5000;
 
 // How the chart draws the shots ([Settings] ChartType).
 enum class TChartType : std::int32_t { Circles = 0, Crosses = 1, Bars = 2 };
@@ -157,16 +149,15 @@ public:
     TLabel* Label20;             // the status line
     TChart* Chart1;              // the velocity chart
     TLineSeries* Series1;        // the chart's line series (bars are made at run time)
-#if TARVEX_BLE
-    TShape* Shape1;              // Bluetooth LE link lamp
-    TEdit* Edit2;                // Bluetooth LE device name or address
-    TButton* CONNECT;            // connect to the device of Edit2
-    TCheckBox* CheckBox3;        // auto-connect at start
-    TMemo* Memo2;                // Bluetooth LE link status and scan list
-    TButton* SCAN;               // scan for devices
-    TBluetoothLE* BluetoothLE1;  // the Bluetooth LE adapter
-#endif
-    TBalloonHint* BalloonHint1;  // shows the hints of the unit labels
+    // The Bluetooth LE row (Tarvex); null in Tarvex Serial.
+    TShape* Shape1 = nullptr;              // Bluetooth LE link lamp
+    TEdit* Edit2 = nullptr;                // Bluetooth LE device name or address
+    TButton* CONNECT = nullptr;            // connect to the device of Edit2
+    TCheckBox* CheckBox3 = nullptr;        // auto-connect at start
+    TMemo* Memo2 = nullptr;                // Bluetooth LE link status and scan list
+    TButton* SCAN = nullptr;               // scan for devices
+    TBluetoothLE* BluetoothLE1 = nullptr;  // the Bluetooth LE adapter
+    TBalloonHint* BalloonHint1;            // shows the hints of the unit labels
 
     explicit TForm1(TComponent* owner);
     ~TForm1() override;
@@ -359,7 +350,7 @@ public:
     static void MemoAppendLine(TMemo* memo, const QString& line);
 
 #if TARVEX_BLE
-    // ---- Bluetooth LE link (links/ble/). Main thread unless said otherwise.
+    // ---- Bluetooth LE controls (links/ble/): handed to the link, FBleLink.
     void SCANClick(TObject* Sender);
     void CONNECTClick(TObject* Sender);
     void BluetoothLE1DiscoverLEDevice(TObject* Sender, TBluetoothLEDevice* ADevice, int Rssi,
@@ -371,23 +362,6 @@ public:
                                         TBluetoothGattCharacteristic* ACharacteristic,
                                         TBluetoothGattStatus AGattStatus);
     void BluetoothLE1DisconnectDevice(TObject* Sender, TBluetoothLEDevice* ADevice);
-    void ConnTimeoutTimer(TObject* Sender);
-    void KeepAliveTimer(TObject* Sender);
-    void ParseDeviceTarget(const QString& text);
-    static QString NormalizeHex(const QString& text);
-    bool MatchesTarget(TBluetoothLEDevice* device);
-    void LoadBleLast();
-    void SaveBleLast();
-    void ResetBleLink();
-    void ShowBleStatus(const QString& text);
-    void SetBleDisconnected();
-    // On the characteristic worker: the characteristic to subscribe to
-    // (FFE1 or FFE7 first, then any with a 2902 descriptor), or null.
-    TBluetoothGattCharacteristic* FindNotifyCharacteristic(
-        const TBluetoothGattServiceList& services);
-    // Any thread: queues LogLinePrefix + text for the shot list behind the
-    // lines received before it, so the list keeps the order the device sent.
-    void Log(const QString& text);
 #endif
 
 private:
@@ -446,16 +420,6 @@ private:
 #endif
     void LoadTabOrder();
     void WireResourceEvents();
-#if TARVEX_BLE
-    // The link's private steps (links/ble/).
-    void LinkLossStep();
-    void StartBleWorker(std::function<void()> work);
-    // From any thread: runs step on the main thread while the form lives and
-    // attempt is still the current one.
-    void QueueBleStep(std::uint64_t attempt, std::function<void(TForm1&)> step);
-    // Cancels and joins every worker and drops every queued step; for close.
-    void StopBleLink();
-#endif
 
     // ---- Private state, grouped by owner.
     // Chart settings and series.
@@ -495,38 +459,10 @@ private:
     std::mutex FReceivedLinesMutex;
     std::condition_variable_any FReceivedLinesRoom;
     std::deque<TReceivedLine> FReceivedLines;
-#if TARVEX_BLE
-    // Bluetooth LE link.
-    TBluetoothLEDevice* FBleDevice = nullptr;
-    TBluetoothGattCharacteristic* FNotifyCharacteristic = nullptr;
-    TBluetoothGattCharacteristic* FWriteCharacteristic = nullptr;
-    QString FBleRxText;
-    TStringList* FScanIndex = nullptr;
-    bool FConnectRequested = false;
-    QString FTargetName;
-    QString FTargetAddress;
-    bool FConnecting = false;
-    bool FSubscribing = false;
-    TTimer* FConnTimeout = nullptr;
-    TTimer* FKeepAlive = nullptr;
-    bool FConnected = false;
-    QString FIniPath;
-    // An overlong notification line is being dropped up to its LF.
-    bool FBleRxSkipping = false;
-    // Every step a worker or the device queues carries the attempt it
-    // belongs to; SCAN, CONNECT, a dropped link and closing start a new one,
-    // so a stale step is dropped instead of run.
-    std::atomic<std::uint64_t> FBleAttempt{0};
-    // False once the form closes; queued steps and log lines hold it and do
-    // nothing after that. Set in the constructor, never reassigned.
-    const std::shared_ptr<std::atomic<bool>> FBleAlive = std::make_shared<std::atomic<bool>>(true);
-    // The link's workers; joined when the form closes.
-    std::unique_ptr<TBleWorkers> FBleWorkers;
-    // A keep-alive write is under way; a tick skips while it is.
-    std::atomic<bool> FBleWriteInFlight{false};
-    // A keep-alive write failed and was reported; cleared by one that works.
-    std::atomic<bool> FBleWriteFailing{false};
-#endif
+    // Bluetooth LE link (links/ble/BleLink.h): its state, device, timers and
+    // workers. Made by FormCreate in Tarvex, closed by FormClose, freed by the
+    // destructor; null in Tarvex Serial.
+    std::unique_ptr<TBleLink> FBleLink;
     // Unit state of the stored values.
     bool FLastUnitsMetric = true;
     bool FLastWeightMix = false;

@@ -17,7 +17,7 @@
 #include "storage/ProgramSettings.h"
 #include "variants/BuildVariant.h"
 #if TARVEX_BLE
-#include "platform/ble/BleWorkers.h"
+#include "links/ble/BleLink.h"
 #include "platform/ble/BluetoothLE.h"
 #endif
 
@@ -246,20 +246,24 @@ void TForm1::SetUpBleLink() {
     Memo2->Lines()->Clear();
     Memo2->SetText(QStringLiteral("Bluetooth scanner"));
     BluetoothLE1->SetEnabled(true);
-    FConnTimeout = new TTimer(this);
-    FConnTimeout->SetEnabled(false);
-    FConnTimeout->SetInterval(ConnectWatchdogMs);
-    FConnTimeout->OnTimer = Handler(this, &TForm1::ConnTimeoutTimer);
-    FKeepAlive = new TTimer(this);
-    FKeepAlive->SetEnabled(false);
-    FKeepAlive->SetInterval(KeepAliveMs);
-    FKeepAlive->OnTimer = Handler(this, &TForm1::KeepAliveTimer);
-    FScanIndex = new TStringList();
-    FScanIndex->NameValueSeparator = QLatin1Char('=');
-    FIniPath = IniPath();
-    Shape1->SetBrushColor(RGB(192, 192, 192));
-    Shape1->SetPenColor(clBlack);
-    LoadBleLast();
+    // The link makes its timers, its device index and its workers, and
+    // lights the lamp silver.
+    TBleLinkHost host;
+    host.Adapter = BluetoothLE1;
+    host.Lamp = Shape1;
+    host.Target = Edit2;
+    host.Status = Memo2;
+    host.IniPath = IniPath();
+    host.QueueLine = [this](TReceivedLine line) { QueueReceivedLine(std::move(line)); };
+    host.Discarding = [this] { return FDiscardInput.load(); };
+    // A new connection starts a new automatic-save batch, as opening the
+    // serial port does.
+    host.ConnectStarted = [this] {
+        FAutoSaveLines.clear();
+        FAutoSaveCount = 0;
+    };
+    FBleLink = std::make_unique<TBleLink>(std::move(host));
+    FBleLink->LoadBleLast();
     SCAN->OnClick = Handler(this, &TForm1::SCANClick);
     CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
     BluetoothLE1->OnDiscoverLEDevice = [this](TObject* sender, TBluetoothLEDevice* device, int rssi,
@@ -281,7 +285,6 @@ void TForm1::SetUpBleLink() {
     BluetoothLE1->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
         BluetoothLE1DisconnectDevice(sender, device);
     };
-    FBleWorkers = std::make_unique<TBleWorkers>(BleClock());
 }
 #endif
 

@@ -9,6 +9,9 @@
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "storage/core/Settings.h"
+#if TARVEX_BLE
+#include "links/ble/BleLink.h"
+#endif
 
 namespace {
 
@@ -70,13 +73,9 @@ bool TForm1::RunShortcut(WORD key, bool shift, TShortcutSource source) {
 
 void TForm1::AppMessage(TMsg& Msg, bool& Handled) {
 #if TARVEX_BLE
-    // A red lamp (failed or lost link) goes back to silver once the user is
-    // seen again, unless a connection is being made or held.
-    if (Msg.message == WM_MOUSEMOVE && Shape1 && Shape1->BrushColor() == RGB(255, 0, 0) &&
-        !FConnecting && !FSubscribing && !FConnected) {
-        Shape1->SetBrushColor(RGB(192, 192, 192));
-        Shape1->SetPenColor(clBlack);
-    }
+    // A red lamp of a lost link goes back to silver once the user is seen
+    // again; the link knows whether a connection is being made or held.
+    if (Msg.message == WM_MOUSEMOVE && FBleLink) FBleLink->MouseMoved();
 #endif
     if (Msg.message != WM_KEYDOWN || GetKeyState(VK_CONTROL) >= 0) return;
     // The hook runs on the main thread, so each action runs here and now,

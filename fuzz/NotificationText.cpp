@@ -1,13 +1,13 @@
 // The text of Bluetooth LE notifications: IsTextNotification, HexLine and
-// CutNotificationText, used as the link uses them (a notification that is
-// not text is logged as hex and never cut into lines).
+// NotificationLines on one TLineCutter, used as the link uses them (a
+// notification that is not text is logged as hex and never cut into lines).
 //
 // Input: two bytes seeding the notification sizes, then the bytes the device
 // sends, where 0x01 followed by k stands for (k + 1) x 40 bytes of '7' so that
 // lines beyond the bound are within reach of short inputs (the stream is cut
 // at four bounds).
-// Properties: no line is longer than its bound, none is empty or holds LF,
-// none starts or ends with a blank or control character; what is pending
+// Properties: no line is longer than its bound, none is empty or holds LF or
+// CR, none starts or ends with a blank or control character; what is pending
 // stays within the bound; a notification is text exactly when all its bytes
 // are TAB, LF, CR or printable ASCII, and the hex line of one that is not
 // spells its bytes; the lines are those of the text notifications' bytes
@@ -23,7 +23,8 @@
 namespace {
 
 // At most a few bounds long: longer streams find nothing new, only slower.
-constexpr qsizetype MaxStream = 4 * MaxNotificationLineLength;
+constexpr qsizetype MaxLine = qsizetype(TLineCutter::MaxLineLength);
+constexpr qsizetype MaxStream = 4 * MaxLine;
 
 QByteArray Stream(std::string_view bytes) {
     QByteArray stream;
@@ -52,32 +53,46 @@ struct TReference {
     bool Skipping = false;
 };
 
-// Each LF ends a line; a line of more than the bound is dropped whole; the
-// rest is trimmed of blanks and control characters and kept unless empty.
+// LF, CR or CR LF end a line; a line of more than the bound is dropped
+// whole; the rest is trimmed of blanks and control characters and kept
+// unless empty.
 TReference Reference(const QByteArray& text) {
     TReference result;
-    const QList<QByteArray> pieces = text.split('\n');
+    QList<QByteArray> pieces{QByteArray()};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char b = text[i];
+        if (b == '\n' && i > 0 && text[i - 1] == '\r') continue;
+        if (b == '\n' || b == '\r')
+            pieces.append(QByteArray());
+        else
+            pieces.back().append(b);
+    }
     for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
-        if (pieces[i].size() > MaxNotificationLineLength) continue;
+        if (pieces[i].size() > MaxLine) continue;
         QString line = QString::fromLatin1(pieces[i]);
         while (!line.isEmpty() && Blank(line.front())) line.remove(0, 1);
         while (!line.isEmpty() && Blank(line.back())) line.chop(1);
         if (!line.isEmpty()) result.Lines.push_back(line);
     }
     const QByteArray& rest = pieces.back();
-    if (rest.size() > MaxNotificationLineLength)
+    if (rest.size() > MaxLine)
         result.Skipping = true;
     else
         result.Pending = QString::fromLatin1(rest);
     return result;
 }
 
+QString Pending(const TLineCutter& cutter) {
+    return QString::fromStdWString(cutter.Unfinished());
+}
+
 void CheckLines(const std::vector<QString>& lines) {
     for (const QString& line : lines) {
-        fuzz::Require(line.size() <= MaxNotificationLineLength, "no line above the bound",
+        fuzz::Require(line.size() <= MaxLine, "no line above the bound",
                       QString::number(line.size()));
         fuzz::Require(!line.isEmpty(), "no empty line");
-        fuzz::Require(!line.contains(QLatin1Char('\n')), "no line holds LF", line);
+        fuzz::Require(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')),
+                      "no line holds a line end", line);
         fuzz::Require(!Blank(line.front()) && !Blank(line.back()), "lines are trimmed", line);
     }
 }
@@ -91,8 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Stream(std::string_view(reinterpret_cast<const char*>(data) + 2, size - 2));
     const unsigned largest = 1 + seed % 600;
 
-    QString pending;
-    bool skipping = false;
+    TLineCutter cutter;
     std::vector<QString> lines;
     QByteArray text;  // the bytes of the text notifications, in order
     for (qsizetype pos = 0; pos < stream.size();) {
@@ -112,25 +126,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         text += note;
-        const std::vector<QString> got = CutNotificationText(pending, skipping, note);
+        const std::vector<QString> got = NotificationLines(cutter, note);
         CheckLines(got);
-        fuzz::Require(pending.size() <= MaxNotificationLineLength, "pending within the bound",
-                      QString::number(pending.size()));
+        fuzz::Require(qsizetype(cutter.PendingLength()) <= MaxLine, "pending within the bound",
+                      QString::number(cutter.PendingLength()));
         lines.insert(lines.end(), got.begin(), got.end());
     }
 
     const TReference reference = Reference(text);
+    const QString pending = Pending(cutter);
     fuzz::Require(lines == reference.Lines, "the lines are those of the text as one stream");
-    fuzz::Require(skipping == reference.Skipping, "an overlong rest is being dropped");
-    fuzz::Require(skipping ? pending.isEmpty() : pending == reference.Pending,
-                  "the rest is what follows the last LF");
+    fuzz::Require(reference.Skipping ? pending.isEmpty() : pending == reference.Pending,
+                  "the rest is what follows the last line end");
 
     // The same bytes in one notification.
-    QString wholePending;
-    bool wholeSkipping = false;
-    const std::vector<QString> whole = CutNotificationText(wholePending, wholeSkipping, text);
-    fuzz::Require(whole == lines, "any split gives the same lines");
-    fuzz::Require(wholePending == pending && wholeSkipping == skipping,
-                  "any split leaves the same rest");
+    TLineCutter whole;
+    const std::vector<QString> wholeLines = NotificationLines(whole, text);
+    fuzz::Require(wholeLines == lines, "any split gives the same lines");
+    fuzz::Require(Pending(whole) == pending, "any split leaves the same rest");
     return 0;
 }

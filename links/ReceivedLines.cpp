@@ -9,6 +9,9 @@
 #include "platform/core/Exception.h"
 #include "platform/core/ScopeGuard.h"
 #include "series/core/Statistics.h"
+#if TARVEX_BLE
+#include "links/ble/BleLink.h"
+#endif
 
 namespace {
 
@@ -128,8 +131,7 @@ void TForm1::ResetReceive(bool discard, bool purge) {
         FReceivedLinesRoom.notify_all();
     }
 #if TARVEX_BLE
-    FBleRxText.clear();
-    FBleRxSkipping = false;
+    if (FBleLink) FBleLink->ClearReceivedText();
 #endif
     if (purge) FSerialLink.PurgeInput();
 }

@@ -1,27 +1,31 @@
 // Bluetooth LE notifications into received lines, and the log in the shot
 // list.
-#include "form/Form1.h"
+#include "links/ble/BleLink.h"
 #include "links/core/NotificationText.h"
 #include "series/core/NumberText.h"
 
-void TForm1::Log(const QString& text) {
+void TBleLink::Log(const QString& text) {
     // Every log line carries the marker, so no reader of the list can take
     // it for a value (a byte 0x12 logs "LOG: 12", never "12"). It queues
     // behind the lines received before it: appended at once, it would pass
     // a shot that is still waiting for the drain.
-    QueueReceivedLine(TReceivedLine(QLatin1String(LogLinePrefix) + text, true));
+    FHost.QueueLine(TReceivedLine(QLatin1String(LogLinePrefix) + text, true));
 }
 
-void TForm1::BluetoothLE1CharacteristicRead(TObject* /*Sender*/,
-                                            TBluetoothGattCharacteristic* ACharacteristic,
-                                            TBluetoothGattStatus AGattStatus) {
+void TBleLink::ClearReceivedText() {
+    FRxCutter.Clear();
+}
+
+void TBleLink::BluetoothLE1CharacteristicRead(TObject* /*Sender*/,
+                                              TBluetoothGattCharacteristic* ACharacteristic,
+                                              TBluetoothGattStatus AGattStatus) {
     if (!ACharacteristic || AGattStatus != TBluetoothGattStatus::Success ||
         !FNotifyCharacteristic ||
         !IsEqualGUID(ACharacteristic->UUID(), FNotifyCharacteristic->UUID()))
         return;
-    if (FDiscardInput.load()) {
-        FBleRxText.clear();
-        FBleRxSkipping = false;
+    if (FHost.Discarding()) {
+        // Text received before the list was locked never joins a later line.
+        FRxCutter.Clear();
         return;
     }
     const TBytes value = ACharacteristic->GetValue();
@@ -30,10 +34,7 @@ void TForm1::BluetoothLE1CharacteristicRead(TObject* /*Sender*/,
         Log(HexLine(value));
         return;
     }
-    for (const QString& line : CutNotificationText(FBleRxText, FBleRxSkipping, value)) {
-        if (FDiscardInput.load()) continue;
-        std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
-        FReceivedLines.push_back(line);
-        PostMessage(this, WM_LINES_RECEIVED, 0, 0);
-    }
+    // The same queue as the serial lines; it drops them while input is
+    // discarded.
+    for (QString& line : NotificationLines(FRxCutter, value)) FHost.QueueLine(std::move(line));
 }

@@ -73,6 +73,10 @@ void TLineCutter::Clear() {
     FAfterCr = false;
 }
 
+std::wstring TLineCutter::Unfinished() const {
+    return Widen(FPending);
+}
+
 std::wstring TLineCutter::TakeUnfinished() {
     std::wstring text = Widen(FPending);
     Clear();

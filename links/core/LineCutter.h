@@ -37,6 +37,9 @@ public:
     // there is none or when it is an overlong line being skipped.
     std::wstring TakeUnfinished();
 
+    // The unfinished line, left in place; empty as for TakeUnfinished.
+    std::wstring Unfinished() const;
+
     // Characters held for the unfinished line; never above MaxLineLength.
     std::size_t PendingLength() const { return FPending.size(); }
 

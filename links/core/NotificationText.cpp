@@ -1,5 +1,7 @@
 #include "links/core/NotificationText.h"
 
+#include <string>
+
 #include "platform/core/Trim.h"
 
 bool IsTextNotification(const QByteArray& bytes) {
@@ -24,35 +26,13 @@ QString HexLine(const QByteArray& bytes) {
     return line;
 }
 
-std::vector<QString> CutNotificationText(QString& pending, bool& skipping,
-                                         const QByteArray& bytes) {
+std::vector<QString> NotificationLines(TLineCutter& cutter, const QByteArray& bytes) {
     std::vector<QString> lines;
-    int start = 0;
-    for (int i = 0; i <= bytes.size(); ++i) {
-        const bool end = i == bytes.size();
-        if (!end && bytes[i] != '\n') continue;
-        const QString chunk = QString::fromUtf8(bytes.constData() + start, i - start);
-        start = i + 1;
-        if (end) {
-            // The unfinished rest: kept while it stays a plausible line.
-            if (skipping) break;
-            pending += chunk;
-            if (pending.size() > MaxNotificationLineLength) {
-                pending.clear();
-                skipping = true;
-            }
-            break;
-        }
-        if (skipping) {
-            skipping = false;
-            pending.clear();
-            continue;
-        }
-        const QString whole = pending + chunk;
-        pending.clear();
-        if (whole.size() > MaxNotificationLineLength) continue;
-        QString line = TrimText(whole);
-        if (!line.isEmpty()) lines.push_back(line);
+    for (const std::wstring& cut : cutter.Feed(bytes.constData(), std::size_t(bytes.size()))) {
+        // A chronograph pads its value with blanks and ends it with CR LF;
+        // a line of only those is no line.
+        QString line = TrimText(QString::fromStdWString(cut));
+        if (!line.isEmpty()) lines.push_back(std::move(line));
     }
     return lines;
 }

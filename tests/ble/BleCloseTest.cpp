@@ -39,7 +39,7 @@ protected:
                 break;
             case TStage::ConnectedBeforeServices:
                 Connect("KVRN");
-                ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
+                ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Discovering; }));
                 break;
             case TStage::SubscribePause:
                 ConnectToSubscribing();

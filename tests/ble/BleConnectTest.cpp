@@ -16,12 +16,12 @@ TEST_F(BleConnect, WithoutAnAdapterScanAndConnectOnlySaySoAndLeaveTheLinkAlone) 
     Form().CONNECTClick(Form().CONNECT);
     EXPECT_EQ(ScanLines(), (QStringList{"No BT LE adapter", "b"}));
     EXPECT_EQ(Lamp(), Silver);
-    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(State(), TBleState::Idle);
 
     Form().SCANClick(Form().SCAN);
     EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
     EXPECT_EQ(Lamp(), Silver);
-    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(State(), TBleState::Idle);
 }
 
 // The system's stack on a machine without an adapter (the build machine):
@@ -76,11 +76,11 @@ TEST_F(BleConnect, DeviceTargets) {
         {"", "", ""},
     };
     for (const TCase& c : cases) {
-        Form().ParseDeviceTarget(c.Text);
+        Link().ParseDeviceTarget(c.Text);
         EXPECT_EQ(P::FTargetName(Form()), c.Name) << c.Text;
         EXPECT_EQ(P::FTargetAddress(Form()), c.Address) << c.Text;
     }
-    EXPECT_EQ(TForm1::NormalizeHex("aa:bb-0g"), "AABB0");
+    EXPECT_EQ(TBleLink::NormalizeHex("aa:bb-0g"), "AABB0");
 }
 
 TEST_F(BleConnect, ConnectsByNameInAnyCaseOrByAddressAndRemembersTheDevice) {
@@ -89,7 +89,7 @@ TEST_F(BleConnect, ConnectsByNameInAnyCaseOrByAddressAndRemembersTheDevice) {
     StartFormOffline();
     for (const QString target : {"KVRN", "aa:bb:cc:dd:ee:ff", "Kvrn AABBCCDDEEFF"}) {
         Connect(target);
-        ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()) && !P::FConnecting(Form()); }))
+        ASSERT_TRUE(WaitFor([&] { return Link().IsConnected() && !Link().IsConnecting(); }))
             << target.toStdString();
         EXPECT_EQ(P::FBleDevice(Form()), Sim().Device(1));
         EXPECT_EQ(Lamp(), Green);
@@ -102,7 +102,7 @@ TEST_F(BleConnect, ANamelessDeviceIsRememberedByItsAddress) {
     FSetup.Devices = {Chronograph("", "AA:BB:CC:DD:EE:01")};
     StartFormOffline();
     Connect("AABBCCDDEE01");
-    ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
+    ASSERT_TRUE(WaitFor([&] { return Link().IsConnected(); }));
     EXPECT_EQ(TIniFile(IniFilePath()).ReadString("BLE", "Last", ""), "AABBCCDDEE01");
 }
 
@@ -112,7 +112,7 @@ TEST_F(BleConnect, NoMatchingDeviceIsNotFound) {
     Connect("KVRN");
     EXPECT_EQ(Status(), "Device not found");
     EXPECT_EQ(Lamp(), Red);
-    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(State(), TBleState::Lost);
     EXPECT_EQ(Sim().Connects(0), 0);
 }
 
@@ -123,11 +123,11 @@ TEST_F(BleConnect, ATargetOfSeparatorsOnlyIsBlank) {
     Form().Memo2->Lines()->Assign({"kept"});
     Form().Edit2->SetText("::::::------");
     Form().CONNECTClick(Form().CONNECT);
-    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(State(), TBleState::Idle);
     EXPECT_EQ(ScanLines(), QStringList{"kept"});
     Form().Edit2->SetText("   ");
     Form().CONNECTClick(Form().CONNECT);
-    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(State(), TBleState::Idle);
 }
 
 TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
@@ -137,17 +137,38 @@ TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
     EXPECT_EQ(Lamp(), Red);
-    EXPECT_TRUE(P::FConnecting(Form()));
+    EXPECT_EQ(State(), TBleState::ConnectFailed);
 
     // CONNECT is ignored while the attempt lasts.
     Form().CONNECTClick(Form().CONNECT);
-    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(State(), TBleState::ConnectFailed);
 
     Fire(P::FConnTimeout(Form()), 12000);
-    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(State(), TBleState::Lost);
     EXPECT_EQ(Status(), "Connection failed");
     EXPECT_EQ(Lamp(), Red);
     EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
+}
+
+// The connect returned but asking for the services failed: the device had
+// connected, so the watchdog's drop says "Disconnected", and CONNECT waits
+// for it as after a failed connect.
+TEST_F(BleConnect, AFailedRequestForTheServicesEndsInDisconnectedAt12Seconds) {
+    FSetup.Devices = {Chronograph()};
+    FSetup.Devices[0].DiscoverServices = "fail";
+    StartFormOffline();
+    Connect("KVRN");
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_EQ(State(), TBleState::ServicesFailed);
+    Form().CONNECTClick(Form().CONNECT);
+    EXPECT_EQ(State(), TBleState::ServicesFailed);
+
+    Fire(P::FConnTimeout(Form()), 12000);
+    EXPECT_EQ(Status(), "Disconnected");
+    EXPECT_EQ(Lamp(), Red);
+    EXPECT_EQ(State(), TBleState::Lost);
+    EXPECT_EQ(Sim().Disconnects(0), 1);
 }
 
 TEST_F(BleConnect, ServicesThatNeverComeEndInDisconnectedAt12Seconds) {
@@ -155,7 +176,7 @@ TEST_F(BleConnect, ServicesThatNeverComeEndInDisconnectedAt12Seconds) {
     FSetup.Devices[0].DiscoverServices = "silent";
     StartFormOffline();
     Connect("KVRN");
-    ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
+    ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Discovering; }));
     Fire(P::FConnTimeout(Form()), 12000);
     EXPECT_EQ(Status(), "Disconnected");
     EXPECT_EQ(Lamp(), Red);
@@ -177,8 +198,7 @@ TEST_F(BleConnect, AConnectReturningAfterTheWatchdogChangesNothing) {
     Sim().ReleaseHangs();
     ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
     QCoreApplication::processEvents();
-    EXPECT_FALSE(P::FConnected(Form()));
-    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(State(), TBleState::Lost);
     EXPECT_EQ(Lamp(), Red);
     EXPECT_NE(Status(), "Connected");
 }
@@ -188,7 +208,7 @@ TEST_F(BleConnect, ScanDropsALiveLinkAndEndsSilver) {
     StartFormOffline();
     ConnectToLinked();
     Form().SCANClick(Form().SCAN);
-    EXPECT_FALSE(P::FConnected(Form()));
+    EXPECT_EQ(State(), TBleState::Scanning);
     EXPECT_EQ(P::FBleDevice(Form()), nullptr);
     EXPECT_EQ(P::FNotifyCharacteristic(Form()), nullptr);
     EXPECT_EQ(Sim().Disconnects(0), 1);
@@ -208,10 +228,10 @@ TEST_F(BleConnect, AutoConnectAtStart) {
     KillTimer(&Form(), TIMER_COM_AUTOOPEN);
     EXPECT_EQ(Form().Edit2->Text(), "kvrn");
     // Timer 778 fires once, 1500 ms after start.
-    ASSERT_TRUE(WaitFor([&] { return P::FConnectRequested(Form()); }));
+    ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Searching; }));
     EXPECT_EQ(Status(), "Connecting...");
     FinishDiscovery();
-    ASSERT_TRUE(WaitFor([&] { return P::FConnected(Form()); }));
+    ASSERT_TRUE(WaitFor([&] { return Link().IsConnected(); }));
     EXPECT_EQ(Lamp(), Green);
 }
 

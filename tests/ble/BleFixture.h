@@ -64,6 +64,8 @@ protected:
 
     TSimulatedBle& Sim() { return *FSim; }
 
+    TBleLink& Link() { return P::BleLink(Form()); }
+    TBleState State() { return Link().State(); }
     TColor Lamp() { return Form().Shape1->BrushColor(); }
     QString Status() {
         TStrings* lines = Form().Memo2->Lines();
@@ -90,7 +92,8 @@ protected:
     // started its 300 ms pause.
     void ConnectToSubscribing(const QString& target = QStringLiteral("KVRN")) {
         Connect(target);
-        ASSERT_TRUE(WaitFor([&] { return P::FSubscribing(Form()); })) << Status().toStdString();
+        ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Subscribing; }))
+            << Status().toStdString();
         ASSERT_TRUE(WaitForPause());
     }
 

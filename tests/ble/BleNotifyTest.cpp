@@ -25,7 +25,7 @@ TEST_F(BleNotify, TextLinesBecomeShotsAcrossNotifications) {
     ASSERT_TRUE(WaitForShots(2));
     QCoreApplication::processEvents();
     EXPECT_EQ(Shots(), (QStringList{"812.3", "815.1"}));
-    EXPECT_EQ(P::FBleRxText(Form()), "816");
+    EXPECT_EQ(P::BleRxText(Form()), "816");
     EXPECT_EQ(ShownSeries().ShotStats.Count, 2u);
 
     // Another characteristic, a failed status and an empty value change
@@ -59,13 +59,14 @@ TEST_F(BleNotify, OtherBytesAreLoggedAndNeverCountAsShots) {
 TEST_F(BleNotify, InputIsDroppedWhileTheListIsLocked) {
     Linked();
     Sim().Notify(0, Ffe1, "81");
-    ASSERT_TRUE(WaitFor([&] { return P::FBleRxText(Form()) == "81"; }));
+    ASSERT_TRUE(WaitFor([&] { return P::BleRxText(Form()) == "81"; }));
     Form().ResetReceive(true, false);
-    EXPECT_TRUE(P::FBleRxText(Form()).isEmpty());
+    EXPECT_TRUE(P::BleRxText(Form()).isEmpty());
     // Whatever arrives while the flag is set empties the partial text.
-    P::FBleRxText(Form()) = "9";
+    P::FRxCutter(Form()).Feed("9", 1);
+    ASSERT_EQ(P::BleRxText(Form()), "9");
     Sim().Notify(0, Ffe1, "2.5\n");
-    ASSERT_TRUE(WaitFor([&] { return P::FBleRxText(Form()).isEmpty(); }));
+    ASSERT_TRUE(WaitFor([&] { return P::BleRxText(Form()).isEmpty(); }));
     Form().ResetReceive(false, false);
     Sim().Notify(0, Ffe1, "7.1\n");
     ASSERT_TRUE(WaitForShots(1));

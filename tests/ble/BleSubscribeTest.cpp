@@ -36,12 +36,12 @@ TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
         if (c.Chosen.isEmpty()) {
             ASSERT_TRUE(WaitFor([&] { return Status() == c.Why; })) << Status().toStdString();
             EXPECT_EQ(Lamp(), Green);
-            EXPECT_TRUE(P::FConnected(Form()));
+            EXPECT_EQ(State(), TBleState::NoNotify);
             EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
             EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
             EXPECT_EQ(P::FNotifyCharacteristic(Form()), nullptr);
         } else {
-            ASSERT_TRUE(WaitFor([&] { return P::FSubscribing(Form()); }));
+            ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Subscribing; }));
             ASSERT_TRUE(P::FNotifyCharacteristic(Form()));
             EXPECT_EQ(P::FNotifyCharacteristic(Form())->UUID(), StringToGUID(c.Chosen));
             EXPECT_EQ(P::FWriteCharacteristic(Form()), P::FNotifyCharacteristic(Form()));
@@ -63,7 +63,7 @@ TEST_F(BleSubscribe, TheSubscriptionWaits300MsThenTheLinkIsUp) {
     FClock->Advance(1);
     ASSERT_TRUE(WaitFor([&] { return P::FKeepAlive(Form())->Enabled(); }));
     EXPECT_EQ(Sim().Subscriptions(0), 1);
-    EXPECT_FALSE(P::FSubscribing(Form()));
+    EXPECT_EQ(State(), TBleState::Linked);
     EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
     EXPECT_EQ(P::FKeepAlive(Form())->Interval(), 5000u);
     EXPECT_EQ(Lamp(), Green);
@@ -127,8 +127,7 @@ TEST_F(BleSubscribe, AFailedSubscriptionDropsTheLink) {
         FClock->Advance(300);
         ASSERT_TRUE(WaitFor([&] { return Status() == "Disconnected"; }));
         EXPECT_EQ(Lamp(), Red);
-        EXPECT_FALSE(P::FConnected(Form()));
-        EXPECT_FALSE(P::FSubscribing(Form()));
+        EXPECT_EQ(State(), TBleState::Lost);
         EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
         EXPECT_EQ(Sim().Disconnects(0), 1);
         CloseForm();
@@ -188,20 +187,20 @@ TEST_F(BleSubscribe, TheDeviceLosingTheLinkReconnectsAfterTwoSeconds) {
     ASSERT_TRUE(WaitFor([&] { return Status() == "Reconnecting..."; }));
     EXPECT_EQ(Lamp(), Red);
     EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
-    EXPECT_FALSE(P::FConnected(Form()));
+    EXPECT_EQ(State(), TBleState::Lost);
 
     // Edited during the pause: the reconnect puts the old text back.
     Form().Edit2->SetText("something else");
     ASSERT_TRUE(WaitForPause());
     FClock->Advance(1999);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(State(), TBleState::Lost);
     FClock->Advance(1);
-    ASSERT_TRUE(WaitFor([&] { return P::FConnectRequested(Form()); }));
+    ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Searching; }));
     EXPECT_EQ(Form().Edit2->Text(), "KVRN");
     EXPECT_EQ(Status(), "Connecting...");
     FinishDiscovery();
-    ASSERT_TRUE(WaitFor([&] { return P::FSubscribing(Form()); }));
+    ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Subscribing; }));
     EXPECT_EQ(Sim().Connects(0), 2);
 }
 
@@ -218,7 +217,7 @@ TEST_F(BleSubscribe, TheComponentReportingTheLossDropsWithoutReconnect) {
     EXPECT_EQ(P::FBleWorkers(Form())->Running(), 0);
     FClock->Advance(2000);
     QCoreApplication::processEvents();
-    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(State(), TBleState::Lost);
     EXPECT_EQ(Status(), "Disconnected");
 }
 
@@ -229,7 +228,7 @@ TEST_F(BleSubscribe, ALossBeforeTheConnectedStepDoesNotReconnect) {
     Connect("KVRN");
     ASSERT_TRUE(WaitFor([&] { return Sim().Blocked() == 1; }));
     Sim().DropLink(0, true, false);
-    ASSERT_TRUE(WaitFor([&] { return !P::FConnecting(Form()); }));
+    ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Lost; }));
     EXPECT_EQ(Lamp(), Red);
     EXPECT_NE(Status(), "Reconnecting...");
     EXPECT_FALSE(P::FConnTimeout(Form())->Enabled());
@@ -247,7 +246,7 @@ TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
     FClock->Advance(2000);
     ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
     QCoreApplication::processEvents();
-    EXPECT_FALSE(P::FConnectRequested(Form()));
+    EXPECT_EQ(State(), TBleState::Scanning);
     FinishDiscovery();
     EXPECT_EQ(Lamp(), Silver);  // the scan ended; nothing connected after it
     EXPECT_EQ(Sim().Connects(0), 1);
@@ -257,10 +256,10 @@ TEST_F(BleSubscribe, DroppingTwiceDoesNothingTheSecondTime) {
     FSetup.Devices = {Chronograph()};
     StartFormOffline();
     ConnectToLinked();
-    Form().SetBleDisconnected();
+    Link().SetBleDisconnected();
     Form().Memo2->Lines()->Assign({"after"});
     Form().Shape1->SetBrushColor(Silver);
-    Form().SetBleDisconnected();
+    Link().SetBleDisconnected();
     EXPECT_EQ(ScanLines(), QStringList{"after"});
     EXPECT_EQ(Lamp(), Silver);
     EXPECT_EQ(Sim().Disconnects(0), 1);

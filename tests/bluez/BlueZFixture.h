@@ -64,6 +64,8 @@ protected:
         StandIn().Command(QStringLiteral("gatt %1 %2").arg(address, table));
     }
 
+    TBleLink& Link() { return P::BleLink(Form()); }
+    TBleState State() { return Link().State(); }
     TColor Lamp() { return Form().Shape1->BrushColor(); }
     QString BleStatus() {
         TStrings* lines = Form().Memo2->Lines();
@@ -83,7 +85,8 @@ protected:
 
     // Waits until the subscribe worker sits in its 300 ms pause.
     bool WaitForSubscribePause() {
-        return WaitFor([&] { return P::FSubscribing(Form()) && FClock->Waiters() >= 1; }, 30);
+        return WaitFor([&] { return State() == TBleState::Subscribing && FClock->Waiters() >= 1; },
+                       30);
     }
 
     // After the subscribe pause: the subscription went through and the
@@ -91,11 +94,7 @@ protected:
     // CONNECT leaves it armed until its next tick finds the link down.)
     bool WaitForLinked() {
         return WaitFor(
-            [&] {
-                return P::FConnected(Form()) && !P::FConnecting(Form()) &&
-                       !P::FSubscribing(Form()) && P::FKeepAlive(Form())->Enabled();
-            },
-            30);
+            [&] { return State() == TBleState::Linked && P::FKeepAlive(Form())->Enabled(); }, 30);
     }
 
     // CONNECT through to a subscribed link with the keep-alive armed.

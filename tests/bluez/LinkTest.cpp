@@ -91,7 +91,7 @@ TEST_F(BlueZLink, DeviceMissingFailingOrNeverAnsweringTheConnect) {
     Fire(P::FConnTimeout(Form()));
     EXPECT_EQ(BleStatus(), QStringLiteral("Connection failed"));
     EXPECT_EQ(Lamp(), Red);
-    EXPECT_FALSE(P::FConnecting(Form()));
+    EXPECT_EQ(State(), TBleState::Lost);
 
     // And the next CONNECT works.
     StandIn().Command(QStringLiteral("connect_mode %1 ok").arg(Kvrn));
@@ -106,9 +106,12 @@ TEST_F(BlueZLink, ConnectRightAfterScanRunsItsOwnSearch) {
     PressConnect(QStringLiteral("KVRN"));
     // The stopped scan's end must not end the CONNECT search as well.
     ASSERT_TRUE(WaitFor(
-        [&] { return BleStatus() == QLatin1String("Device not found") || P::FSubscribing(Form()); },
+        [&] {
+            return BleStatus() == QLatin1String("Device not found") ||
+                   State() == TBleState::Subscribing;
+        },
         30));
-    EXPECT_TRUE(P::FSubscribing(Form())) << BleStatus().toStdString();
+    EXPECT_EQ(State(), TBleState::Subscribing) << BleStatus().toStdString();
 }
 
 TEST_F(BlueZLink, KeepAliveWritesEveryTickWithoutCollectingHandlers) {
@@ -177,7 +180,7 @@ TEST_F(BlueZLink, AdapterSwitchedOffOrRemovedIsNoAdapter) {
     StartFormOffline();
     ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     StandIn().Command(QStringLiteral("power hci0 0"));
-    ASSERT_TRUE(WaitFor([&] { return !P::FConnected(Form()); }, 30));
+    ASSERT_TRUE(WaitFor([&] { return !Link().IsConnected(); }, 30));
     // The reconnect finds no adapter: it says so, not "Device not found".
     ASSERT_TRUE(WaitFor([&] { return FClock->Waiters() >= 1; }));
     FClock->Advance(2000);
@@ -192,7 +195,7 @@ TEST_F(BlueZLink, AdapterSwitchedOffOrRemovedIsNoAdapter) {
     ASSERT_TRUE(WaitFor([&] { return Form().BluetoothLE1->GetCurrentManager() != nullptr; }, 30));
     ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     StandIn().Command(QStringLiteral("remove_adapter hci0"));
-    ASSERT_TRUE(WaitFor([&] { return !P::FConnected(Form()); }, 30));
+    ASSERT_TRUE(WaitFor([&] { return !Link().IsConnected(); }, 30));
     ASSERT_TRUE(WaitFor([&] { return Form().BluetoothLE1->GetCurrentManager() == nullptr; }, 30));
     PressConnect(QStringLiteral("KVRN"));
     EXPECT_EQ(BleStatus(), QStringLiteral("No BT LE adapter"));

@@ -78,15 +78,15 @@ TEST_P(BlueZPress, LeavesALinkThatConnectsAgain) {
     FClock->Advance(300);
     StandIn().Command(QStringLiteral("connect_mode %1 ok").arg(Kvrn));
     StandIn().Command(QStringLiteral("notify_mode %1 ok").arg(Kvrn));
-    if (P::FConnecting(Form())) Fire(P::FConnTimeout(Form()));
+    if (Link().IsConnecting()) Fire(P::FConnTimeout(Form()));
     ASSERT_TRUE(WaitFor(
         [&] {
-            return !P::FConnectRequested(Form()) && Lamp() != RGB(0, 0, 255) &&
-                   !P::FSubscribing(Form());
+            return State() != TBleState::Searching && Lamp() != RGB(0, 0, 255) &&
+                   State() != TBleState::Subscribing;
         },
         30))
         << BleStatus().toStdString();
-    if (P::FConnecting(Form())) Fire(P::FConnTimeout(Form()));
+    if (Link().IsConnecting()) Fire(P::FConnTimeout(Form()));
     ASSERT_NO_FATAL_FAILURE(ConnectToLinked());
     Notify("7.5\n");
     ASSERT_TRUE(WaitFor([&] { return MemoLines().contains(QStringLiteral("7.5")); }));

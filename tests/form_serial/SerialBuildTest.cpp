@@ -57,6 +57,14 @@ TEST_F(SerialBuild, StartsAndClosesWithoutBluetoothKeys) {
     static_assert(!TARVEX_BLE, "this program tests the serial-only build");
     StartForm();
     EXPECT_EQ(Form().Caption(), "CHRONO");
+    // No link is made; the form's link and its controls stay null.
+    EXPECT_FALSE(P::FBleLink(Form()));
+    for (const void* control :
+         {static_cast<const void*>(Form().Shape1), static_cast<const void*>(Form().Edit2),
+          static_cast<const void*>(Form().CONNECT), static_cast<const void*>(Form().CheckBox3),
+          static_cast<const void*>(Form().Memo2), static_cast<const void*>(Form().SCAN),
+          static_cast<const void*>(Form().BluetoothLE1)})
+        EXPECT_EQ(control, nullptr);
     Form().ProcessIncomingLine(QStringLiteral("812.5"));
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 1);
     CloseForm();

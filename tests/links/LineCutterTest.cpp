@@ -56,6 +56,8 @@ TEST(LineCutter, CutsChunksIntoLines) {
         SCOPED_TRACE(c.Name);
         TLineCutter cutter;
         EXPECT_EQ(FeedAll(cutter, c.Chunks), c.Lines);
+        // Looking at the unfinished line leaves it in place.
+        EXPECT_EQ(cutter.Unfinished(), c.Unfinished);
         EXPECT_EQ(cutter.TakeUnfinished(), c.Unfinished);
         EXPECT_EQ(cutter.TakeUnfinished(), L"");
     }

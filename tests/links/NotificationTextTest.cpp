@@ -1,4 +1,5 @@
-// Cutting notification bytes into lines, and the hex form of other bytes.
+// Cutting notification bytes into lines (the serial link's cutter, then the
+// trim), and the hex form of other bytes.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -16,6 +17,10 @@ struct TCut {
     QString Pending;
 };
 
+QString Unfinished(const TLineCutter& cutter) {
+    return QString::fromStdWString(cutter.Unfinished());
+}
+
 }  // namespace
 
 TEST(NotificationText, CutsTrimsAndKeepsTheUnfinishedRest) {
@@ -25,41 +30,43 @@ TEST(NotificationText, CutsTrimsAndKeepsTheUnfinishedRest) {
         {"blanks and tabs around", {" 45.6  \r\n", "\t7\t\n"}, {"45.6", "7"}, ""},
         {"only line ends or blanks", {"\r\n", "   \n"}, {}, ""},
         {"two lines at once", {"1\n2\n"}, {"1", "2"}, ""},
-        {"rest waits for its LF", {"1\n2"}, {"1"}, "2"},
+        {"rest waits for its line end", {"1\n2"}, {"1"}, "2"},
         {"inner blanks stay", {"V = 812 m/s\n"}, {"V = 812 m/s"}, ""},
+        // Line ends as on the serial link: CR alone ends a line too, and a
+        // CR LF split between two notifications ends one line, not two.
+        {"CR alone", {"812.3\r815.1\r"}, {"812.3", "815.1"}, ""},
+        {"CR LF split", {"812.3\r", "\n815.1\n"}, {"812.3", "815.1"}, ""},
+        {"LF CR is two line ends", {"1\n\r2\n"}, {"1", "2"}, ""},
     };
     for (const TCut& c : cases) {
-        QString pending;
-        bool skipping = false;
+        TLineCutter cutter;
         QStringList lines;
         for (const QByteArray& n : c.Notifications)
-            for (const QString& l : CutNotificationText(pending, skipping, n)) lines << l;
+            for (const QString& l : NotificationLines(cutter, n)) lines << l;
         EXPECT_EQ(lines, c.Lines) << c.Name;
-        EXPECT_EQ(pending, c.Pending) << c.Name;
+        EXPECT_EQ(Unfinished(cutter), c.Pending) << c.Name;
     }
 }
 
-TEST(NotificationText, AnEndlessLineIsBoundedAndDroppedUpToItsLineFeed) {
-    QString pending;
-    bool skipping = false;
+TEST(NotificationText, AnEndlessLineIsBoundedAndDroppedUpToItsLineEnd) {
+    TLineCutter cutter;
     const QByteArray chunk(1000, '7');
     for (int i = 0; i < 20; ++i) {
-        EXPECT_TRUE(CutNotificationText(pending, skipping, chunk).empty());
-        EXPECT_LE(pending.size(), MaxNotificationLineLength);
+        EXPECT_TRUE(NotificationLines(cutter, chunk).empty());
+        EXPECT_LE(cutter.PendingLength(), TLineCutter::MaxLineLength);
     }
     // The overlong line ends: nothing of it becomes a shot, the next line
     // comes through whole.
-    const auto lines = CutNotificationText(pending, skipping, "777\n812.3\n");
+    const auto lines = NotificationLines(cutter, "777\n812.3\n");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "812.3");
-    EXPECT_TRUE(pending.isEmpty());
-    EXPECT_FALSE(skipping);
+    EXPECT_TRUE(Unfinished(cutter).isEmpty());
 
     // Exactly the limit still counts as a line.
-    const QByteArray limit(MaxNotificationLineLength, '1');
-    const auto kept = CutNotificationText(pending, skipping, limit + "\n");
+    const QByteArray limit(qsizetype(TLineCutter::MaxLineLength), '1');
+    const auto kept = NotificationLines(cutter, limit + "\n");
     ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].size(), MaxNotificationLineLength);
+    EXPECT_EQ(std::size_t(kept[0].size()), TLineCutter::MaxLineLength);
 }
 
 TEST(NotificationText, TextBytesAndHexLines) {

@@ -2,6 +2,9 @@
 
 // Test access to the main form's private state.
 #include "form/Form1.h"
+#if TARVEX_BLE
+#include "links/ble/BleLink.h"
+#endif
 
 class TForm1Probe {
 public:
@@ -32,23 +35,7 @@ public:
     TARVEX_PROBE(FSerialLink)
     TARVEX_PROBE(FReceivedLinesMutex)
     TARVEX_PROBE(FReceivedLines)
-#if TARVEX_BLE
-    TARVEX_PROBE(FBleDevice)
-    TARVEX_PROBE(FNotifyCharacteristic)
-    TARVEX_PROBE(FWriteCharacteristic)
-    TARVEX_PROBE(FBleRxText)
-    TARVEX_PROBE(FScanIndex)
-    TARVEX_PROBE(FConnectRequested)
-    TARVEX_PROBE(FTargetName)
-    TARVEX_PROBE(FTargetAddress)
-    TARVEX_PROBE(FSubscribing)
-    TARVEX_PROBE(FBleWorkers)
-    TARVEX_PROBE(FConnTimeout)
-    TARVEX_PROBE(FKeepAlive)
-    TARVEX_PROBE(FConnecting)
-    TARVEX_PROBE(FConnected)
-    TARVEX_PROBE(FIniPath)
-#endif
+    TARVEX_PROBE(FBleLink)
     TARVEX_PROBE(FLastUnitsMetric)
     TARVEX_PROBE(FLastWeightMix)
     TARVEX_PROBE(FUpdatingWeight)
@@ -81,6 +68,41 @@ public:
     static auto& FNextShotNumber(TForm1& form) {
         return form.FSeries.FNextShotNumber;
     }
+#if TARVEX_BLE
+    // The Bluetooth LE link of a started form, and its members by their own
+    // names.
+    static TBleLink& BleLink(TForm1& form) {
+        return *form.FBleLink;
+    }
+#define TARVEX_BLE_PROBE(member)        \
+    static auto& member(TForm1& form) { \
+        return BleLink(form).member;    \
+    }
+    TARVEX_BLE_PROBE(FBleDevice)
+    TARVEX_BLE_PROBE(FNotifyCharacteristic)
+    TARVEX_BLE_PROBE(FWriteCharacteristic)
+    TARVEX_BLE_PROBE(FRxCutter)
+    TARVEX_BLE_PROBE(FTargetName)
+    TARVEX_BLE_PROBE(FTargetAddress)
+    TARVEX_BLE_PROBE(FBleWorkers)
+    TARVEX_BLE_PROBE(FIniPath)
+#undef TARVEX_BLE_PROBE
+    // Owned by the link; null before FormCreate made it and once it is
+    // closed.
+    static TStringList* FScanIndex(TForm1& form) {
+        return form.FBleLink ? form.FBleLink->FScanIndex.get() : nullptr;
+    }
+    static TTimer* FConnTimeout(TForm1& form) {
+        return form.FBleLink ? form.FBleLink->FConnTimeout.get() : nullptr;
+    }
+    static TTimer* FKeepAlive(TForm1& form) {
+        return form.FBleLink ? form.FBleLink->FKeepAlive.get() : nullptr;
+    }
+    // The notification text that no line end has ended yet.
+    static QString BleRxText(TForm1& form) {
+        return QString::fromStdWString(BleLink(form).FRxCutter.Unfinished());
+    }
+#endif
 };
 
 // The main form's shown series (Form1 must be set).
