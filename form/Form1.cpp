@@ -6,10 +6,6 @@
 #if TARVEX_BLE
 #include "links/ble/BleLink.h"
 #include "platform/ble/BluetoothLE.h"
-#else
-// Tarvex Serial has no Bluetooth LE link: its form's FBleLink stays null, and
-// this empty class only lets the form's destructor be compiled.
-class TBleLink {};
 #endif
 #include "platform/core/FormatFloat.h"
 #include "links/SerialLink.h"
@@ -150,3 +146,8 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
         }
     }
 }
+
+#if !TARVEX_BLE
+// Tarvex Serial's form never has a Bluetooth LE link to free.
+void TBleLinkDelete::operator()(TBleLink* /*link*/) const noexcept {}
+#endif

@@ -37,6 +37,11 @@ using TChartAxis = ChartAxis;
 // The Bluetooth LE link and its adapter (Tarvex; null in Tarvex Serial).
 class TBleLink;
 class TBluetoothLE;
+// Frees the form's Bluetooth LE link: defined with the link in Tarvex, and
+// as doing nothing in Tarvex Serial, whose form never has one.
+struct TBleLinkDelete {
+    void operator()(TBleLink* link) const noexcept;
+};
 #if TARVEX_BLE
 #include "platform/ble/BluetoothLE.h"
 #endif
@@ -462,7 +467,7 @@ private:
     // Bluetooth LE link (links/ble/BleLink.h): its state, device, timers and
     // workers. Made by FormCreate in Tarvex, closed by FormClose, freed by the
     // destructor; null in Tarvex Serial.
-    std::unique_ptr<TBleLink> FBleLink;
+    std::unique_ptr<TBleLink, TBleLinkDelete> FBleLink;
     // Unit state of the stored values.
     bool FLastUnitsMetric = true;
     bool FLastWeightMix = false;

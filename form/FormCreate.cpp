@@ -262,7 +262,7 @@ void TForm1::SetUpBleLink() {
         FAutoSaveLines.clear();
         FAutoSaveCount = 0;
     };
-    FBleLink = std::make_unique<TBleLink>(std::move(host));
+    FBleLink.reset(new TBleLink(std::move(host)));
     FBleLink->LoadBleLast();
     SCAN->OnClick = Handler(this, &TForm1::SCANClick);
     CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);

@@ -3,6 +3,10 @@
 #include "form/Form1.h"
 #include "links/ble/BleLink.h"
 
+void TBleLinkDelete::operator()(TBleLink* link) const noexcept {
+    delete link;
+}
+
 void TForm1::SCANClick(TObject* Sender) {
     if (FBleLink) FBleLink->SCANClick(Sender);
 }
