@@ -19,6 +19,7 @@
 #include "links/SerialLink.h"
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
+#include "series/core/NumberText.h"
 #include "series/core/ShotSeries.h"
 
 // TARVEX_BLE picks the program (1 Tarvex, 0 Tarvex Serial); the form
@@ -481,6 +482,10 @@ private:
     bool FTxtFormat = false;
     // Filter.
     TFilterConfig FFilter{};
+    // The decimal-part picture of the big velocity value (FormatValue): the
+    // default until LoadDisplayFormat reads it at start-up, which is the only
+    // writer.
+    QString DecFmt = QString::fromLatin1(DefaultDecFmt);
     // The shown shot series: velocity cache, statistics, numbering, chart x.
     TShotSeries FSeries;
     // True only while the drain passes received lines on (live shots).

@@ -51,7 +51,7 @@ void TForm1::ShowStatsLabels() {
 }
 
 void TForm1::ShowClearedShotLabels() {
-    Label2->SetCaption(FormatValue(true, 0.0));
+    Label2->SetCaption(FormatValue(true, 0.0, DecFmt));
     Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     ShowStatsLabels();
     Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
@@ -59,7 +59,7 @@ void TForm1::ShowClearedShotLabels() {
 
 void TForm1::ShowSeriesLabels() {
     if (FSeries.LastVelocityValid) {
-        Label2->SetCaption(FormatValue(false, FSeries.LastVelocity));
+        Label2->SetCaption(FormatValue(false, FSeries.LastVelocity, DecFmt));
         ShowStatsLabels();
     } else {
         ShowClearedShotLabels();
