@@ -230,6 +230,10 @@ public:
     // ---- Velocity cache and statistics (series/VelocityCache.cpp)
     void Memo1Change(TObject* Sender);
     int CountNumericMemoLines();
+    // True when the velocity cache may not match the shot list: marked dirty
+    // (the list was edited by hand) or holding another count of values than
+    // the list's value lines (CountNumericMemoLines).
+    bool VelocityCacheStale();
     void RebuildVelocityCache(bool metric);
     void AppendVelocity(double value);
     double DisplayVelocity(double metresPerSecond);

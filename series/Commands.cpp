@@ -118,8 +118,7 @@ void TForm1::RefreshCommand() {
         }
         UnlockMemo();
     }
-    if (IsCnvMode() && !FSeries.FVelocityCacheDirty &&
-        FSeries.FVelocityCache.size() == std::size_t(CountNumericMemoLines())) {
+    if (IsCnvMode() && !VelocityCacheStale()) {
         RecomputeStatistics();
         ClearCommandProgress();
         return;

@@ -1,4 +1,5 @@
 // The velocity cache beside the shot list, and the running statistics.
+#include <cstddef>
 #include <vector>
 
 #include "form/Form1.h"
@@ -20,6 +21,11 @@ int TForm1::CountNumericMemoLines() {
     for (const QString& line : Memo1->Lines()->ToStringList())
         if (ShotLineValue(line, value)) ++count;
     return count;
+}
+
+bool TForm1::VelocityCacheStale() {
+    return FSeries.FVelocityCacheDirty ||
+           FSeries.FVelocityCache.size() != std::size_t(CountNumericMemoLines());
 }
 
 void TForm1::RebuildVelocityCache(bool metric) {
