@@ -556,8 +556,9 @@ private:
     TAnalysisCommand FRunningCommand = TAnalysisCommand::None;
     TAnalysisCommand FHoveredCommand = TAnalysisCommand::None;
     // Automatic saving. FAutoSaveLines has no bound: a shot leaves it only
-    // in an indexed file; FAutoSaveCount is its size.
-    std::int32_t FAutoSaveCount = 0;
+    // in an indexed file. FAutoSaveCount() is always its size (at most the
+    // largest int32), so emptying the buffer starts the count afresh.
+    std::int32_t FAutoSaveCount() const;
     std::vector<QString> FAutoSaveLines;
     std::vector<QString> FLoadedLines;
     // The buffer's size when a rewrite of the fixed file failed (0: none):

@@ -120,7 +120,6 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     }
     const QStringList combined = earlier + added;
 
-    FAutoSaveCount = 0;
     FAutoSaveLines.clear();
     FLoadedLines.assign(combined.begin(), combined.end());
     ReleaseMemoLock(TPortInput::Keep);

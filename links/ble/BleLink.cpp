@@ -222,7 +222,6 @@ void TForm1::CONNECTClick(TObject* /*Sender*/) {
     ResetBleLink();
     FConnectRequested = true;
     FAutoSaveLines.clear();
-    FAutoSaveCount = 0;
     Shape1->SetBrushColor(LampBlue);
     ShowBleStatus(QStringLiteral("Connecting..."));
     BluetoothLE1->DiscoverDevices(DiscoveryMs);
