@@ -59,41 +59,44 @@ bool TForm1::ProcessReceivedLines(Clock::time_point deadline) {
         return false;
     }
 
-    const bool batch = lines.size() >= 2;
-    const bool savedBatchUpdate = BatchUpdate;
-    const bool savedAutoRepaint = Chart1->AutoRepaint();
-    if (batch) {
-        BatchUpdate = true;
-        Chart1->SetAutoRepaint(false);
-    }
-
     // A line whose intake fails must not cost the lines after it: each line
     // is taken on its own, and the first failure is shown once, after the
     // batch, so a burst of bad lines never becomes a burst of boxes.
     std::exception_ptr firstFailure;
-    LiveInput = true;
-    for (;;) {
-        for (const TReceivedLine& line : lines) {
-            try {
-                if (line.Log)
-                    MemoAppendLine(Memo1, line.Text);
-                else
-                    ProcessIncomingLine(line.Text);
-            } catch (...) {
-                if (!firstFailure) firstFailure = std::current_exception();
-            }
+    {
+        const bool batch = lines.size() >= 2;
+        const bool savedBatchUpdate = BatchUpdate;
+        const bool savedAutoRepaint = Chart1->AutoRepaint();
+        // The flags are put back on every way out, also when taking more
+        // lines fails.
+        const TScopeGuard restore([&] {
+            LiveInput = false;
+            if (!batch) return;
+            BatchUpdate = savedBatchUpdate;
+            Chart1->SetAutoRepaint(savedAutoRepaint);
+            // One repaint for the batch, when Qt next paints: it folds this
+            // request into any other made before then.
+            Chart1->Invalidate();
+        });
+        if (batch) {
+            BatchUpdate = true;
+            Chart1->SetAutoRepaint(false);
         }
-        if (!more || Clock::now() >= deadline) break;
-        more = TakeReceivedLines(lines, DrainStep);
-    }
-    LiveInput = false;
-
-    if (batch) {
-        BatchUpdate = savedBatchUpdate;
-        Chart1->SetAutoRepaint(savedAutoRepaint);
-        // One repaint for the batch, when Qt next paints: it folds this
-        // request into any other made before then.
-        Chart1->Invalidate();
+        LiveInput = true;
+        for (;;) {
+            for (const TReceivedLine& line : lines) {
+                try {
+                    if (line.Log)
+                        MemoAppendLine(Memo1, line.Text);
+                    else
+                        ProcessIncomingLine(line.Text);
+                } catch (...) {
+                    if (!firstFailure) firstFailure = std::current_exception();
+                }
+            }
+            if (!more || Clock::now() >= deadline) break;
+            more = TakeReceivedLines(lines, DrainStep);
+        }
     }
 
     if (!firstFailure) return more;
