@@ -53,10 +53,9 @@ QString TForm1::WriteIndexedAutoSaveFile(const std::vector<QString>& lines,
     // an earlier run (one ended between its file and INDEX) or to another
     // copy of the program sharing the folder, and is never written over:
     // the next free index takes the file.
-    // The first call fills in missing defaults and makes the folder; the
-    // name is then built from the INDEX read here, which another copy may
-    // have moved meanwhile.
-    BuildOutputPath(section, extension, QString());
+    // Missing defaults first (INDEX among them), then the name from the
+    // INDEX read here, which another copy may have moved meanwhile.
+    PrepareOutputSection(section);
     index = ReadOutputIndex(section);
     const QString first = BuildOutputPath(section, extension, QString(), index);
     QString path = first;
