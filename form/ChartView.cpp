@@ -423,7 +423,8 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
         }
     }
     ResetBarWidth(true);
-    Chart1->Repaint();
+    // Qt paints once when it next paints, whatever else changed meanwhile.
+    Chart1->Invalidate();
     FitVelocityAxis();
 }
 
