@@ -423,7 +423,8 @@ void TForm1::ZoomShotAxis(bool zoomIn) {
         }
     }
     ResetBarWidth(true);
-    Chart1->Repaint();
+    // Qt paints once when it next paints, whatever else changed meanwhile.
+    Chart1->Invalidate();
     FitVelocityAxis();
 }
 
@@ -476,7 +477,7 @@ void TForm1::Chart1MouseMove(TObject* /*Sender*/, TShiftState /*Shift*/, int X, 
     const bool metric = CheckBox1->Checked();
     const QString separator = QStringLiteral("     ");
     const QString head = QStringLiteral("Shot = ") + FormatFloat(QStringLiteral("0"), x) +
-                         separator + QStringLiteral("Velocity = ") + FormatValue(false, v) +
+                         separator + QStringLiteral("Velocity = ") + FormatValue(false, v, DecFmt) +
                          (metric ? QStringLiteral(" m/s") : QStringLiteral(" ft/s"));
     if (FPowerFactorMode) {
         Label20->SetCaption(head + separator + QStringLiteral("PF=") + PowerFactorText(v));

@@ -19,6 +19,7 @@
 #include "links/SerialLink.h"
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
+#include "series/core/NumberText.h"
 #include "series/core/ShotSeries.h"
 
 // TARVEX_BLE picks the program (1 Tarvex, 0 Tarvex Serial); the form
@@ -225,6 +226,10 @@ public:
     // ---- Velocity cache and statistics (series/VelocityCache.cpp)
     void Memo1Change(TObject* Sender);
     int CountNumericMemoLines();
+    // True when the velocity cache may not match the shot list: marked dirty
+    // (the list was edited by hand) or holding another count of values than
+    // the list's value lines (CountNumericMemoLines).
+    bool VelocityCacheStale();
     void RebuildVelocityCache(bool metric);
     void AppendVelocity(double value);
     double DisplayVelocity(double metresPerSecond);
@@ -450,6 +455,10 @@ private:
     bool FTxtFormat = false;
     // Filter.
     TFilterConfig FFilter{};
+    // The decimal-part picture of the big velocity value (FormatValue): the
+    // default until LoadDisplayFormat reads it at start-up, which is the only
+    // writer.
+    QString DecFmt = QString::fromLatin1(DefaultDecFmt);
     // The shown shot series: velocity cache, statistics, numbering, chart x.
     TShotSeries FSeries;
     // True only while the drain passes received lines on (live shots).
@@ -488,8 +497,9 @@ private:
     TAnalysisCommand FRunningCommand = TAnalysisCommand::None;
     TAnalysisCommand FHoveredCommand = TAnalysisCommand::None;
     // Automatic saving. FAutoSaveLines has no bound: a shot leaves it only
-    // in an indexed file; FAutoSaveCount is its size.
-    std::int32_t FAutoSaveCount = 0;
+    // in an indexed file. FAutoSaveCount() is always its size (at most the
+    // largest int32), so emptying the buffer starts the count afresh.
+    std::int32_t FAutoSaveCount() const;
     std::vector<QString> FAutoSaveLines;
     std::vector<QString> FLoadedLines;
     // The buffer's size when a rewrite of the fixed file failed (0: none):

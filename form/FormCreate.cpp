@@ -160,7 +160,7 @@ void TForm1::KeepBaseFonts() {
 
 void TForm1::ShowZeroValues() {
     LoadDisplayFormat();
-    Label2->SetCaption(FormatValue(true, 0.0));
+    Label2->SetCaption(FormatValue(true, 0.0, DecFmt));
     for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
         label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
     Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
@@ -258,10 +258,7 @@ void TForm1::SetUpBleLink() {
     host.Discarding = [this] { return FDiscardInput.load(); };
     // A new connection starts a new automatic-save batch, as opening the
     // serial port does.
-    host.ConnectStarted = [this] {
-        FAutoSaveLines.clear();
-        FAutoSaveCount = 0;
-    };
+    host.ConnectStarted = [this] { FAutoSaveLines.clear(); };
     FBleLink.reset(new TBleLink(std::move(host)));
     FBleLink->LoadBleLast();
     SCAN->OnClick = Handler(this, &TForm1::SCANClick);

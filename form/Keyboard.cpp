@@ -123,10 +123,6 @@ void TForm1::CheckBox1Click(TObject* /*Sender*/) {
     // then must not write the placeholder weight or a half-restored MU over
     // the settings it is about to read.
     const bool restoring = !FWeightLoaded;
-    const auto cacheStale = [this] {
-        return FSeries.FVelocityCacheDirty ||
-               int(FSeries.FVelocityCache.size()) != CountNumericMemoLines();
-    };
 
     // The scrolling window the user looks at survives the refill.
     bool keptWindow = false;
@@ -143,16 +139,16 @@ void TForm1::CheckBox1Click(TObject* /*Sender*/) {
     }
 
     // The list still holds values in the old unit.
-    if (changed && cacheStale()) RebuildVelocityCache(unitsBefore);
+    if (changed && VelocityCacheStale()) RebuildVelocityCache(unitsBefore);
 
     if (!cnv) ParseWeightEdit(unitsBefore, mixBefore, !restoring);
 
     if (changed && cnv) {
-        if (cacheStale()) RebuildVelocityCache(unitsBefore);
+        if (VelocityCacheStale()) RebuildVelocityCache(unitsBefore);
         if (unitsBefore != units) ScaleStoredValues(UnitRescaleFactor(units));
         UpdateUnitLabels();
         ShowWeight(!restoring);
-        if (cacheStale()) RebuildVelocityCache(units);
+        if (VelocityCacheStale()) RebuildVelocityCache(units);
         RecomputeStatistics();
         if (keptWindow && windowMax > windowMin) {
             Chart1->BottomAxis()->SetAutomatic(false);

@@ -3,6 +3,7 @@
 #include <deque>
 #include <exception>
 #include <iterator>
+#include <limits>
 
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
@@ -25,6 +26,13 @@ constexpr std::size_t DrainStep = 64;
 // follows, one pass stays within two frames at 60 Hz, and the repaints take
 // a small part of the time.
 constexpr auto DrainBudget = std::chrono::milliseconds(12);
+
+// text without its trailing characters of code 32 or less.
+QString TrimmedRight(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).unicode() <= 0x20) --end;
+    return text.left(end);
+}
 
 }  // namespace
 
@@ -62,41 +70,44 @@ bool TForm1::ProcessReceivedLines(Clock::time_point deadline) {
         return false;
     }
 
-    const bool batch = lines.size() >= 2;
-    const bool savedBatchUpdate = BatchUpdate;
-    const bool savedAutoRepaint = Chart1->AutoRepaint();
-    if (batch) {
-        BatchUpdate = true;
-        Chart1->SetAutoRepaint(false);
-    }
-
     // A line whose intake fails must not cost the lines after it: each line
     // is taken on its own, and the first failure is shown once, after the
     // batch, so a burst of bad lines never becomes a burst of boxes.
     std::exception_ptr firstFailure;
-    LiveInput = true;
-    for (;;) {
-        for (const TReceivedLine& line : lines) {
-            try {
-                if (line.Log)
-                    MemoAppendLine(Memo1, line.Text);
-                else
-                    ProcessIncomingLine(line.Text);
-            } catch (...) {
-                if (!firstFailure) firstFailure = std::current_exception();
-            }
+    {
+        const bool batch = lines.size() >= 2;
+        const bool savedBatchUpdate = BatchUpdate;
+        const bool savedAutoRepaint = Chart1->AutoRepaint();
+        // The flags are put back on every way out, also when taking more
+        // lines fails.
+        const TScopeGuard restore([&] {
+            LiveInput = false;
+            if (!batch) return;
+            BatchUpdate = savedBatchUpdate;
+            Chart1->SetAutoRepaint(savedAutoRepaint);
+            // One repaint for the batch, when Qt next paints: it folds this
+            // request into any other made before then.
+            Chart1->Invalidate();
+        });
+        if (batch) {
+            BatchUpdate = true;
+            Chart1->SetAutoRepaint(false);
         }
-        if (!more || Clock::now() >= deadline) break;
-        more = TakeReceivedLines(lines, DrainStep);
-    }
-    LiveInput = false;
-
-    if (batch) {
-        BatchUpdate = savedBatchUpdate;
-        Chart1->SetAutoRepaint(savedAutoRepaint);
-        // One repaint for the batch, when Qt next paints: it folds this
-        // request into any other made before then.
-        Chart1->Invalidate();
+        LiveInput = true;
+        for (;;) {
+            for (const TReceivedLine& line : lines) {
+                try {
+                    if (line.Log)
+                        MemoAppendLine(Memo1, line.Text);
+                    else
+                        ProcessIncomingLine(line.Text);
+                } catch (...) {
+                    if (!firstFailure) firstFailure = std::current_exception();
+                }
+            }
+            if (!more || Clock::now() >= deadline) break;
+            more = TakeReceivedLines(lines, DrainStep);
+        }
     }
 
     if (!firstFailure) return more;
@@ -144,15 +155,25 @@ void TForm1::MemoAppendLine(TMemo* memo, const QString& line) {
     TStrings* lines = memo->Lines();
     lines->BeginUpdate();
     const TScopeGuard updated([lines] { lines->EndUpdate(); });
-    QString text = memo->Text();
-    int end = text.size();
-    while (end > 0 && text[end - 1].unicode() <= 0x20) --end;
-    text.truncate(end);
-    if (!text.isEmpty()) text += QStringLiteral("\r\n");
-    text += added;
-    memo->SetText(text);
+    // The list's text loses its trailing blanks and control characters
+    // before the line goes under it: trailing blank lines go, and the last
+    // line left loses its trailing ones. Only the lines at the end are
+    // touched, so a log line costs the same on a full list as on an empty one.
+    int count = lines->Count();
+    while (count > 0 && TrimmedRight(lines->Strings(count - 1)).isEmpty()) lines->Delete(--count);
+    if (count > 0) {
+        const QString last = lines->Strings(count - 1);
+        const QString trimmed = TrimmedRight(last);
+        if (trimmed != last) lines->Put(count - 1, trimmed);
+    }
+    // A line break inside the line starts a line of its own.
+    TStringList parts;
+    parts.SetText(added);
+    for (int i = 0; i < parts.Count(); ++i) lines->Add(parts.Strings(i));
     while (lines->Count() > ShotListKept) lines->Delete(0);
-    memo->SetSelStart(memo->Text().size());
+    // A position past the end puts the caret at the end, without the cost of
+    // joining the whole list to measure it.
+    memo->SetSelStart(std::numeric_limits<int>::max());
     memo->SetSelLength(0);
     memo->Perform(EM_SCROLLCARET, 0, 0);
 }

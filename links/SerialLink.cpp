@@ -115,7 +115,6 @@ bool TForm1::OpenComPort(bool showMessages) {
     Button1->SetCaption(QStringLiteral("CLOSE"));
     Chart1->BottomAxis()->SetAutomatic(false);
     FAutoSaveLines.clear();
-    FAutoSaveCount = 0;
     StartReadThread();
     {
         TIniFile ini(IniPath());

@@ -81,7 +81,6 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     SendMessage(Memo1, EM_LINESCROLL, WPARAM(-100000), 0);
     FActiveSeries->Clear();
 
-    FAutoSaveCount = 0;
     FAutoSaveLines.clear();
     FLoadedLines.clear();
     ReleaseMemoLock(TPortInput::Keep);
@@ -118,8 +117,7 @@ void TForm1::RefreshCommand() {
         }
         UnlockMemo();
     }
-    if (IsCnvMode() && !FSeries.FVelocityCacheDirty &&
-        FSeries.FVelocityCache.size() == std::size_t(CountNumericMemoLines())) {
+    if (IsCnvMode() && !VelocityCacheStale()) {
         RecomputeStatistics();
         ClearCommandProgress();
         return;

@@ -21,5 +21,5 @@ void TForm1::LoadDisplayFormat() {
     }
     FSeries.LastVelocity = 0.0;
     FSeries.LastVelocityValid = false;
-    Label2->SetCaption(FormatValue(true, 0.0));
+    Label2->SetCaption(FormatValue(true, 0.0, DecFmt));
 }

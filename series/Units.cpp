@@ -157,9 +157,7 @@ void TForm1::ShowAverageEnergy() {
 }
 
 void TForm1::RefreshEnergyLabels() {
-    if (FPowerFactorMode && (FSeries.FVelocityCacheDirty ||
-                             int(FSeries.FVelocityCache.size()) != CountNumericMemoLines()))
-        RebuildVelocityCache(CheckBox1->Checked());
+    if (FPowerFactorMode && VelocityCacheStale()) RebuildVelocityCache(CheckBox1->Checked());
     ShowLastEnergy();
     ShowAverageEnergy();
     FitLabelFont(Label15, Label15->Caption());

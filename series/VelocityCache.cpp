@@ -1,4 +1,5 @@
 // The velocity cache beside the shot list, and the running statistics.
+#include <cstddef>
 #include <vector>
 
 #include "form/Form1.h"
@@ -20,6 +21,11 @@ int TForm1::CountNumericMemoLines() {
     for (const QString& line : Memo1->Lines()->ToStringList())
         if (ShotLineValue(line, value)) ++count;
     return count;
+}
+
+bool TForm1::VelocityCacheStale() {
+    return FSeries.FVelocityCacheDirty ||
+           FSeries.FVelocityCache.size() != std::size_t(CountNumericMemoLines());
 }
 
 void TForm1::RebuildVelocityCache(bool metric) {
@@ -51,7 +57,7 @@ void TForm1::ShowStatsLabels() {
 }
 
 void TForm1::ShowClearedShotLabels() {
-    Label2->SetCaption(FormatValue(true, 0.0));
+    Label2->SetCaption(FormatValue(true, 0.0, DecFmt));
     Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
     ShowStatsLabels();
     Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
@@ -59,7 +65,7 @@ void TForm1::ShowClearedShotLabels() {
 
 void TForm1::ShowSeriesLabels() {
     if (FSeries.LastVelocityValid) {
-        Label2->SetCaption(FormatValue(false, FSeries.LastVelocity));
+        Label2->SetCaption(FormatValue(false, FSeries.LastVelocity, DecFmt));
         ShowStatsLabels();
     } else {
         ShowClearedShotLabels();

@@ -23,12 +23,12 @@ QString SectionName() {
     return QString::fromLatin1(SectionAutoSave);
 }
 
-std::int32_t BufferCount(const std::vector<QString>& lines) {
-    return std::int32_t(
-        std::min<std::size_t>(lines.size(), std::size_t(std::numeric_limits<std::int32_t>::max())));
-}
-
 }  // namespace
+
+std::int32_t TForm1::FAutoSaveCount() const {
+    return std::int32_t(std::min<std::size_t>(
+        FAutoSaveLines.size(), std::size_t(std::numeric_limits<std::int32_t>::max())));
+}
 
 QByteArray TForm1::ShotsFileBytesNow(const std::vector<QString>& lines) {
     TShotsFileSettings settings;
@@ -53,10 +53,9 @@ QString TForm1::WriteIndexedAutoSaveFile(const std::vector<QString>& lines,
     // an earlier run (one ended between its file and INDEX) or to another
     // copy of the program sharing the folder, and is never written over:
     // the next free index takes the file.
-    // The first call fills in missing defaults and makes the folder; the
-    // name is then built from the INDEX read here, which another copy may
-    // have moved meanwhile.
-    BuildOutputPath(section, extension, QString());
+    // Missing defaults first (INDEX among them), then the name from the
+    // INDEX read here, which another copy may have moved meanwhile.
+    PrepareOutputSection(section);
     index = ReadOutputIndex(section);
     const QString first = BuildOutputPath(section, extension, QString(), index);
     QString path = first;
@@ -89,7 +88,6 @@ void TForm1::WriteAutoSaveBacklog(int perFile) {
         const auto release = [&] {
             FAutoSaveLines.erase(FAutoSaveLines.begin(),
                                  FAutoSaveLines.begin() + std::ptrdiff_t(taken));
-            FAutoSaveCount = BufferCount(FAutoSaveLines);
             if (!lastFile.isEmpty()) Label20->SetCaption(QStringLiteral("AUTO SAVE: ") + lastFile);
         };
         try {
@@ -123,7 +121,7 @@ void TForm1::WriteAutoSaveBacklog(int perFile) {
     // waits for its own N-th shot.
     const bool pending =
         FAutoSaveFixedPendingAt > 0 && FAutoSaveLines.size() >= FAutoSaveFixedPendingAt;
-    if (!pending && FAutoSaveCount % perFile != 0) return;
+    if (!pending && FAutoSaveCount() % perFile != 0) return;
     const QString path = BuildOutputPath(section, extension, QString());
     std::vector<QString> all = FLoadedLines;
     all.insert(all.end(), FAutoSaveLines.begin(), FAutoSaveLines.end());
@@ -149,7 +147,6 @@ void TForm1::AutoSaveOnShot(const QString& text) {
     // none is lost however large N is or however long the folder refuses
     // files; the fixed file holds every shot since the buffer was started.
     FAutoSaveLines.push_back(shot);
-    FAutoSaveCount = BufferCount(FAutoSaveLines);
     try {
         WriteAutoSaveBacklog(perFile);
     } catch (const std::exception& error) {

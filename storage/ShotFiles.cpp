@@ -52,8 +52,7 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
         // labels describe an older list, and row 1 then takes the statistics
         // of the rows below it.
         std::optional<TShownStatistics> shown;
-        if (!FSeries.FVelocityCacheDirty &&
-            int(FSeries.FVelocityCache.size()) == CountNumericMemoLines())
+        if (!VelocityCacheStale())
             shown = TShownStatistics{Label3->Caption(), Label4->Caption(), Label5->Caption(),
                                      Label6->Caption(), Label7->Caption(), Label19->Caption()};
         TCnvEnergies cnv;
@@ -121,7 +120,6 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     }
     const QStringList combined = earlier + added;
 
-    FAutoSaveCount = 0;
     FAutoSaveLines.clear();
     FLoadedLines.assign(combined.begin(), combined.end());
     ReleaseMemoLock(TPortInput::Keep);

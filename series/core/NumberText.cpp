@@ -7,8 +7,6 @@
 
 #include "platform/core/FormatFloat.h"
 
-QString DecFmt = QString::fromLatin1(DefaultDecFmt);
-
 namespace {
 
 constexpr qsizetype MaxParseLength = 62;
@@ -102,9 +100,9 @@ QString FormatDot12(double value) {
     return FormatFloat(QStringLiteral("0.############"), value, QLatin1Char('.'));
 }
 
-QString FormatValue(bool twoDigitIntegerPart, double value) {
+QString FormatValue(bool twoDigitIntegerPart, double value, const QString& decFmt) {
     const QString picture =
-        (twoDigitIntegerPart ? QStringLiteral("00.") : QStringLiteral("0.")) + DecFmt;
+        (twoDigitIntegerPart ? QStringLiteral("00.") : QStringLiteral("0.")) + decFmt;
     return FormatFloat(picture, value);
 }
 

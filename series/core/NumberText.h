@@ -11,14 +11,11 @@
 // Number text of the shot series: reading values whose decimal separator may
 // be ',' or '.', writing shot-list values with '.', writing the big velocity
 // with the user's picture, and cutting the velocity out of a chronograph line.
-// All functions are pure except FormatValue, which reads DecFmt.
+// All functions are pure.
 
-// The decimal-part picture of the big velocity value: '0' first, then '0' or
-// '#', 1 to 6 characters. "0##" from program start until the display format
-// is read at start-up; only that start-up step writes it. Main thread only.
-extern QString DecFmt;
-
-// The picture DecFmt falls back to.
+// The decimal-part picture of the big velocity value ('0' first, then '0' or
+// '#', 1 to 6 characters) that the main form uses until it has read the
+// display format, and whenever the settings hold none it accepts.
 inline constexpr const char* DefaultDecFmt = "0##";
 
 // Reads text as one number and stores it in value. ',' and '.' both stand for
@@ -42,11 +39,12 @@ QString FormatDot2(double value);
 // value with the picture "0.############" (twelve '#') and '.' as separator.
 QString FormatDot12(double value);
 
-// The big velocity value: picture "00." + DecFmt when twoDigitIntegerPart is
-// set (the zero placeholder), else "0." + DecFmt, with the user's decimal
-// separator (DecimalSeparator()). With DecFmt "0##": 812 -> "812.0",
-// 812.3456 -> "812.346", 0 with the flag -> "00.0".
-QString FormatValue(bool twoDigitIntegerPart, double value);
+// The big velocity value: picture "00." + decFmt when twoDigitIntegerPart is
+// set (the zero placeholder), else "0." + decFmt, with the user's decimal
+// separator (DecimalSeparator()). decFmt is the decimal-part picture the
+// form read at start-up (ValidDisplayFormat). With decFmt "0##": 812 ->
+// "812.0", 812.3456 -> "812.346", 0 with the flag -> "00.0".
+QString FormatValue(bool twoDigitIntegerPart, double value, const QString& decFmt);
 
 // Splits a number-with-unit setting such as "16 MHz": the trimmed text is
 // cut before its first ASCII letter; the number part (',' or '.' as

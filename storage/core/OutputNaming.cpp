@@ -117,11 +117,17 @@ QString SafeFileName(const QString& fileName) {
     return name;
 }
 
-QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag,
-                        const std::optional<QString>& index) {
-    const TOutputDefaults defaults = OutputSectionDefaults(section);
-    TIniFile ini(IniPath());
+namespace {
 
+// The section's folder (resolved, and created when it can be) and name
+// pattern, with the defaults written back where they are blank.
+struct TOutputSection {
+    QString Folder;
+    QString Pattern;
+};
+
+TOutputSection PrepareSection(TIniFile& ini, const QString& section) {
+    const TOutputDefaults defaults = OutputSectionDefaults(section);
     QString folder = TrimText(ini.ReadString(section, KeyFolder, QString()));
     if (folder.isEmpty()) {
         folder = defaults.Folder;
@@ -133,9 +139,6 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
         ini.WriteString(section, KeyFileName, pattern);
         if (!ini.ValueExists(section, KeyIndex)) ini.WriteString(section, KeyIndex, defaults.Index);
     }
-    QString nameIndex;
-    if (pattern.contains(u'$'))
-        nameIndex = index ? *index : ini.ReadString(section, KeyIndex, QString());
 
     // A folder that cannot be made is the writer's to report, when a file is
     // actually written there: SAVE and IM still open their dialog, where the
@@ -144,10 +147,28 @@ QString BuildOutputPath(const QString& section, const QString& extension, const 
     const QString resolved = ResolveFolder(folder);
     if (resolved.isEmpty()) throw EOutputFolderError(resolved);
     EnsureFolder(resolved);
+    return {resolved, pattern};
+}
+
+}  // namespace
+
+void PrepareOutputSection(const QString& section) {
+    TIniFile ini(IniPath());
+    PrepareSection(ini, section);
+}
+
+QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag,
+                        const std::optional<QString>& index) {
+    TIniFile ini(IniPath());
+    const TOutputSection prepared = PrepareSection(ini, section);
+    QString nameIndex;
+    if (prepared.Pattern.contains(u'$'))
+        nameIndex = index ? *index : ini.ReadString(section, KeyIndex, QString());
 
     // The pattern, the tag and the index are free text from the settings
     // file; SafeFileName keeps the result a plain name inside the folder.
-    return resolved + SafeFileName(ExpandFileNamePattern(pattern, tag, nameIndex) + extension);
+    return prepared.Folder +
+           SafeFileName(ExpandFileNamePattern(prepared.Pattern, tag, nameIndex) + extension);
 }
 
 QString ReadOutputIndex(const QString& section) {

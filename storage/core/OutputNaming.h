@@ -60,6 +60,15 @@ QString ExpandFileNamePattern(const QString& pattern, const QString& tag, const 
 // become "_", and the names "." and ".." become "_" and "__".
 QString SafeFileName(const QString& fileName);
 
+// Readies the section for a file: a blank Folder or FileName gets the
+// section's default written back (with FileName, INDEX "001" too when the
+// section has no INDEX key), and the folder is created when missing; a
+// folder that cannot be created is not reported here. Raises
+// EIniFileException when a default cannot be written, and EOutputFolderError
+// when the folder cannot be determined (the defaults written before stay).
+// BuildOutputPath does this first; INDEX is neither read nor written.
+void PrepareOutputSection(const QString& section);
+
 // The full path of the next output file of the section: resolved folder +
 // name from the pattern (made safe with SafeFileName) + extension (with its
 // dot). A blank Folder or FileName gets the section's default written back;

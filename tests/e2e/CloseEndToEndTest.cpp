@@ -19,19 +19,8 @@
 
 #include "ProgramHarness.h"
 
-class CloseEndToEnd : public ::testing::TestWithParam<TProgram> {
+class CloseEndToEnd : public ProgramTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(FTerminal.IsValid()) << "no pseudo-terminal";
-        ASSERT_TRUE(WatchForFlush(FTerminal));
-        ASSERT_NO_FATAL_FAILURE(FFolder.Make(GetParam().Path, GetParam().Name));
-        FIni = FFolder.Ini();
-    }
-
-    void TearDown() override { KillIfRunning(FProcess); }
-
-    QString Path(const char* relative) const { return FFolder.Path(QString::fromLatin1(relative)); }
-
     void Start() {
         // The standard error is what the tests read.
         FProcess.setProcessChannelMode(QProcess::ForwardedOutputChannel);
@@ -45,14 +34,6 @@ protected:
         FErrors = FProcess.readAllStandardError();
     }
 
-    QString Setting(const char* section, const char* key) const {
-        return ::Setting(FIni, section, key);
-    }
-
-    TProgramFolder FFolder;
-    TPseudoTerminal FTerminal;
-    QProcess FProcess;
-    QString FIni;
     QByteArray FErrors;
 };
 

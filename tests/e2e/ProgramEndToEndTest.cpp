@@ -14,19 +14,8 @@
 
 #include "ProgramHarness.h"
 
-class ProgramEndToEnd : public ::testing::TestWithParam<TProgram> {
+class ProgramEndToEnd : public ProgramTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(FTerminal.IsValid()) << "no pseudo-terminal";
-        ASSERT_TRUE(WatchForFlush(FTerminal));
-        ASSERT_NO_FATAL_FAILURE(FFolder.Make(GetParam().Path, GetParam().Name));
-        FIni = FFolder.Ini();
-    }
-
-    void TearDown() override { KillIfRunning(FProcess); }
-
-    QString Path(const char* relative) const { return FFolder.Path(QString::fromLatin1(relative)); }
-
     void Start() {
         QProcessEnvironment env = FFolder.Environment();
         for (auto it = FExtraEnv.cbegin(); it != FExtraEnv.cend(); ++it)
@@ -43,14 +32,6 @@ protected:
     // SIGTERM, as a session manager or `kill` ends the program.
     void Terminate() { EndWith(FProcess, SIGTERM); }
 
-    QString Setting(const char* section, const char* key) const {
-        return ::Setting(FIni, section, key);
-    }
-
-    TProgramFolder FFolder;
-    TPseudoTerminal FTerminal;
-    QProcess FProcess;
-    QString FIni;
     QMap<QString, QString> FExtraEnv;
 };
 

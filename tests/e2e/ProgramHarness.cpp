@@ -67,6 +67,13 @@ QString Setting(const QString& iniFile, const char* section, const char* key) {
                                         QStringLiteral("<none>"));
 }
 
+void ProgramTest::SetUp() {
+    ASSERT_TRUE(FTerminal.IsValid()) << "no pseudo-terminal";
+    ASSERT_TRUE(WatchForFlush(FTerminal));
+    ASSERT_NO_FATAL_FAILURE(FFolder.Make(GetParam().Path, GetParam().Name));
+    FIni = FFolder.Ini();
+}
+
 void TProgramFolder::Make(const char* programPath, const char* name) {
     ASSERT_TRUE(FRoot.isValid());
     const QDir root(FRoot.path());

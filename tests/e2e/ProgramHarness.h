@@ -111,3 +111,26 @@ private:
     QString FExe;
     QString FIni;
 };
+
+// The fixture of a test run for each program (TProgram parameter): the copy
+// of the program in its fresh folder and a chronograph on a pseudo-terminal
+// that learns when the program flushes the port. The process, if it still
+// runs, is killed when the test ends.
+class ProgramTest : public ::testing::TestWithParam<TProgram> {
+protected:
+    void SetUp() override;
+    void TearDown() override { KillIfRunning(FProcess); }
+
+    // A path below the program's folder.
+    QString Path(const char* relative) const { return FFolder.Path(QString::fromLatin1(relative)); }
+
+    // A value of the program's settings file, "<none>" when the key is missing.
+    QString Setting(const char* section, const char* key) const {
+        return ::Setting(FIni, section, key);
+    }
+
+    TProgramFolder FFolder;
+    TPseudoTerminal FTerminal;
+    QProcess FProcess;
+    QString FIni;  // the settings file beside the program
+};

@@ -157,7 +157,8 @@ TEST_F(SerialEndToEnd, ShotsTravelFromTheDeviceToListStatisticsChartAndSettings)
         StatsAdd(expected, v);
     }
     EXPECT_EQ(Shots(), expectedLines);
-    EXPECT_EQ(Form().Label2->Caption(), FormatValue(false, values.back()));
+    EXPECT_EQ(Form().Label2->Caption(),
+              FormatValue(false, values.back(), QString::fromLatin1(DefaultDecFmt)));
     const TStatsTexts texts = StatsTexts(expected);
     EXPECT_EQ(Form().Label3->Caption(), texts.Average);
     EXPECT_EQ(Form().Label4->Caption(), "812.3");

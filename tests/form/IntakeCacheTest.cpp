@@ -42,6 +42,31 @@ TEST_F(VelocityCache, ReadsOnlyTheNumericLinesOfTheList) {
     EXPECT_EQ(Form().CountNumericMemoLines(), 0);
 }
 
+TEST_F(VelocityCache, IsStaleWhenMarkedDirtyOrWhenItsCountDiffersFromTheList) {
+    struct Case {
+        const char* Name;
+        QStringList List;
+        std::vector<double> Cache;
+        bool Dirty;
+        bool Stale;
+    };
+    const Case cases[] = {
+        {"EmptyListEmptyCache", {}, {}, false, false},
+        {"OneValuePerValueLine", {"812.3", "LOG: x", "", "810"}, {812.3, 810}, false, false},
+        {"MarkedDirty", {"812.3"}, {812.3}, true, true},
+        {"ALineMore", {"812.3", "810"}, {812.3}, false, true},
+        {"AValueMore", {"812.3"}, {812.3, 810}, false, true},
+        {"ValuesWithoutList", {}, {812.3}, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SetListQuietly(c.List);
+        Cache() = c.Cache;
+        P::FVelocityCacheDirty(Form()) = c.Dirty;
+        EXPECT_EQ(Form().VelocityCacheStale(), c.Stale);
+    }
+}
+
 TEST_F(VelocityCache, ChangesByTheProgramLeaveTheCacheClean) {
     P::FMemoUpdating(Form()) = true;
     Form().Memo1->Lines()->Add("800");

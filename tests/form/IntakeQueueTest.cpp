@@ -147,3 +147,75 @@ TEST_F(ReceivedLineQueue, ResetReceiveStoresTheFlagAndEmptiesTheQueue) {
     Form().DrainReceivedLines();
     EXPECT_TRUE(FSeen.empty());
 }
+
+namespace {
+
+// Queues entries as the links do: log lines (true) beside received lines.
+void QueueEntries(TForm1& form, const std::vector<TReceivedLine>& entries) {
+    std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(form));
+    for (const TReceivedLine& entry : entries) P::FReceivedLines(form).push_back(entry);
+}
+
+}  // namespace
+
+TEST_F(ReceivedLineQueue, ALogLineGoesUnderTheListWithoutItsTrailingBlanks) {
+    struct Case {
+        const char* Name;
+        QStringList Before;
+        QString Log;
+        QStringList After;
+    };
+    const Case cases[] = {
+        {"EmptyList", {}, "LOG: a", {"LOG: a"}},
+        {"LineBreaksOfTheLineDropped", {"812.3"}, "LOG: a\r\n\n", {"812.3", "LOG: a"}},
+        {"BlankLinesAtTheEndGo", {"812.3", "", " \t", "\x01"}, "LOG: a", {"812.3", "LOG: a"}},
+        {"BlanksOfTheLastLineGo", {"812.3 \t "}, "LOG: a", {"812.3", "LOG: a"}},
+        {"BlanksOnlyGiveAnEmptyStart", {" ", ""}, "LOG: a", {"LOG: a"}},
+        {"OtherLinesKeepTheirBlanks", {" 1 ", "", "2"}, "LOG: a ", {" 1 ", "", "2", "LOG: a "}},
+        {"ABreakInsideStartsALine", {"1"}, "LOG: a\r\nb\rc", {"1", "LOG: a", "b", "c"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SetListQuietly(c.Before);
+        QueueEntries(Form(), {TReceivedLine(c.Log, true)});
+        Form().DrainReceivedLines();
+        EXPECT_EQ(Form().Memo1->Lines()->ToStringList(), c.After);
+        EXPECT_EQ(Form().Memo1->SelStart(), int(Form().Memo1->Text().size()));
+        EXPECT_EQ(Form().Memo1->SelLength(), 0);
+    }
+}
+
+TEST_F(ReceivedLineQueue, AFloodOfLogLinesKeepsTheOrderAndTheListBound) {
+    // A list close to full, then log lines between shots, through the
+    // window message as the links send them.
+    QStringList full;
+    for (int i = 0; i < ShotListKept - 40; ++i) full.append(QString::number(500 + i % 300));
+    SetListQuietly(full);
+    std::vector<TReceivedLine> entries;
+    QStringList expected;
+    for (int i = 0; i < 600; ++i) {
+        if (i % 3 == 0) {
+            entries.emplace_back(QString::number(800 + i % 50));
+            expected.append(QString::number(800 + i % 50));
+        } else {
+            entries.emplace_back(QStringLiteral("LOG: line %1\r\n").arg(i), true);
+            expected.append(QStringLiteral("LOG: line %1").arg(i));
+        }
+    }
+    QueueEntries(Form(), entries);
+    PostMessage(&Form(), WM_LINES_RECEIVED, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return ReceivedQueueEmpty() && !FSeen.empty(); }, 60));
+    QCoreApplication::processEvents();
+
+    TMemo* memo = Form().Memo1;
+    const QStringList lines = memo->Lines()->ToStringList();
+    ASSERT_EQ(lines.size(), ShotListKept);
+    EXPECT_EQ(lines.mid(lines.size() - expected.size()), expected);
+    EXPECT_EQ(lines.first(), full.at(full.size() + expected.size() - ShotListKept));
+    EXPECT_EQ(memo->SelStart(), int(memo->Text().size()));
+    // The last line is in view.
+    EXPECT_GT(int(memo->Perform(EM_GETFIRSTVISIBLELINE, 0, 0)), ShotListKept - 200);
+    EXPECT_FALSE(TForm1Probe::LiveInput(*Form1));
+    EXPECT_FALSE(TForm1Probe::BatchUpdate(*Form1));
+    EXPECT_TRUE(Form().Chart1->AutoRepaint());
+}

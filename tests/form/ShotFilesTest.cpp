@@ -356,7 +356,6 @@ TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
     Type(QStringLiteral("LOG: BLE: Connected"));
     Type(QStringLiteral("  "));
     P::FAutoSaveLines(Form()) = {"800", "801"};
-    P::FAutoSaveCount(Form()) = 2;
     P::FDiscardInput(Form()) = true;
     QueueReceived({"999"});
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("a.txt")), "810\n811 m/s\n"));
@@ -442,7 +441,6 @@ TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
     Start("TXT=1\n");
     Take({"800", "801"});
     P::FAutoSaveLines(Form()) = {"801"};
-    P::FAutoSaveCount(Form()) = 1;
     const QStringList listed = MemoLines();
     const auto unchanged = [&] {
         EXPECT_EQ(MemoLines(), listed);

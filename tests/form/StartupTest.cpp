@@ -358,6 +358,32 @@ TEST_F(Startup, ControlsAndMembersHoldWhatTheSettingsSay) {
     }
 }
 
+// Each form reads its own picture: one form's picture never reaches a form
+// started after it.
+TEST_F(Startup, TheBigValuePictureIsTheFormsOwn) {
+    struct Case {
+        const char* Settings;
+        const char* Zero;
+        const char* Shot;
+    };
+    const Case cases[] = {
+        {"Label2DisplayFormat=000", "00.000", "812.300"},
+        {"CNV=0", "00.0", "812.3"},
+        {"Label2DisplayFormat=0#####", "00.0", "812.3"},
+        {"Label2DisplayFormat=0.00", "00.0", "812.3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Settings);
+        WriteTextFile(IniFilePath(), QByteArray("[Settings]\n") + c.Settings + "\n");
+        StartFormAndStopTimers();
+        EXPECT_EQ(Form().Label2->Caption(), c.Zero);
+        Receive({"812.3"});
+        EXPECT_EQ(Form().Label2->Caption(), c.Shot);
+        CloseStartedForm();
+        QFile::remove(IniFilePath());
+    }
+}
+
 TEST_F(Startup, ValueLabelsShowTheirZeroTextsAndTheListStartsEmpty) {
     struct Case {
         QChar separator;

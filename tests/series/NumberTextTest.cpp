@@ -14,13 +14,9 @@ namespace {
 
 const QChar ArabicSeparator(0x066B);
 
-// Sets the user's decimal separator and DecFmt for one test and puts both back.
+// Sets the user's decimal separator for one test and puts it back.
 struct LocaleGuard {
-    explicit LocaleGuard(QChar separator, const QString& decFmt = DefaultDecFmt)
-        : Separator(separator) {
-        DecFmt = decFmt;
-    }
-    ~LocaleGuard() { DecFmt = DefaultDecFmt; }
+    explicit LocaleGuard(QChar separator) : Separator(separator) {}
     TDecimalSeparatorScope Separator;
 };
 
@@ -183,8 +179,9 @@ TEST(FormatValue, UsesDecFmtAndTheUserSeparator) {
         {"0##", ArabicSeparator, false, 812.3, QString("812") + ArabicSeparator + "3"},
     };
     for (const Case& c : cases) {
-        LocaleGuard guard(c.Separator, c.DecFmt);
-        EXPECT_EQ(FormatValue(c.TwoDigits, c.Value), c.Expected) << c.DecFmt << " " << c.Value;
+        LocaleGuard guard(c.Separator);
+        EXPECT_EQ(FormatValue(c.TwoDigits, c.Value, QString::fromLatin1(c.DecFmt)), c.Expected)
+            << c.DecFmt << " " << c.Value;
     }
 }
 

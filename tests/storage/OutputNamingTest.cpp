@@ -81,17 +81,25 @@ TEST(BuildOutputPath, NamesFilesFromTheOutputSections) {
          "{P}x/.._.._y.txt", nullptr},
         {"TXTCSV", ".txt", "", "[TXTCSV]\nFolder=x\nFileName=a\\b\n", "{P}x/a_b.txt", nullptr},
     };
+    // Readying the section alone (PrepareOutputSection) writes the same
+    // defaults and makes the same folder as building the path.
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.Section) + " " + c.Tag + " " + (c.Before ? c.Before : "none"));
-        const TProgramFolder program;
-        if (c.Before) program.WriteIni(Expand(c.Before, program).toUtf8());
-        const QByteArray before = program.ReadIni();
+        for (const bool build : {true, false}) {
+            SCOPED_TRACE(std::string(build ? "BuildOutputPath " : "PrepareOutputSection ") +
+                         c.Section + " " + c.Tag + " " + (c.Before ? c.Before : "none"));
+            const TProgramFolder program;
+            if (c.Before) program.WriteIni(Expand(c.Before, program).toUtf8());
+            const QByteArray before = program.ReadIni();
+            const QString expected = Expand(c.Path, program);
 
-        const QString path = BuildOutputPath(c.Section, c.Extension, c.Tag);
+            if (build)
+                EXPECT_EQ(BuildOutputPath(c.Section, c.Extension, c.Tag), expected);
+            else
+                PrepareOutputSection(c.Section);
 
-        EXPECT_EQ(path, Expand(c.Path, program));
-        EXPECT_TRUE(QFileInfo(QFileInfo(path).path()).isDir()) << "folder created";
-        EXPECT_EQ(program.ReadIni(), c.After ? QByteArray(c.After) : before);
+            EXPECT_TRUE(QFileInfo(QFileInfo(expected).path()).isDir()) << "folder created";
+            EXPECT_EQ(program.ReadIni(), c.After ? QByteArray(c.After) : before);
+        }
     }
 }
 

@@ -4,9 +4,7 @@
 
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -20,6 +18,7 @@
 #include "storage/core/ShotsFileReader.h"
 #include "storage/core/ShotsFileWriter.h"
 #include "support/CoreSupport.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -228,21 +227,14 @@ TEST(WriteFileReplacing, AWriteThatFailsHalfWayLeavesTheEarlierFile) {
     WriteFileReplacing(path, "earlier");
 
     // A file-size limit makes the kernel refuse the write after 4 KiB, as a
-    // full disk would; the signal it also raises is ignored meanwhile.
-    struct rlimit before {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = before;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    // full disk would.
     int error = 0;
     try {
+        const FileSizeLimit limit(4096);
         WriteFileReplacing(path, QByteArray(100000, 'x'));
     } catch (const ESysError& e) {
         error = e.Error();
     }
-    ::setrlimit(RLIMIT_FSIZE, &before);
-    ::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(error, EFBIG);
     EXPECT_EQ(ReadAll(path), QByteArray("earlier"));

@@ -14,10 +14,6 @@
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 
-void ResetProgramWideValues() {
-    DecFmt = QStringLiteral("0##");
-}
-
 bool WaitFor(const std::function<bool()>& done, int seconds) {
     QElapsedTimer timer;
     timer.start();
@@ -35,7 +31,6 @@ void FormFixture::SetUp() {
     SetDocumentsPathForTesting(FDir.filePath(QStringLiteral("Documents")));
     SetDecimalSeparatorForTesting(QLatin1Char('.'));
     SetDialogs(&FDialogs);
-    ResetProgramWideValues();
 }
 
 void FormFixture::TearDown() {

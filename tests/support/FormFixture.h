@@ -19,9 +19,6 @@
 #include "form/Form1.h"
 #include "support/FormProbe.h"
 
-// Puts the program-wide values back to their program-start state.
-void ResetProgramWideValues();
-
 // Runs the event loop until `done` holds or `seconds` pass.
 bool WaitFor(const std::function<bool()>& done, int seconds = 10);
 

@@ -49,7 +49,6 @@ public:
     TARVEX_PROBE(FCommandBusy)
     TARVEX_PROBE(FRunningCommand)
     TARVEX_PROBE(FHoveredCommand)
-    TARVEX_PROBE(FAutoSaveCount)
     TARVEX_PROBE(FAutoSaveLines)
     TARVEX_PROBE(FLoadedLines)
     TARVEX_PROBE(FDerivedValues)
@@ -58,6 +57,10 @@ public:
     TARVEX_PROBE(FDiscardInput)
     TARVEX_PROBE(FAnalysisMode)
 #undef TARVEX_PROBE
+    // The automatic-save buffer's size; set the buffer to change it.
+    static std::int32_t FAutoSaveCount(TForm1& form) {
+        return form.FAutoSaveCount();
+    }
     // The shown series' members by their own names.
     static auto& FVelocityCache(TForm1& form) {
         return form.FSeries.FVelocityCache;
