@@ -432,7 +432,7 @@ void TForm1::Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* /*Series*/, in
                                 QString& LabelText) {
     if (!Chart1 || (Sender != Chart1->BottomAxis() && Sender != Chart1->LeftAxis())) return;
     if (LabelText.isEmpty() || !LabelText.startsWith(QLatin1Char('-'))) return;
-    if (FDerivedValues) return;
+    if (FSeries.FDerivedValues) return;
     if (FActiveSeries && FActiveSeries->Count() > 0 && FActiveSeries->MinYValue() < 0) return;
     LabelText.clear();
 }

@@ -77,8 +77,6 @@ constexpr double WideAxisMargin = 0.5;
 // The commands run through the analysis frame; the value travels as the
 // wParam of WM_RUN_ANALYSIS.
 enum class TAnalysisCommand : std::int32_t { None = 0, Refresh = 1, Sym = 2, Cmp = 3, DV = 4 };
-// What the shot list shows: the shots, or the series a command derived.
-enum class TAnalysisMode : std::int32_t { Shots = 0, Sym = 1, Cmp = 2, DV = 3 };
 
 // Where "+" and "-" hold the scrolling shot window: its centre, its first
 // shot or its last shot.
@@ -273,11 +271,11 @@ public:
     // the velocity cache, the chart, the statistics and, with refill, the
     // shot list (other lines vanish from it); the next live shot continues
     // the numbering. Leaves Label20, the memo lock and
-    // FAnalysisMode to the caller. Flags of the batch are restored on every
+    // the series' FAnalysisMode to the caller. Flags of the batch are restored on every
     // path; a failure passes on.
     void RebuildFromLines(const QStringList& lines, bool refill);
     // Shows derived values (SYM, CMP, dV) as the shot list, at most the first
-    // ShotListKept, marked as derived (FDerivedValues); the next live shot would
+    // ShotListKept, marked as derived (the series' FDerivedValues); the next live shot would
     // take the number 1.
     void ReloadValues(const QStringList& texts);
     // The common body of the two rebuilds, on values already chosen.
@@ -505,13 +503,10 @@ private:
     // The buffer's size when a rewrite of the fixed file failed (0: none):
     // the rewrite is due again until one succeeds.
     std::size_t FAutoSaveFixedPendingAt = 0;
-    // Derived display.
-    bool FDerivedValues = false;
     // Memo lock.
     std::vector<QString> FMemoSnapshot;
     bool FMemoLocked = false;
     std::atomic<bool> FDiscardInput{false};
-    TAnalysisMode FAnalysisMode = TAnalysisMode::Shots;
 };
 
 // The one main form, set when the application creates it.

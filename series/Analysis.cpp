@@ -26,7 +26,7 @@ bool TForm1::MirrorCommand() {
         ShowMessage(QStringLiteral(" Use min. 2 points"));
         return false;
     }
-    FAnalysisMode = TAnalysisMode::Sym;
+    FSeries.FAnalysisMode = TAnalysisMode::Sym;
     ReloadValues(DerivedTexts(MirrorDifferences(values)));
     Label20->SetCaption(QStringLiteral("SYM: Mirror ") + QString::number(n));
     return true;
@@ -75,7 +75,7 @@ bool TForm1::CompareCommand() {
         file.push_back(value);
     }
 
-    FAnalysisMode = TAnalysisMode::Cmp;
+    FSeries.FAnalysisMode = TAnalysisMode::Cmp;
     ReloadValues(DerivedTexts(CompareDifferences(memo, file, std::size_t(ShotListKept))));
     Label20->SetCaption(QStringLiteral("CMP: Memo - ") + name);
     return true;
@@ -88,7 +88,7 @@ bool TForm1::DeltaCommand() {
         return false;
     }
     const std::vector<double> differences = SuccessiveDifferences(values);
-    FAnalysisMode = TAnalysisMode::DV;
+    FSeries.FAnalysisMode = TAnalysisMode::DV;
     ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(DvStatusText(int(differences.size())));
     return true;

@@ -60,8 +60,7 @@ void TForm1::FilterCommand() {
     }
 
     ReleaseMemoLock(TPortInput::Keep);
-    FDerivedValues = false;
-    FAnalysisMode = TAnalysisMode::Shots;
+    FSeries.ShowShots();
     const bool anyRule = config.ShotsRule.Valid || config.VelocityRule.Valid;
     const QString description = anyRule ? FilterDescription(config) : QStringLiteral("BYPASS");
     // The filter has been applied to the list; live shots are no longer
@@ -84,11 +83,10 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     FAutoSaveLines.clear();
     FLoadedLines.clear();
     ReleaseMemoLock(TPortInput::Keep);
-    FAnalysisMode = TAnalysisMode::Shots;
-    // A window set by hand and the derived display go with the series, so
-    // the empty chart fits itself again and hides negative labels.
+    // A window set by hand goes with the series (the derived display went
+    // with it), so the empty chart fits itself again and hides negative
+    // labels.
     ResetZoom();
-    FDerivedValues = false;
     Label20->SetCaption(QString());
 
     ShowShotWindow(TShotWindowAt::Start);
@@ -103,8 +101,7 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
 }
 
 void TForm1::RefreshCommand() {
-    FDerivedValues = false;
-    FAnalysisMode = TAnalysisMode::Shots;
+    FSeries.ShowShots();
     if (FMemoLocked) {
         if (!FMemoSnapshot.empty()) {
             QStringList kept;

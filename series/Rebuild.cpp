@@ -14,7 +14,7 @@
 #include "variants/BuildVariant.h"
 
 void TForm1::RebuildFromLines(const QStringList& lines, bool refill) {
-    FDerivedValues = false;
+    FSeries.FDerivedValues = false;
     ResetZoom();
     const std::vector<double> values = RebuildLineValues(lines);
     // The last values are the newest shots; the cut is made before any value
@@ -23,7 +23,7 @@ void TForm1::RebuildFromLines(const QStringList& lines, bool refill) {
 }
 
 void TForm1::ReloadValues(const QStringList& texts) {
-    FDerivedValues = true;
+    FSeries.FDerivedValues = true;
     ResetZoom();
     const std::vector<double> values = RebuildLineValues(texts);
     // A derived series is capped like every other: a huge compare file must

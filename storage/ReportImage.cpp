@@ -45,7 +45,7 @@ void TForm1::ExportReportImage() {
 
     QString mode = QStringLiteral("STAT");
     QString tag;
-    switch (FAnalysisMode) {
+    switch (FSeries.FAnalysisMode) {
         case TAnalysisMode::Sym:
             mode = tag = QStringLiteral("SYM");
             break;

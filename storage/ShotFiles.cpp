@@ -123,8 +123,7 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     FAutoSaveLines.clear();
     FLoadedLines.assign(combined.begin(), combined.end());
     ReleaseMemoLock(TPortInput::Keep);
-    FDerivedValues = false;
-    FAnalysisMode = TAnalysisMode::Shots;
+    FSeries.ShowShots();
     RebuildFromLines(combined, true);
     Label20->SetCaption((filtered ? QStringLiteral("LOAD/FILTER: ") : QStringLiteral("LOAD: ")) +
                         QString::number(added.size()) + QStringLiteral(" added, total ") +

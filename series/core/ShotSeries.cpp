@@ -69,6 +69,7 @@ void TShotSeries::Clear() {
     FNextShotNumber = 1;
     LastVelocity = 0.0;
     LastVelocityValid = false;
+    ShowShots();
 }
 
 std::span<const double> TShotSeries::NewestKept(std::span<const double> values) {

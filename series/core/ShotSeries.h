@@ -14,6 +14,9 @@
 inline constexpr int ShotListKept = 10000;
 inline constexpr int ShotListCutAt = ShotListKept + 100;
 
+// What the shot list shows: the shots, or the series a command derived.
+enum class TAnalysisMode : std::int32_t { Shots = 0, Sym = 1, Cmp = 2, DV = 3 };
+
 // The scrolling chart window at its widest: this many shots, on a shot axis
 // from 0 to FullWindowShots - 1.
 inline constexpr int FullWindowShots = 26;
@@ -44,6 +47,18 @@ public:
     std::int32_t FNextShotNumber = 0;
     // The counter conversion of live lines, from the settings.
     TCounterSettings Counter;
+    // What the values are: the shots, or what SYM, CMP or dV derived from
+    // them (the report is named and titled after it).
+    TAnalysisMode FAnalysisMode = TAnalysisMode::Shots;
+    // The values are derived: negative ones are their own, so the chart keeps
+    // its negative axis labels.
+    bool FDerivedValues = false;
+
+    // The list shows the shots again: no analysis mode, not derived.
+    void ShowShots() {
+        FAnalysisMode = TAnalysisMode::Shots;
+        FDerivedValues = false;
+    }
 
     // Appends one velocity (m/s) to the cache; once it holds more than
     // ShotListCutAt it keeps its last ShotListKept.
@@ -78,7 +93,8 @@ public:
     void SetVisibleShots(int shots);
 
     // CLEAR: no values, clean cache, statistics 0, chart x 1, next shot
-    // number 1, no last velocity. The width of the window is kept.
+    // number 1, no last velocity, the shots shown (ShowShots). The width of
+    // the window is kept.
     void Clear();
 
     // The part of values a rebuild shows: the newest ShotListKept.

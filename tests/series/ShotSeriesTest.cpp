@@ -86,6 +86,8 @@ TEST(ShotSeries, ClearKeepsOnlyTheWindowWidth) {
     series.FVelocityCache = {800};
     series.FVelocityCacheDirty = true;
     series.FNextShotNumber = 12;
+    series.FAnalysisMode = TAnalysisMode::DV;
+    series.FDerivedValues = true;
     series.Clear();
     EXPECT_TRUE(series.FVelocityCache.empty());
     EXPECT_FALSE(series.FVelocityCacheDirty);
@@ -93,6 +95,8 @@ TEST(ShotSeries, ClearKeepsOnlyTheWindowWidth) {
     EXPECT_EQ(series.NextChartX, 1);
     EXPECT_EQ(series.FNextShotNumber, 1);
     EXPECT_FALSE(series.LastVelocityValid);
+    EXPECT_EQ(series.FAnalysisMode, TAnalysisMode::Shots);
+    EXPECT_FALSE(series.FDerivedValues);
     EXPECT_EQ(series.VisibleShots(), 9);
 }
 

@@ -51,11 +51,9 @@ public:
     TARVEX_PROBE(FHoveredCommand)
     TARVEX_PROBE(FAutoSaveLines)
     TARVEX_PROBE(FLoadedLines)
-    TARVEX_PROBE(FDerivedValues)
     TARVEX_PROBE(FMemoSnapshot)
     TARVEX_PROBE(FMemoLocked)
     TARVEX_PROBE(FDiscardInput)
-    TARVEX_PROBE(FAnalysisMode)
 #undef TARVEX_PROBE
     // The automatic-save buffer's size; set the buffer to change it.
     static std::int32_t FAutoSaveCount(TForm1& form) {
@@ -70,6 +68,12 @@ public:
     }
     static auto& FNextShotNumber(TForm1& form) {
         return form.FSeries.FNextShotNumber;
+    }
+    static auto& FDerivedValues(TForm1& form) {
+        return form.FSeries.FDerivedValues;
+    }
+    static auto& FAnalysisMode(TForm1& form) {
+        return form.FSeries.FAnalysisMode;
     }
 #if TARVEX_BLE
     // The Bluetooth LE link of a started form, and its members by their own
