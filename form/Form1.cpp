@@ -85,7 +85,7 @@ void TForm1::HandleTimer(TMessage& message) {
             if (FBleLink && CheckBox3 && CheckBox3->Checked() && BluetoothLE1 &&
                 BluetoothLE1->GetCurrentManager() && !Edit2->Text().trimmed().isEmpty() &&
                 !FBleLink->IsConnecting() && !FBleLink->IsConnected())
-                CONNECTClick(this);
+                FBleLink->CONNECTClick(this);
             return;
 #endif
         case TIMER_COM_AUTOOPEN:
@@ -147,7 +147,11 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     }
 }
 
-#if !TARVEX_BLE
-// Tarvex Serial's form never has a Bluetooth LE link to free.
-void TBleLinkDelete::operator()(TBleLink* /*link*/) const noexcept {}
+void TBleLinkDelete::operator()(TBleLink* link) const noexcept {
+#if TARVEX_BLE
+    delete link;
+#else
+    // Tarvex Serial's form never has a Bluetooth LE link.
+    (void)link;
 #endif
+}

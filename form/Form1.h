@@ -43,9 +43,6 @@ class TBluetoothLE;
 struct TBleLinkDelete {
     void operator()(TBleLink* link) const noexcept;
 };
-#if TARVEX_BLE
-#include "platform/ble/BluetoothLE.h"
-#endif
 
 // Window messages of the main form.
 constexpr UINT WM_LINES_RECEIVED = WM_APP + 101;  // a link queued received lines
@@ -356,21 +353,6 @@ public:
     void ResetReceive(bool discard, bool purge);
     // Appends line to memo as its last line and keeps it at ShotListKept lines.
     static void MemoAppendLine(TMemo* memo, const QString& line);
-
-#if TARVEX_BLE
-    // ---- Bluetooth LE controls (links/ble/): handed to the link, FBleLink.
-    void SCANClick(TObject* Sender);
-    void CONNECTClick(TObject* Sender);
-    void BluetoothLE1DiscoverLEDevice(TObject* Sender, TBluetoothLEDevice* ADevice, int Rssi,
-                                      const TBytes& ScanResponse);
-    void BluetoothLE1EndDiscoverDevices(TObject* Sender,
-                                        const std::vector<TBluetoothLEDevice*>& devices);
-    void BluetoothLE1ServicesDiscovered(TObject* Sender, TBluetoothGattServiceList* services);
-    void BluetoothLE1CharacteristicRead(TObject* Sender,
-                                        TBluetoothGattCharacteristic* ACharacteristic,
-                                        TBluetoothGattStatus AGattStatus);
-    void BluetoothLE1DisconnectDevice(TObject* Sender, TBluetoothLEDevice* ADevice);
-#endif
 
 private:
     // Tests inspect the state through TForm1Probe (tests/support).

@@ -261,27 +261,10 @@ void TForm1::SetUpBleLink() {
     host.ConnectStarted = [this] { FAutoSaveLines.clear(); };
     FBleLink.reset(new TBleLink(std::move(host)));
     FBleLink->LoadBleLast();
-    SCAN->OnClick = Handler(this, &TForm1::SCANClick);
-    CONNECT->OnClick = Handler(this, &TForm1::CONNECTClick);
-    BluetoothLE1->OnDiscoverLEDevice = [this](TObject* sender, TBluetoothLEDevice* device, int rssi,
-                                              const TBytes& scan) {
-        BluetoothLE1DiscoverLEDevice(sender, device, rssi, scan);
-    };
-    BluetoothLE1->OnEndDiscoverDevices = [this](TObject* sender,
-                                                const std::vector<TBluetoothLEDevice*>& devices) {
-        BluetoothLE1EndDiscoverDevices(sender, devices);
-    };
-    BluetoothLE1->OnServicesDiscovered = [this](TObject* sender,
-                                                TBluetoothGattServiceList* services) {
-        BluetoothLE1ServicesDiscovered(sender, services);
-    };
-    BluetoothLE1->OnCharacteristicRead = [this](TObject* sender, TBluetoothGattCharacteristic* c,
-                                                TBluetoothGattStatus status) {
-        BluetoothLE1CharacteristicRead(sender, c, status);
-    };
-    BluetoothLE1->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
-        BluetoothLE1DisconnectDevice(sender, device);
-    };
+    // The buttons go straight to the link; it hooks the adapter's events
+    // itself.
+    SCAN->OnClick = Handler(FBleLink.get(), &TBleLink::SCANClick);
+    CONNECT->OnClick = Handler(FBleLink.get(), &TBleLink::CONNECTClick);
 }
 #endif
 

@@ -63,6 +63,27 @@ TBleLink::TBleLink(TBleLinkHost host)
     FKeepAlive->SetInterval(KeepAliveMs);
     FKeepAlive->OnTimer = Handler(this, &TBleLink::KeepAliveTimer);
     Enter(TBleState::Idle);
+    // The adapter's events come on the main thread; Close unhooks them.
+    if (TBluetoothLE* ble = FHost.Adapter) {
+        ble->OnDiscoverLEDevice = [this](TObject* sender, TBluetoothLEDevice* device, int rssi,
+                                         const TBytes& scan) {
+            BluetoothLE1DiscoverLEDevice(sender, device, rssi, scan);
+        };
+        ble->OnEndDiscoverDevices = [this](TObject* sender,
+                                           const std::vector<TBluetoothLEDevice*>& devices) {
+            BluetoothLE1EndDiscoverDevices(sender, devices);
+        };
+        ble->OnServicesDiscovered = [this](TObject* sender, TBluetoothGattServiceList* services) {
+            BluetoothLE1ServicesDiscovered(sender, services);
+        };
+        ble->OnCharacteristicRead = [this](TObject* sender, TBluetoothGattCharacteristic* c,
+                                           TBluetoothGattStatus status) {
+            BluetoothLE1CharacteristicRead(sender, c, status);
+        };
+        ble->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
+            BluetoothLE1DisconnectDevice(sender, device);
+        };
+    }
 }
 
 TBleLink::~TBleLink() {

@@ -31,7 +31,7 @@ protected:
         switch (stage) {
             case TStage::Searching:
                 Form().Edit2->SetText("KVRN");
-                Form().CONNECTClick(Form().CONNECT);
+                Form().CONNECT->Click();
                 break;
             case TStage::ConnectHangs:
                 Connect("KVRN");

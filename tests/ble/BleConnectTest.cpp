@@ -13,12 +13,12 @@ TEST_F(BleConnect, WithoutAnAdapterScanAndConnectOnlySaySoAndLeaveTheLinkAlone) 
     FSetup.Adapter = false;
     StartFormOffline();
     Form().Memo2->Lines()->Assign({"a", "b"});
-    Form().CONNECTClick(Form().CONNECT);
+    Form().CONNECT->Click();
     EXPECT_EQ(ScanLines(), (QStringList{"No BT LE adapter", "b"}));
     EXPECT_EQ(Lamp(), Silver);
     EXPECT_EQ(State(), TBleState::Idle);
 
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
     EXPECT_EQ(Lamp(), Silver);
     EXPECT_EQ(State(), TBleState::Idle);
@@ -31,9 +31,9 @@ TEST_F(BleConnect, TheSystemStackWithoutAdapterSaysNoAdapter) {
         GTEST_SKIP() << "this machine has an adapter";
     SetBleBackendFactoryForTesting(nullptr);
     StartFormOffline();
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
-    Form().CONNECTClick(Form().CONNECT);
+    Form().CONNECT->Click();
     EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
     EXPECT_EQ(Lamp(), Silver);
     EXPECT_EQ(Form().Edit2->Text(), "KVRN");
@@ -48,7 +48,7 @@ TEST_F(BleConnect, ScanListsEachDeviceOnceWithItsLastRssi) {
     FSetup.Devices[2].Rssi = 5;
     FSetup.Devices[3].Rssi = -9;
     StartFormOffline();
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     EXPECT_EQ(Lamp(), Blue);
     ASSERT_TRUE(WaitFor([&] { return ScanLines().size() == 3; }));
     for (int rssi : {-50, -45, -40}) Sim().Advertise(0, rssi);
@@ -122,11 +122,11 @@ TEST_F(BleConnect, ATargetOfSeparatorsOnlyIsBlank) {
     StartFormOffline();
     Form().Memo2->Lines()->Assign({"kept"});
     Form().Edit2->SetText("::::::------");
-    Form().CONNECTClick(Form().CONNECT);
+    Form().CONNECT->Click();
     EXPECT_EQ(State(), TBleState::Idle);
     EXPECT_EQ(ScanLines(), QStringList{"kept"});
     Form().Edit2->SetText("   ");
-    Form().CONNECTClick(Form().CONNECT);
+    Form().CONNECT->Click();
     EXPECT_EQ(State(), TBleState::Idle);
 }
 
@@ -140,7 +140,7 @@ TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
     EXPECT_EQ(State(), TBleState::ConnectFailed);
 
     // CONNECT is ignored while the attempt lasts.
-    Form().CONNECTClick(Form().CONNECT);
+    Form().CONNECT->Click();
     EXPECT_EQ(State(), TBleState::ConnectFailed);
 
     Fire(P::FConnTimeout(Form()), 12000);
@@ -161,7 +161,7 @@ TEST_F(BleConnect, AFailedRequestForTheServicesEndsInDisconnectedAt12Seconds) {
     ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
     EXPECT_EQ(Lamp(), Red);
     EXPECT_EQ(State(), TBleState::ServicesFailed);
-    Form().CONNECTClick(Form().CONNECT);
+    Form().CONNECT->Click();
     EXPECT_EQ(State(), TBleState::ServicesFailed);
 
     Fire(P::FConnTimeout(Form()), 12000);
@@ -207,7 +207,7 @@ TEST_F(BleConnect, ScanDropsALiveLinkAndEndsSilver) {
     FSetup.Devices = {Chronograph()};
     StartFormOffline();
     ConnectToLinked();
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     EXPECT_EQ(State(), TBleState::Scanning);
     EXPECT_EQ(P::FBleDevice(Form()), nullptr);
     EXPECT_EQ(P::FNotifyCharacteristic(Form()), nullptr);

@@ -84,7 +84,7 @@ protected:
     // CONNECT with the text, through to the end of the search.
     void Connect(const QString& target) {
         Form().Edit2->SetText(target);
-        Form().CONNECTClick(Form().CONNECT);
+        Form().CONNECT->Click();
         FinishDiscovery();
     }
 

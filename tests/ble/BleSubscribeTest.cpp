@@ -242,7 +242,7 @@ TEST_F(BleSubscribe, ScanDuringTheReconnectPauseCancelsTheReconnect) {
     Sim().DropLink(0, true, false);
     ASSERT_TRUE(WaitFor([&] { return Status() == "Reconnecting..."; }));
     ASSERT_TRUE(WaitForPause());
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     FClock->Advance(2000);
     ASSERT_TRUE(WaitFor([&] { return P::FBleWorkers(Form())->Running() == 0; }));
     QCoreApplication::processEvents();

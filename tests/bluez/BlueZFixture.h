@@ -80,7 +80,7 @@ protected:
 
     void PressConnect(const QString& target) {
         Form().Edit2->SetText(target);
-        Form().CONNECTClick(Form().CONNECT);
+        Form().CONNECT->Click();
     }
 
     // Waits until the subscribe worker sits in its 300 ms pause.

@@ -12,7 +12,7 @@ TEST_F(BlueZLink, ScanListsEveryDeviceWithNameAddressAndStrengthAndKeepsClassicO
     // Seen over classic Bluetooth before: Qt does not flag it Low Energy.
     StandIn().Command(QStringLiteral("device hci0 AA:BB:CC:DD:EE:03 -61 classic Phone"));
     StartFormOffline();
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     ASSERT_TRUE(WaitFor([&] { return Lamp() == Silver; }, 30));
     const QStringList lines = Form().Memo2->Lines()->ToStringList();
     EXPECT_TRUE(lines.contains(QStringLiteral("KVRN AABBCCDDEE01 -55")))
@@ -101,7 +101,7 @@ TEST_F(BlueZLink, DeviceMissingFailingOrNeverAnsweringTheConnect) {
 TEST_F(BlueZLink, ConnectRightAfterScanRunsItsOwnSearch) {
     AddChronograph();
     StartFormOffline();
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     WaitFor([] { return false; }, 0);
     PressConnect(QStringLiteral("KVRN"));
     // The stopped scan's end must not end the CONNECT search as well.
@@ -188,7 +188,7 @@ TEST_F(BlueZLink, AdapterSwitchedOffOrRemovedIsNoAdapter) {
     PressConnect(QStringLiteral("KVRN"));
     ASSERT_TRUE(WaitForStatus(QStringLiteral("No BT LE adapter"))) << BleStatus().toStdString();
     EXPECT_EQ(Lamp(), Silver);
-    Form().SCANClick(Form().SCAN);
+    Form().SCAN->Click();
     EXPECT_EQ(BleStatus(), QStringLiteral("No BT LE adapter"));
 
     StandIn().Command(QStringLiteral("power hci0 1"));

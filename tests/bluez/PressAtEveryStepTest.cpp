@@ -67,7 +67,7 @@ TEST_P(BlueZPress, LeavesALinkThatConnectsAgain) {
             CloseForm();
             return;
         case Press::Scan:
-            Form().SCANClick(Form().SCAN);
+            Form().SCAN->Click();
             break;
         case Press::Connect:
             PressConnect(QStringLiteral("KVRN"));
