@@ -24,10 +24,10 @@ bool IsBareForm(const QString& text, QChar letter) {
            text == QString(letter) + QStringLiteral("<~>");
 }
 
-void CheckRule(const QString& text, std::int32_t kind) {
+void CheckRule(const QString& text, TFilterKind kind) {
     const TFilterRule rule = ParseFilterRule(text, kind);
     fuzz::Require(rule.Kind == kind, "a rule keeps its kind", text);
-    const QChar letter = kind == 0 ? QLatin1Char('V') : QLatin1Char('S');
+    const QChar letter = kind == TFilterKind::Velocity ? QLatin1Char('V') : QLatin1Char('S');
     QString bare = TrimText(text);
     if (bare.endsWith(QLatin1Char('+'))) bare.chop(1);
     if (IsBareForm(bare, letter)) {
@@ -67,13 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto fields = fuzz::Fields(data + 1, size - 1, 3);
     const QString shotsText = fuzz::Text(fields[0]);
     const QString velocityText = fuzz::Text(fields[1]);
-    CheckRule(shotsText, 1);
-    CheckRule(velocityText, 0);
+    CheckRule(shotsText, TFilterKind::Shots);
+    CheckRule(velocityText, TFilterKind::Velocity);
 
     TFilterConfig config;
     config.Enabled = true;
-    config.ShotsRule = ParseFilterRule(shotsText, 1);
-    config.VelocityRule = ParseFilterRule(velocityText, 0);
+    config.ShotsRule = ParseFilterRule(shotsText, TFilterKind::Shots);
+    config.VelocityRule = ParseFilterRule(velocityText, TFilterKind::Velocity);
     const bool anyRule = config.ShotsRule.Valid || config.VelocityRule.Valid;
     fuzz::Require((FilterDescription(config) == QLatin1String("BYPASS")) == !anyRule,
                   "BYPASS exactly without a valid rule", FilterDescription(config));

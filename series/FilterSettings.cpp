@@ -22,7 +22,8 @@ TFilterConfig LoadFilterConfig() {
     const TIniFile ini(IniPath());
     TFilterConfig config;
     config.Enabled = ReadSettingInteger(ini, Setting::Filter) != 0;
-    config.VelocityRule = ParseFilterRule(ReadSettingString(ini, Setting::Velocity), 0);
-    config.ShotsRule = ParseFilterRule(ReadSettingString(ini, Setting::Shots), 1);
+    config.VelocityRule =
+        ParseFilterRule(ReadSettingString(ini, Setting::Velocity), TFilterKind::Velocity);
+    config.ShotsRule = ParseFilterRule(ReadSettingString(ini, Setting::Shots), TFilterKind::Shots);
     return config;
 }

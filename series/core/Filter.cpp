@@ -30,8 +30,8 @@ bool ConvertBound(const QString& text, double& value) {
 
 bool BoundPasses(const TFilterRule& rule, double x) {
     if (!rule.Valid) return true;
-    const bool lower = !rule.HasMin || (rule.MinInclusive == 1 ? x >= rule.Min : x > rule.Min);
-    const bool upper = !rule.HasMax || (rule.MaxInclusive == 1 ? x <= rule.Max : x < rule.Max);
+    const bool lower = !rule.HasMin || (rule.MinInclusive ? x >= rule.Min : x > rule.Min);
+    const bool upper = !rule.HasMax || (rule.MaxInclusive ? x <= rule.Max : x < rule.Max);
     if (rule.HasMin && rule.HasMax && rule.Min > rule.Max) return lower || upper;
     return lower && upper;
 }
@@ -46,10 +46,10 @@ QString ParseFilterNumber(const QString& text) {
     return result;
 }
 
-TFilterRule ParseFilterRule(const QString& text, std::int32_t kind) {
+TFilterRule ParseFilterRule(const QString& text, TFilterKind kind) {
     TFilterRule rule;
     rule.Kind = kind;
-    const QChar letter = kind == 0 ? QLatin1Char('V') : QLatin1Char('S');
+    const QChar letter = kind == TFilterKind::Velocity ? QLatin1Char('V') : QLatin1Char('S');
 
     QString s = TrimText(text);
     if (!s.isEmpty() && s.back() == QLatin1Char('+')) {
@@ -65,18 +65,18 @@ TFilterRule ParseFilterRule(const QString& text, std::int32_t kind) {
 
     const QChar open = s.at(1);
     if (open == QLatin1Char('('))
-        rule.MinInclusive = 0;
+        rule.MinInclusive = false;
     else if (open == QLatin1Char('<'))
-        rule.MinInclusive = 1;
+        rule.MinInclusive = true;
     else
         return rule;
 
     if (s.size() < 3) return rule;
     const QChar close = s.back();
     if (close == QLatin1Char(')'))
-        rule.MaxInclusive = 0;
+        rule.MaxInclusive = false;
     else if (close == QLatin1Char('>'))
-        rule.MaxInclusive = 1;
+        rule.MaxInclusive = true;
     else
         return rule;
 
@@ -100,12 +100,12 @@ TFilterRule ParseFilterRule(const QString& text, std::int32_t kind) {
 
 QString FilterRuleToText(const TFilterRule& rule) {
     const QString picture = QStringLiteral("0.##");
-    QString text = rule.Kind == 1 ? QStringLiteral("S") : QStringLiteral("V");
-    text += rule.MinInclusive == 1 ? QLatin1Char('<') : QLatin1Char('(');
+    QString text = rule.Kind == TFilterKind::Shots ? QStringLiteral("S") : QStringLiteral("V");
+    text += rule.MinInclusive ? QLatin1Char('<') : QLatin1Char('(');
     if (rule.HasMin) text += FormatFloat(picture, rule.Min);
     text += QLatin1Char('~');
     if (rule.HasMax) text += FormatFloat(picture, rule.Max);
-    text += rule.MaxInclusive == 1 ? QLatin1Char('>') : QLatin1Char(')');
+    text += rule.MaxInclusive ? QLatin1Char('>') : QLatin1Char(')');
     if (rule.ApplyLive) text += QLatin1Char('+');
     return text;
 }

@@ -9,6 +9,9 @@
 
 // One parsed range rule. When Valid is false only ApplyLive and Kind carry
 // meaning.
+// Which rule of the filter: the velocity rule "V" or the shots rule "S".
+enum class TFilterKind : std::int32_t { Velocity = 0, Shots = 1 };
+
 struct TFilterRule {
     bool Valid = false;
     bool HasMin = false;
@@ -16,9 +19,9 @@ struct TFilterRule {
     bool ApplyLive = false;  // the rule text ended in "+"
     double Min = 0.0;
     double Max = 0.0;
-    std::int32_t MinInclusive = 0;  // 1: value >= Min, 0: value > Min
-    std::int32_t MaxInclusive = 0;  // 1: value <= Max, 0: value < Max
-    std::int32_t Kind = 0;          // 0 velocity rule "V", 1 shots rule "S"
+    bool MinInclusive = false;  // value >= Min, else value > Min
+    bool MaxInclusive = false;  // value <= Max, else value < Max
+    TFilterKind Kind = TFilterKind::Velocity;
 };
 
 // A zero configuration means: not enabled, no rule.
@@ -34,13 +37,13 @@ struct TFilterConfig {
 QString ParseFilterNumber(const QString& text);
 
 // Parses a rule of the form <letter><"(" or "<">[min]~[max]<")" or ">">["+"],
-// letter "V" for kind 0 and "S" for kind 1, blanks and control characters
+// letter "V" for the velocity rule and "S" for the shots rule, blanks and control characters
 // around the whole text and around each bound ignored. Never fails: a text
 // that is no rule (also the bare forms "V(~)" and "V<~>") gives Valid false;
 // a trailing "+" sets ApplyLive even then. With blanks inside, "V( ~ )" is a
 // valid rule without bounds. A bound takes an optional sign,
 // digits with at most one decimal point ("." or ","), and an exponent.
-TFilterRule ParseFilterRule(const QString& text, std::int32_t kind);
+TFilterRule ParseFilterRule(const QString& text, TFilterKind kind);
 
 // A valid rule in its own syntax, bounds with the picture "0.##" and the
 // user's decimal separator: "V<300~400.46>+". For valid rules only. A rule

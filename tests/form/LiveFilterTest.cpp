@@ -25,10 +25,10 @@ TEST_F(LiveFilter, LoadFilterConfigReadsTheSection) {
     EXPECT_TRUE(config.Enabled);
     EXPECT_TRUE(config.ShotsRule.Valid);
     EXPECT_TRUE(config.ShotsRule.ApplyLive);
-    EXPECT_EQ(config.ShotsRule.Kind, 1);
+    EXPECT_EQ(config.ShotsRule.Kind, TFilterKind::Shots);
     EXPECT_TRUE(config.VelocityRule.Valid);
     EXPECT_DOUBLE_EQ(config.VelocityRule.Min, 300);
-    EXPECT_EQ(config.VelocityRule.Kind, 0);
+    EXPECT_EQ(config.VelocityRule.Kind, TFilterKind::Velocity);
 
     WriteFilter("junk", "", "V(~)");
     const TFilterConfig off = LoadFilterConfig();

@@ -11,14 +11,17 @@
 
 namespace {
 
+constexpr TFilterKind V = TFilterKind::Velocity;
+constexpr TFilterKind S = TFilterKind::Shots;
+
 const QChar ArabicSeparator(0x066B);
 
 // Sets the user's decimal separator for one test and puts it back.
 TFilterConfig Config(const QString& shots, const QString& velocity, bool enabled = true) {
     TFilterConfig config;
     config.Enabled = enabled;
-    config.ShotsRule = ParseFilterRule(shots, 1);
-    config.VelocityRule = ParseFilterRule(velocity, 0);
+    config.ShotsRule = ParseFilterRule(shots, TFilterKind::Shots);
+    config.VelocityRule = ParseFilterRule(velocity, TFilterKind::Velocity);
     return config;
 }
 
@@ -28,60 +31,60 @@ TEST(ParseFilterRule, ReadsTheRuleSyntax) {
     TDecimalSeparatorScope guard(QLatin1Char('.'));
     struct Case {
         QString Text;
-        int Kind;
+        TFilterKind Kind;
         bool Valid;
         bool Live;
         bool HasMin = false;
         double Min = 0;
-        int MinInclusive = 0;
+        bool MinInclusive = false;
         bool HasMax = false;
         double Max = 0;
-        int MaxInclusive = 0;
+        bool MaxInclusive = false;
     };
     const Case cases[] = {
-        {"V(300~400)", 0, true, false, true, 300, 0, true, 400, 0},
-        {"V<300~400>+", 0, true, true, true, 300, 1, true, 400, 1},
-        {"V(300~)", 0, true, false, true, 300, 0, false, 0, 0},
-        {"S<~10>", 1, true, false, false, 0, 1, true, 10, 1},
-        {"V(~>", 0, true, false, false, 0, 0, false, 0, 1},
+        {"V(300~400)", V, true, false, true, 300, 0, true, 400, 0},
+        {"V<300~400>+", V, true, true, true, 300, 1, true, 400, 1},
+        {"V(300~)", V, true, false, true, 300, 0, false, 0, 0},
+        {"S<~10>", S, true, false, false, 0, 1, true, 10, 1},
+        {"V(~>", V, true, false, false, 0, 0, false, 0, 1},
         // Blanks inside make the empty forms a rule without bounds.
-        {"V( ~ )", 0, true, false, false, 0, 0, false, 0, 0},
-        {"V( ~)", 0, true, false, false, 0, 0, false, 0, 0},
-        {"V<~ >+", 0, true, true, false, 0, 1, false, 0, 1},
-        {"S( \t~ )", 1, true, false, false, 0, 0, false, 0, 0},
-        {" \tV( 300 ~ 400 )+\r\n", 0, true, true, true, 300, 0, true, 400, 0},
-        {"V(1,5~2.5)", 0, true, false, true, 1.5, 0, true, 2.5, 0},
-        {"S(10~5)", 1, true, false, true, 10, 0, true, 5, 0},
-        {"V<-5e1~+1E3)", 0, true, false, true, -50, 1, true, 1000, 0},
-        {"V(" + QString(100, '0') + "3~)", 0, true, false, true, 3, 0, false, 0, 0},
+        {"V( ~ )", V, true, false, false, 0, 0, false, 0, 0},
+        {"V( ~)", V, true, false, false, 0, 0, false, 0, 0},
+        {"V<~ >+", V, true, true, false, 0, 1, false, 0, 1},
+        {"S( \t~ )", S, true, false, false, 0, 0, false, 0, 0},
+        {" \tV( 300 ~ 400 )+\r\n", V, true, true, true, 300, 0, true, 400, 0},
+        {"V(1,5~2.5)", V, true, false, true, 1.5, 0, true, 2.5, 0},
+        {"S(10~5)", S, true, false, true, 10, 0, true, 5, 0},
+        {"V<-5e1~+1E3)", V, true, false, true, -50, 1, true, 1000, 0},
+        {"V(" + QString(100, '0') + "3~)", V, true, false, true, 3, 0, false, 0, 0},
         // The bare empty forms and every malformed text give no rule.
-        {"", 0, false, false},
-        {"V(~)", 0, false, false},
-        {"V<~>", 0, false, false},
-        {"S(~)", 1, false, false},
-        {"S<~>", 1, false, false},
-        {"V(~)+", 0, false, true},
-        {" V(~) ", 0, false, false},
-        {"V<~>+", 0, false, true},
-        {"+", 0, false, true},
-        {"V(300~400) +", 0, false, true},
-        {"V(300~400)++", 0, false, true},
-        {"v(300~400)", 0, false, false},
-        {"V (300~400)", 0, false, false},
-        {"V(300-400)", 0, false, false},
-        {"V(1~2~3)", 0, false, false},
-        {"V(abc~400)", 0, false, false},
-        {"V(300~4oo)", 0, false, false},
-        {"V()", 0, false, false},
-        {"V(", 0, false, false},
-        {"V", 0, false, false},
-        {"V[300~400]", 0, false, false},
-        {"V(300~400]", 0, false, false},
-        {"V(1.000,5~2000)", 0, false, false},
-        {"V(1~5)", 1, false, false},
-        {"S(1~5)", 0, false, false},
-        {"V(inf~)", 0, false, false},
-        {"V(1e999~)", 0, false, false},
+        {"", V, false, false},
+        {"V(~)", V, false, false},
+        {"V<~>", V, false, false},
+        {"S(~)", S, false, false},
+        {"S<~>", S, false, false},
+        {"V(~)+", V, false, true},
+        {" V(~) ", V, false, false},
+        {"V<~>+", V, false, true},
+        {"+", V, false, true},
+        {"V(300~400) +", V, false, true},
+        {"V(300~400)++", V, false, true},
+        {"v(300~400)", V, false, false},
+        {"V (300~400)", V, false, false},
+        {"V(300-400)", V, false, false},
+        {"V(1~2~3)", V, false, false},
+        {"V(abc~400)", V, false, false},
+        {"V(300~4oo)", V, false, false},
+        {"V()", V, false, false},
+        {"V(", V, false, false},
+        {"V", V, false, false},
+        {"V[300~400]", V, false, false},
+        {"V(300~400]", V, false, false},
+        {"V(1.000,5~2000)", V, false, false},
+        {"V(1~5)", S, false, false},
+        {"S(1~5)", V, false, false},
+        {"V(inf~)", V, false, false},
+        {"V(1e999~)", V, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Text.toStdString());
@@ -110,7 +113,7 @@ TEST(ParseFilterRule, ReadsBothSeparatorsWhateverTheLocale) {
                                                                   QStringLiteral("5") + separator +
                                                                   QStringLiteral("2"));
         for (const char* text : {"V(1.5~2,5)", "V(1,5~2.5)"}) {
-            const TFilterRule rule = ParseFilterRule(QString::fromLatin1(text), 0);
+            const TFilterRule rule = ParseFilterRule(QString::fromLatin1(text), V);
             ASSERT_TRUE(rule.Valid) << text;
             EXPECT_DOUBLE_EQ(rule.Min, 1.5);
             EXPECT_DOUBLE_EQ(rule.Max, 2.5);
@@ -121,18 +124,18 @@ TEST(ParseFilterRule, ReadsBothSeparatorsWhateverTheLocale) {
 TEST(FilterRuleToText, PrintsAValidRuleInItsOwnSyntax) {
     struct Case {
         QString Rule;
-        int Kind;
+        TFilterKind Kind;
         QChar Separator;
         QString Expected;
     };
     const Case cases[] = {
-        {"V<300~400.456>+", 0, '.', "V<300~400.46>+"},
-        {"V(300.0~)", 0, '.', "V(300~)"},
-        {"V(300.456~)", 0, ',', "V(300,46~)"},
-        {"S(~20>", 1, '.', "S(~20>"},
-        {" V( ~ > ", 0, '.', "V(~>"},
-        {"V( ~ )+", 0, '.', "V(~)+"},
-        {"V<-1.5~1.005)", 0, '.', "V<-1.5~1.01)"},
+        {"V<300~400.456>+", V, '.', "V<300~400.46>+"},
+        {"V(300.0~)", V, '.', "V(300~)"},
+        {"V(300.456~)", V, ',', "V(300,46~)"},
+        {"S(~20>", S, '.', "S(~20>"},
+        {" V( ~ > ", V, '.', "V(~>"},
+        {"V( ~ )+", V, '.', "V(~)+"},
+        {"V<-1.5~1.005)", V, '.', "V<-1.5~1.01)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Rule.toStdString());
