@@ -703,9 +703,9 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
             bytes.replace(qsizetype(key->Start), qsizetype(key->End - key->Start), line);
             auto moved = Shifted(*index, key->Start, key->End - key->Start, line.size());
             const TKeyLine written{key->Start, key->Start + line.size()};
-            TSectionIndex& section = moved->Sections[size_t(s - index->Sections.data())];
-            section.Keys[NameKey(cleanIdent)] = written;
-            for (TKeyLine& k : section.Order)
+            TSectionIndex& entry = moved->Sections[size_t(s - index->Sections.data())];
+            entry.Keys[NameKey(cleanIdent)] = written;
+            for (TKeyLine& k : entry.Order)
                 if (k.Start == written.Start) k = written;
             newIndex = moved;
         } else {
@@ -719,10 +719,10 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
                 auto moved = Shifted(*index, at, 0, added);
                 const qint64 start = at + added - newLine.size() - index->Eol.size();
                 const TKeyLine written{start, start + newLine.size()};
-                TSectionIndex& section = moved->Sections[size_t(s - index->Sections.data())];
-                section.Keys.insert(NameKey(cleanIdent), written);
-                section.Order.push_back(written);
-                section.InsertAt = at + added;
+                TSectionIndex& entry = moved->Sections[size_t(s - index->Sections.data())];
+                entry.Keys.insert(NameKey(cleanIdent), written);
+                entry.Order.push_back(written);
+                entry.InsertAt = at + added;
                 newIndex = moved;
             }
         }
@@ -736,13 +736,13 @@ void TIniFile::WriteString(const QString& section, const QString& ident, const Q
             auto added = std::make_shared<TIndex>(*index);
             const qint64 start = bytes.size() - newLine.size() - index->Eol.size();
             const TKeyLine written{start, start + newLine.size()};
-            TSectionIndex section;
-            section.Name = headerInfo.Name;
-            section.Keys.insert(NameKey(cleanIdent), written);
-            section.Order.push_back(written);
-            section.InsertAt = bytes.size();
-            added->SectionAt.insert(NameKey(section.Name), int(added->Sections.size()));
-            added->Sections.push_back(std::move(section));
+            TSectionIndex entry;
+            entry.Name = headerInfo.Name;
+            entry.Keys.insert(NameKey(cleanIdent), written);
+            entry.Order.push_back(written);
+            entry.InsertAt = bytes.size();
+            added->SectionAt.insert(NameKey(entry.Name), int(added->Sections.size()));
+            added->Sections.push_back(std::move(entry));
             newIndex = added;
         }
     }
