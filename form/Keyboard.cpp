@@ -144,7 +144,6 @@ void TForm1::CheckBox1Click(TObject* /*Sender*/) {
     if (!cnv) ParseWeightEdit(unitsBefore, mixBefore, !restoring);
 
     if (changed && cnv) {
-        if (VelocityCacheStale()) RebuildVelocityCache(unitsBefore);
         if (unitsBefore != units) ScaleStoredValues(UnitRescaleFactor(units));
         UpdateUnitLabels();
         ShowWeight(!restoring);
