@@ -10,11 +10,12 @@
 #include "platform/core/FormatFloat.h"
 #include "links/SerialLink.h"
 #include "platform/core/IniFile.h"
+#include "platform/core/StandardError.h"
 #include "storage/ProgramSettings.h"
 
 TForm1* Form1 = nullptr;
 
-TForm1::TForm1(TComponent* owner) : TForm(owner) {
+TForm1::TForm1(TComponent* owner) : TForm(owner), FSettings(IniPath()) {
     LoadResource();
 }
 
@@ -115,22 +116,28 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     // A settings write that fails must not leave the read thread running or
     // the port open: the links are shut down on every path and the error
     // is reported afterwards. The window still closes, or a settings file
-    // that cannot be written would keep the program from ever ending.
+    // that cannot be written would keep the program from ever ending. Each
+    // choice is tried whatever became of the one before.
     std::exception_ptr failure;
-    try {
-        SaveStyleIndex(static_cast<unsigned>(ActiveStyleIndex()));
-        SaveMultiplier();
-        TIniFile ini(IniPath());
-        WriteSettingString(ini, Setting::ComPort, ComboBox1->Text());
-        WriteSettingBool(ini, Setting::CheckBoxScroll, CheckBoxScroll->Checked());
-        WriteSettingBool(ini, Setting::CheckBoxAuto, CheckBoxAuto->Checked());
-        WriteSettingBool(ini, Setting::CheckBoxAuto50, CheckBoxAuto50->Checked());
+    std::optional<TSettingsRefusal> refused;
+    {
+        TSettingsRefusals refusals;
+        try {
+            SaveStyleIndex(static_cast<unsigned>(ActiveStyleIndex()));
+            SaveMultiplier();
+            TIniFile ini(IniPath());
+            WriteSettingString(ini, Setting::ComPort, ComboBox1->Text());
+            WriteSettingBool(ini, Setting::CheckBoxScroll, CheckBoxScroll->Checked());
+            WriteSettingBool(ini, Setting::CheckBoxAuto, CheckBoxAuto->Checked());
+            WriteSettingBool(ini, Setting::CheckBoxAuto50, CheckBoxAuto50->Checked());
 #if TARVEX_BLE
-        WriteSettingBool(ini, Setting::CheckBoxBtAuto, CheckBox3->Checked());
+            WriteSettingBool(ini, Setting::CheckBoxBtAuto, CheckBox3->Checked());
 #endif
-        SaveUnitsSetting(CheckBox1->Checked(), CheckBox2->Checked());
-    } catch (...) {
-        failure = std::current_exception();
+            SaveUnitsSetting(CheckBox1->Checked(), CheckBox2->Checked());
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        refused = refusals.First();
     }
 
     ShutDownLinks();
@@ -138,6 +145,15 @@ void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
     KillTimer(this, TIMER_COM_AUTOOPEN);
     KillTimer(this, TIMER_BLE_AUTOCONNECT);
 
+    if (refused && !failure) {
+        // Said already at start-up: the standard error keeps the record and
+        // the window closes at once.
+        if (FSettingsUnsavedSaid)
+            PrintStandardError(QStringLiteral("SETTINGS: not saved on closing: ") +
+                               refused->Message);
+        else
+            failure = std::make_exception_ptr(Exception(refused->Message));
+    }
     if (failure) {
         try {
             std::rethrow_exception(failure);

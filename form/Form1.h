@@ -21,6 +21,7 @@
 #include "series/core/Filter.h"
 #include "series/core/NumberText.h"
 #include "series/core/ShotSeries.h"
+#include "storage/core/SettingsSnapshot.h"
 
 // TARVEX_BLE picks the program (1 Tarvex, 0 Tarvex Serial); the form
 // libraries set it, nothing guesses it.
@@ -38,6 +39,7 @@ using TChartAxis = ChartAxis;
 // The Bluetooth LE link and its adapter (Tarvex; null in Tarvex Serial).
 class TBleLink;
 class TBluetoothLE;
+struct TSettingsRefusal;
 // Frees the form's Bluetooth LE link: defined with the link in Tarvex, and
 // as doing nothing in Tarvex Serial, whose form never has one.
 struct TBleLinkDelete {
@@ -391,6 +393,9 @@ private:
     void SetUpBleLink();
 #endif
     void StartOneShotTimers();
+    // Says once in a run, in the status line and on the standard error,
+    // that the settings cannot be saved and why.
+    void SayUnsavedSettings(const TSettingsRefusal& refusal);
     // The clean-up shared by FormClose and the destructor; each frees only
     // what is still held and clears the member it frees, so running it twice
     // frees nothing twice. ShutDownLinks stops and joins every link thread.
@@ -433,6 +438,10 @@ private:
     bool FResizing = false;
     // Save format.
     bool FTxtFormat = false;
+    // The settings a live shot reads, kept from the settings file; whether
+    // this run has said that the file refuses its writes.
+    TSettingsSnapshot FSettings;
+    bool FSettingsUnsavedSaid = false;
     // Filter.
     TFilterConfig FFilter{};
     // The decimal-part picture of the big velocity value (FormatValue): the

@@ -2,7 +2,9 @@
 // series exists before it is emptied, Memo1 is emptied before its change
 // handler is attached, the check boxes are restored before CheckBox2 gets
 // its handler, and the design layout is recorded before anything moves the
-// window.
+// window. Every step runs whatever the settings file does: a write that it
+// refuses leaves the values read in memory, and the refusal is said once
+// start-up is done.
 #include "form/Form1.h"
 
 #include "app/Style.h"
@@ -12,6 +14,7 @@
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
+#include "platform/core/StandardError.h"
 #include "series/core/NumberText.h"
 #include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
@@ -25,6 +28,10 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     // The Ctrl shortcuts work whatever control has the focus.
     Application->OnMessage = [this](TMsg& msg, bool& handled) { AppMessage(msg, handled); };
 
+    // A settings file on a read-only medium or in a folder the user cannot
+    // write is no reason to start without the port list, the handlers or
+    // the port opened at start: the writes below go on past a refusal.
+    TSettingsRefusals refusals;
     CompleteSettingsFile();
     // Once more, now that the form's controls exist to take the style.
     ApplySavedStyle();
@@ -46,6 +53,21 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     SetUpBleLink();
 #endif
     StartOneShotTimers();
+    if (refusals.First()) SayUnsavedSettings(*refusals.First());
+}
+
+void TForm1::SayUnsavedSettings(const TSettingsRefusal& refusal) {
+    if (FSettingsUnsavedSaid) return;
+    FSettingsUnsavedSaid = true;
+    // No box: the cause (a read-only medium, a folder the user cannot write)
+    // is there at every start and the program works all the same, so it is
+    // said where the program's other states are, and once in full where a
+    // log keeps it.
+    Label20->SetCaption(QStringLiteral("SETTINGS: cannot be saved") +
+                        SystemErrorCause(refusal.Error));
+    PrintStandardError(
+        QStringLiteral("SETTINGS: cannot be saved; this run keeps them in memory: ") +
+        refusal.Message);
 }
 
 void TForm1::CompleteSettingsFile() {
@@ -64,6 +86,9 @@ void TForm1::CompleteSettingsFile() {
 void TForm1::RepairSettingsSections() {
     EnsureFilterSection();
     RepairOutputSections();
+    // What writers killed mid-write left beside the settings file and in
+    // the output folders goes, now that the folders are named.
+    RemoveLeftoverTemporaryFiles();
 }
 
 void TForm1::LoadStartSettings() {

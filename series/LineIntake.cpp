@@ -15,6 +15,9 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     if (!ExtractNumberToken(SanitizeLine(line), token)) return;
     double v = 0.0;
     if (!ParseDotDouble(token, v)) return;
+    // One look at the settings file for the whole shot: its reads (CNV,
+    // AUT) answer from memory until the shot is done.
+    const TSettingsSnapshot::THold settingsChecked = FSettings.HoldForShot();
 
     const TCounterSettings& counter = FSeries.Counter;
     if (counter.Mode && LiveInput) {

@@ -39,8 +39,8 @@ bool LastShotVelocity(const TShotSeries& series, const TForm1& form, double& vel
 }  // namespace
 
 bool TForm1::IsCnvMode() {
-    // Read at every use so that a hand edit of the file counts at once.
-    return ReadCnvMode();
+    // Checked at every use so that a hand edit of the file counts at once.
+    return FSettings.Current().CnvMode;
 }
 
 void TForm1::ParseWeightEdit(bool units, bool mix, bool save) {

@@ -137,7 +137,7 @@ void TForm1::WriteAutoSaveBacklog(int perFile) {
 
 void TForm1::AutoSaveOnShot(const QString& text) {
     if (!LiveInput) return;
-    const int perFile = ReadAutoSaveCount();
+    const int perFile = FSettings.Current().AutoSaveCount;
     if (perFile < 1) return;
     const QString shot = TrimText(text);
     double value = 0.0;

@@ -13,5 +13,5 @@ void RemoveOtherBuildSettings() {
         DeleteSetting(ini, Setting::CheckBoxBtAuto);
     } catch (const EIniFileException&) {
     }
-    ini.EraseSection(QString::fromLatin1(SectionBle));
+    DeleteSettingsSection(ini, SectionBle);
 }

@@ -851,6 +851,88 @@ QStringList TIniFile::ReadSections() const {
     return sections;
 }
 
+// ---- The snapshot
+
+// The values of the first line of each key in the first copy of each
+// section, decoded once; looked up by their case-folded, cleaned names.
+struct TIniFileSnapshot::TValues {
+    QHash<QString, QHash<QString, QString>> Sections;
+};
+
+TIniFileSnapshot::TIniFileSnapshot(const QString& fileName)
+    : FFileName(fileName), FValues(std::make_shared<const TValues>()) {}
+
+bool TIniFileSnapshot::Refresh() {
+    const timespec before = Now();
+    const QByteArray path = QFile::encodeName(FFileName);
+    struct stat st {};
+    const bool found = ::stat(path.constData(), &st) == 0;
+    if (FRead && found == FExists && (!found || (FSettled && SameStat(FStat, st)))) return false;
+
+    FRead = true;
+    FExists = found;
+    FStat = st;
+    FValues = std::make_shared<const TValues>();
+    // Nothing to read: whatever comes to the path changes what stat says.
+    FSettled = true;
+    if (!found || !S_ISREG(st.st_mode)) return true;
+
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QByteArray bytes;
+    const bool read =
+        fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd, st.st_size, bytes);
+    if (fd >= 0) ::close(fd);
+    // The times of what was read (or of a file that cannot be read, whose
+    // permission changes its change time): a later change shows in them
+    // unless it falls in the same timestamp tick.
+    FStat = st;
+    FSettled = Settled(st, before);
+    if (!read) return true;
+
+    auto values = std::make_shared<TValues>();
+    const TIndexPtr index = IndexFor(FFileName, bytes, st, before);
+    for (const TSectionIndex& section : index->Sections) {
+        QHash<QString, QString>& keys = values->Sections[NameKey(section.Name)];
+        for (auto it = section.Keys.cbegin(); it != section.Keys.cend(); ++it) {
+            const TKeyLine& at = it.value();
+            if (at.End > bytes.size()) continue;
+            const TLineInfo info =
+                Classify(bytes.mid(qsizetype(at.Start), qsizetype(at.End - at.Start)));
+            if (info.Kind == TLineKind::Key) keys.insert(it.key(), info.Value);
+        }
+    }
+    FValues = std::move(values);
+    return true;
+}
+
+const QString* TIniFileSnapshot::Find(const QString& section, const QString& ident) const {
+    const auto s = FValues->Sections.constFind(NameKey(CleanName(section)));
+    if (s == FValues->Sections.cend()) return nullptr;
+    const auto k = s->constFind(NameKey(CleanName(ident)));
+    return k == s->cend() ? nullptr : &*k;
+}
+
+QString TIniFileSnapshot::ReadString(const QString& section, const QString& ident,
+                                     const QString& def) const {
+    const QString* value = Find(section, ident);
+    return value ? *value : def;
+}
+
+int TIniFileSnapshot::ReadInteger(const QString& section, const QString& ident, int def) const {
+    const QString* text = Find(section, ident);
+    int value = def;
+    if (text && TryStrToInt(*text, value)) return value;
+    return def;
+}
+
+bool TIniFileSnapshot::ReadBool(const QString& section, const QString& ident, bool def) const {
+    return ReadInteger(section, ident, def ? 1 : 0) != 0;
+}
+
+bool TIniFileSnapshot::ValueExists(const QString& section, const QString& ident) const {
+    return Find(section, ident) != nullptr;
+}
+
 void SetIniFileClockAheadForTesting(std::chrono::nanoseconds ahead) {
     ClockAheadNs.store(qint64(ahead.count()));
 }

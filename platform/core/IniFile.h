@@ -1,6 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
+
+#include <sys/stat.h>
 
 #include <QString>
 #include <QStringList>
@@ -113,6 +116,48 @@ public:
 
 private:
     QString FFileName;
+};
+
+// A settings file read once and kept, for reads that come often (at every
+// shot): its reads answer from memory by TIniFile's rules and touch no file.
+//
+// Contract:
+// - Creating an object touches no file; until the first Refresh every read
+//   gives its default.
+// - Refresh brings the copy up to date. While the file keeps the identity,
+//   size and change times it had when it was read, and was read more than
+//   one timestamp tick after its last change (see TIniFile), that costs one
+//   stat of the path; otherwise the file is read again (one open). So an
+//   edit by hand, a replacement by a rename and a write of the program are
+//   all seen by the next Refresh, also an edit that keeps the size.
+// - A missing file, one that cannot be read or something other than a file
+//   at the path reads as empty, so that every read gives its default.
+// - Not thread-safe; used from the main thread only.
+class TIniFileSnapshot {
+public:
+    explicit TIniFileSnapshot(const QString& fileName);
+
+    // True when the file was read again.
+    bool Refresh();
+    // True when something existed at the path (a link counting by its
+    // target) at the last Refresh.
+    bool Exists() const { return FExists; }
+
+    QString ReadString(const QString& section, const QString& ident, const QString& def) const;
+    int ReadInteger(const QString& section, const QString& ident, int def) const;
+    bool ReadBool(const QString& section, const QString& ident, bool def) const;
+    bool ValueExists(const QString& section, const QString& ident) const;
+
+private:
+    struct TValues;
+    const QString* Find(const QString& section, const QString& ident) const;
+
+    QString FFileName;
+    std::shared_ptr<const TValues> FValues;
+    bool FRead = false;  // Refresh ran at least once
+    bool FExists = false;
+    bool FSettled = false;  // read long enough after the last change to trust FStat
+    struct stat FStat {};
 };
 
 // Tests: moves the clock by which a read judges whether a file has settled

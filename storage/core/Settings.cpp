@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <string_view>
 
+#include <QFileInfo>
+#include <QStringList>
+
 #include "platform/core/Files.h"
 #include "platform/core/Paths.h"
 #include "platform/core/Trim.h"
 #include "storage/core/OutputNaming.h"
+#include "storage/core/SettingsSnapshot.h"
+
+void KeepSettingsRefusal(const EIniFileException& refusal);
 
 namespace {
 
@@ -17,22 +23,44 @@ bool SameName(const char* a, const char* b) {
     return std::string_view(a) == b;
 }
 
+// The refusals of the innermost TSettingsRefusals, or none.
+TSettingsRefusals* ActiveRefusals = nullptr;
+
+// A write of this header: raises a refusal, or hands it to the refusals
+// that take it.
+template <class Write>
+void Guarded(Write write) {
+    if (!ActiveRefusals) {
+        write();
+        return;
+    }
+    try {
+        write();
+    } catch (const EIniFileException& refusal) {
+        KeepSettingsRefusal(refusal);
+    }
+}
+
+void WriteValue(TIniFile& ini, const char* section, const char* key, const QString& value) {
+    Guarded([&] { ini.WriteString(section, key, value); });
+}
+
 int ClampOrDefault(int value, int low, int high, int fallback) {
     return value < low || value > high ? fallback : value;
 }
 
 // TXTCSV and IMG are completed as a whole when Folder is absent.
-void RepairNamedSection(TIniFile& ini, const QString& section) {
+void RepairNamedSection(TIniFile& ini, const char* section) {
     const TOutputDefaults defaults = OutputSectionDefaults(section);
     if (ini.ReadString(section, KeyFolder, MissingFolder) == MissingFolder) {
-        ini.WriteString(section, KeyFolder, defaults.Folder);
-        ini.WriteString(section, KeyFileName, defaults.FileName);
-        ini.WriteString(section, KeyIndex, defaults.Index);
+        WriteValue(ini, section, KeyFolder, defaults.Folder);
+        WriteValue(ini, section, KeyFileName, defaults.FileName);
+        WriteValue(ini, section, KeyIndex, defaults.Index);
         return;
     }
     if (TrimText(ini.ReadString(section, KeyFileName, QString())).isEmpty()) {
-        ini.WriteString(section, KeyFileName, defaults.FileName);
-        if (!ini.ValueExists(section, KeyIndex)) ini.WriteString(section, KeyIndex, defaults.Index);
+        WriteValue(ini, section, KeyFileName, defaults.FileName);
+        if (!ini.ValueExists(section, KeyIndex)) WriteValue(ini, section, KeyIndex, defaults.Index);
     }
 }
 
@@ -67,39 +95,45 @@ bool SettingExists(const TIniFile& ini, const TSettingKey& key) {
 }
 
 void WriteSettingString(TIniFile& ini, const TSettingKey& key, const QString& value) {
-    ini.WriteString(key.Section, key.Key, value);
+    Guarded([&] { ini.WriteString(key.Section, key.Key, value); });
 }
 
 void WriteSettingInteger(TIniFile& ini, const TSettingKey& key, int value) {
-    ini.WriteInteger(key.Section, key.Key, value);
+    Guarded([&] { ini.WriteInteger(key.Section, key.Key, value); });
 }
 
 void WriteSettingBool(TIniFile& ini, const TSettingKey& key, bool value) {
-    ini.WriteBool(key.Section, key.Key, value);
+    Guarded([&] { ini.WriteBool(key.Section, key.Key, value); });
 }
 
 void DeleteSetting(TIniFile& ini, const TSettingKey& key) {
-    ini.DeleteKey(key.Section, key.Key);
+    Guarded([&] { ini.DeleteKey(key.Section, key.Key); });
+}
+
+void DeleteSettingsSection(TIniFile& ini, const char* section) {
+    Guarded([&] { ini.EraseSection(section); });
 }
 
 void WriteSettingDefault(TIniFile& ini, const TSettingKey& key) {
     const QString value = QString::fromLatin1(key.FileValue);
-    switch (key.Kind) {
-        case TWriteKind::String:
-            ini.WriteString(key.Section, key.Key, value);
-            break;
-        case TWriteKind::Integer:
-            ini.WriteInteger(key.Section, key.Key, value.toInt());
-            break;
-        case TWriteKind::Bool:
-            ini.WriteBool(key.Section, key.Key, value.toInt() != 0);
-            break;
-        case TWriteKind::Float:
-            ini.WriteFloat(key.Section, key.Key, value.toDouble());
-            break;
-        case TWriteKind::NotWritten:
-            break;
-    }
+    Guarded([&] {
+        switch (key.Kind) {
+            case TWriteKind::String:
+                ini.WriteString(key.Section, key.Key, value);
+                break;
+            case TWriteKind::Integer:
+                ini.WriteInteger(key.Section, key.Key, value.toInt());
+                break;
+            case TWriteKind::Bool:
+                ini.WriteBool(key.Section, key.Key, value.toInt() != 0);
+                break;
+            case TWriteKind::Float:
+                ini.WriteFloat(key.Section, key.Key, value.toDouble());
+                break;
+            case TWriteKind::NotWritten:
+                break;
+        }
+    });
 }
 
 void CreateDefaultIni(TIniVariant variant) {
@@ -125,15 +159,15 @@ void RepairOutputSections() {
                 break;
             }
         }
-        ini.WriteInteger(SectionAutoSave, KeyAut, count);
+        WriteValue(ini, SectionAutoSave, KeyAut, QString::number(count));
     }
     if (!ini.ValueExists(SectionAutoSave, KeyFolder)) {
-        ini.WriteString(SectionAutoSave, KeyFolder, Setting::AutoSaveFolder.FileValue);
+        WriteSettingDefault(ini, Setting::AutoSaveFolder);
     }
     if (TrimText(ini.ReadString(SectionAutoSave, KeyFileName, QString())).isEmpty()) {
-        ini.WriteString(SectionAutoSave, KeyFileName, Setting::AutoSaveFileName.FileValue);
+        WriteSettingDefault(ini, Setting::AutoSaveFileName);
         if (!ini.ValueExists(SectionAutoSave, KeyIndex)) {
-            ini.WriteString(SectionAutoSave, KeyIndex, Setting::AutoSaveIndex.FileValue);
+            WriteSettingDefault(ini, Setting::AutoSaveIndex);
         }
     }
     if (ini.ReadInteger(SectionAutoSave, KeyAut, 0) > 0) {
@@ -171,24 +205,48 @@ TChartSettings ReadChartSettings() {
     return chart;
 }
 
+namespace {
+
+TShotSettings ReadShotSettings() {
+    TIniFileSnapshot file(IniPath());
+    file.Refresh();
+    return ShotSettingsOf(file);
+}
+
+}  // namespace
+
 bool ReadCnvMode() {
-    if (!SettingsFileExists()) return false;
-    const TIniFile ini(IniPath());
-    return ReadSettingInteger(ini, Setting::Cnv) != 0;
+    return ReadShotSettings().CnvMode;
 }
 
 int ReadAutoSaveCount() {
+    return ReadShotSettings().AutoSaveCount;
+}
+
+TSettingsRefusals::TSettingsRefusals() : FOuter(ActiveRefusals) {
+    ActiveRefusals = this;
+}
+
+TSettingsRefusals::~TSettingsRefusals() {
+    ActiveRefusals = FOuter;
+}
+
+void KeepSettingsRefusal(const EIniFileException& refusal) {
+    if (!ActiveRefusals->FFirst)
+        ActiveRefusals->FFirst = TSettingsRefusal{refusal.Message(), refusal.Error()};
+}
+
+void RemoveLeftoverTemporaryFiles() {
+    QStringList folders{QFileInfo(IniPath()).absolutePath()};
     const TIniFile ini(IniPath());
-    int count = 0;
-    for (const TSettingKey& source : AutoSaveCountSources) {
-        // [Settings] AUT, the last source, is read also when absent.
-        if (SameName(source.Section, SectionSettings) ||
-            ini.ValueExists(source.Section, source.Key)) {
-            count = ini.ReadInteger(source.Section, source.Key, 0);
-            break;
-        }
+    for (const char* section : {SectionTxtCsv, SectionImg, SectionAutoSave}) {
+        QString folder = ini.ReadString(section, KeyFolder, QString());
+        // A blank Folder gets the section's default at the first file.
+        if (TrimText(folder).isEmpty()) folder = OutputSectionDefaults(section).Folder;
+        folders.append(ResolveFolder(folder));
     }
-    return std::clamp(count, 0, AutoSaveCountMax);
+    folders.removeDuplicates();
+    for (const QString& folder : folders) RemoveStaleTemporaryFiles(folder);
 }
 
 TUnitsSetting DecodeUnits(int mu) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 
 #include "platform/core/IniFile.h"
@@ -16,7 +18,8 @@
 // by hand: TIniFile parses the file again whenever it has changed (see its
 // contract). Main thread only. A refused write raises EIniFileException
 // ("Unable to write to <path>"), which passes on to the caller; the values
-// written before it stay in the file.
+// written before it stay in the file. While a TSettingsRefusals lives, the
+// writes here raise nothing for a refusal and it keeps the first one.
 
 // Which deliverable writes the file: Tarvex Serial leaves out the keys that
 // belong to the Bluetooth LE link ([Settings] CheckBoxBTAuto and [BLE]).
@@ -44,6 +47,8 @@ void WriteSettingInteger(TIniFile& ini, const TSettingKey& key, int value);
 void WriteSettingBool(TIniFile& ini, const TSettingKey& key, bool value);
 // Removes the entry's key from its section; nothing is written when absent.
 void DeleteSetting(TIniFile& ini, const TSettingKey& key);
+// Removes every copy of the section; nothing is written when absent.
+void DeleteSettingsSection(TIniFile& ini, const char* section);
 // Writes the entry's default-file value with its write kind. NotWritten
 // entries are not written.
 void WriteSettingDefault(TIniFile& ini, const TSettingKey& key);
@@ -69,6 +74,43 @@ void CreateDefaultIni(TIniVariant variant);
 // Keys it does not name are left as they are.
 void RepairOutputSections();
 
+// A write that the settings file refused, as a TSettingsRefusals kept it.
+struct TSettingsRefusal {
+    QString Message;  // "Unable to write to <full path> (<cause>)"
+    int Error = 0;    // the errno of the refusal
+};
+
+// Writes that must not stop what goes on around them (the start-up's
+// completions of the file, the choices saved on closing): while an object
+// of this class lives, a write of the functions in this header that the
+// settings file refuses (EIniFileException) raises nothing. The first
+// refusal is kept and every later write is still tried, so the program
+// goes on with the values it holds. An object made while another lives
+// takes the refusals until it ends. Main thread only.
+class TSettingsRefusals {
+public:
+    TSettingsRefusals();
+    ~TSettingsRefusals();
+    TSettingsRefusals(const TSettingsRefusals&) = delete;
+    TSettingsRefusals& operator=(const TSettingsRefusals&) = delete;
+
+    // The first refused write, if there was one.
+    const std::optional<TSettingsRefusal>& First() const { return FFirst; }
+
+private:
+    friend void KeepSettingsRefusal(const EIniFileException& refusal);
+
+    TSettingsRefusals* FOuter;
+    std::optional<TSettingsRefusal> FFirst;
+};
+
+// Removes the temporary files that writers killed mid-write left (see
+// RemoveStaleTemporaryFiles) from the settings file's folder and from the
+// output folders of TXTCSV, IMG and AUTOSAVE as the file names them (a
+// blank Folder standing for the section's default). Creates nothing, reads
+// only the settings file and never throws.
+void RemoveLeftoverTemporaryFiles();
+
 // [Settings] TXT read as an integer (default 0) is not 0: true TXT, false CSV.
 bool ReadTxtFormat();
 
@@ -86,7 +128,8 @@ struct TChartSettings {
 // The five chart keys of [Settings] with their defaults and clamps.
 TChartSettings ReadChartSettings();
 
-// [Settings] CNV is not 0; false when there is no settings file.
+// [Settings] CNV is not 0; false when there is no settings file. Reads the
+// file at every call (TSettingsSnapshot keeps it for the live shot path).
 bool ReadCnvMode();
 
 // The automatic-save count: AUT of the first of AUTOSAVE, AUTOSHOT and TXTCSV

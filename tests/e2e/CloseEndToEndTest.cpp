@@ -1,5 +1,5 @@
 // The real programs ended from outside while something stands in their way:
-// a settings file that cannot be written (a box at start, another at close),
+// a settings file that cannot be written (said once at start, without a box),
 // a settings file of tens of megabytes, a simulation file with numbers no
 // integer holds. Each program is a copy of the executable in a fresh folder
 // with its settings file beside it.
@@ -37,9 +37,9 @@ protected:
     QByteArray FErrors;
 };
 
-// A settings file that cannot be written opens a box at start; SIGTERM or
-// SIGINT then closes that box, the close's own failure goes to the standard
-// error instead of a second box, and the program ends at once.
+// A settings file that cannot be written is said at start without a box;
+// SIGTERM or SIGINT then closes the program, the close's own failure goes
+// to the standard error instead of a box, and the program ends at once.
 TEST_P(CloseEndToEnd, SignalEndsAProgramWhoseSettingsCannotBeWritten) {
     struct TCase {
         const char* Name;

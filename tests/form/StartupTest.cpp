@@ -492,9 +492,9 @@ TEST_F(Startup, PortNamedInTheSettingsIsSelectedElseTheFirstListed) {
     }
 }
 
-TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
+TEST_F(Startup, SettingsFileThatCannotBeWrittenIsSaidOnceAndStartUpRunsEveryStep) {
     // An older file without CNV: the start-up's first write is refused.
-    const QByteArray older = "[Settings]\r\nStyle=1\r\nMU=11\r\n";
+    const QByteArray older = "[Settings]\r\nStyle=1\r\nMU=11\r\nCheckBoxAuto=1\r\n";
     struct Case {
         const char* name;
         bool folder;  // a folder in place of the file, else a file without write bits
@@ -513,29 +513,56 @@ TEST_F(Startup, SettingsFileThatCannotBeWrittenIsReportedAndTheWindowOpens) {
                 IniFilePath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         }
 
-        // As the program start does it: the application creates the form,
-        // shows what OnCreate raised and shows the window all the same.
+        // As the program start does it: the application creates the form
+        // and shows the window.
+        testing::internal::CaptureStderr();
         Application->CreateForm(Form1);
         FForm = Form1;
+        const bool autoOpen = KillTimer(FForm, TIMER_COM_AUTOOPEN);
+        KillTimer(FForm, TIMER_BLE_AUTOCONNECT);
         QCoreApplication::processEvents();
+        const QString started = QString::fromStdString(testing::internal::GetCapturedStderr());
 
+        // No box holds the start up; the status line and one line on the
+        // standard error say it, with the cause.
         const QString refused = "Unable to write to " + IniFilePath() + " (" + c.cause + ")";
-        EXPECT_EQ(FDialogs.Errors, QStringList{refused});
+        EXPECT_EQ(FDialogs.Errors, QStringList());
+        EXPECT_EQ(Status(), QStringLiteral("SETTINGS: cannot be saved (%1)").arg(c.cause));
+        EXPECT_EQ(started.count(QStringLiteral("SETTINGS:")), 1) << started.toStdString();
+        EXPECT_TRUE(started.contains(refused)) << started.toStdString();
         EXPECT_TRUE(Form().Showing());
-        // Start-up ended at the refused write.
-        EXPECT_EQ(P::FNextShotNumber(Form()), 0);
+
+        // Every step ran, with the values the file holds or the defaults.
+        TForm1& form = Form();
+        EXPECT_TRUE(autoOpen);
+        EXPECT_EQ(P::FNextShotNumber(form), 1);
+        EXPECT_EQ(form.Label1->Caption(), "Port COM:");
+        EXPECT_EQ(form.ComboBox1->Style(), csDropDownList);
+        EXPECT_TRUE(form.KeyPreview);
+        EXPECT_TRUE(bool(form.OnResize));
+        EXPECT_TRUE(bool(form.CheckBox2->OnClick));
+        EXPECT_EQ(form.CheckBox2->Checked(), !c.folder);  // MU=11 from the file
+        EXPECT_EQ(form.CheckBoxAuto->Checked(), !c.folder);
+        EXPECT_EQ(form.Edit1->Text(), "1.0");  // the read default
+        EXPECT_EQ(P::FDesignClientWidth(form), 865);
         if (c.folder) {
             EXPECT_TRUE(QFileInfo(IniFilePath()).isDir());
         } else {
             EXPECT_EQ(ReadFileBytes(IniFilePath()), older);
         }
+        // The shots go on as ever.
+        Receive({"812.3"});
+        EXPECT_EQ(MemoLines(), QStringList{"812.3"});
 
-        // Closing the half-created window does not fail on what FormCreate
-        // never made; its own refused write is shown once more.
-        FDialogs.Errors.clear();
+        // Closing does not say it again in a box; the standard error keeps
+        // the close's refusal.
+        testing::internal::CaptureStderr();
         TCloseAction action = caFree;
         Form().FormClose(&Form(), action);
-        EXPECT_EQ(FDialogs.Errors, QStringList{refused});
+        const QString closed = QString::fromStdString(testing::internal::GetCapturedStderr());
+        EXPECT_EQ(FDialogs.Errors, QStringList());
+        EXPECT_TRUE(closed.contains("SETTINGS: not saved on closing: " + refused))
+            << closed.toStdString();
         delete FForm;
         FForm = nullptr;
         Form1 = nullptr;
