@@ -44,8 +44,7 @@ QString ShotLine(int i) {
 }
 
 void Queue(TForm1& form, int first, int count) {
-    std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(form));
-    for (int i = first; i < first + count; ++i) P::FReceivedLines(form).push_back(ShotLine(i));
+    for (int i = first; i < first + count; ++i) P::FReceivedLineQueue(form).Push(ShotLine(i));
 }
 
 // One drain of whatever is queued: the work the line itself costs the main
@@ -82,8 +81,7 @@ void Fill(TForm1& form, int count) {
 }
 
 bool QueueEmpty(TForm1& form) {
-    std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(form));
-    return P::FReceivedLines(form).empty();
+    return P::FReceivedLineQueue(form).Empty();
 }
 
 struct TBurst {

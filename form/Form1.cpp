@@ -8,7 +8,7 @@
 #include "platform/ble/BluetoothLE.h"
 #endif
 #include "platform/core/FormatFloat.h"
-#include "links/SerialLink.h"
+#include "links/core/SerialLink.h"
 #include "platform/core/IniFile.h"
 #include "platform/core/StandardError.h"
 #include "storage/ProgramSettings.h"

@@ -1,22 +1,17 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include <QString>
 #include <QStringList>
 
-#include "links/ReceivedLine.h"
-#include "links/SerialLink.h"
+#include "links/core/ReceivedLineQueue.h"
+#include "links/core/SerialLink.h"
 #include "platform/ui/Forms.h"
 #include "series/core/Filter.h"
 #include "series/core/NumberText.h"
@@ -343,8 +338,9 @@ public:
     bool SelectComPort(const QString& name);
     void AutoOpenComPort();
     void Button1Click(TObject* Sender);
+    // Starts the serial link's read thread; a port that goes away under it
+    // is closed as CLOSE does.
     void StartReadThread();
-    void SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket);
     // Handles WM_LINES_RECEIVED: takes queued lines in arrival order for
     // under a frame (at least the first 64) and posts the message again
     // when lines remain, so the window answers while a flood is worked off.
@@ -404,12 +400,6 @@ private:
     // One run of the drain until the queue is empty or the deadline has
     // passed; returns whether lines remain queued.
     bool ProcessReceivedLines(std::chrono::steady_clock::time_point deadline);
-    // Moves up to count lines from the front of the queue into lines;
-    // returns whether more remain.
-    bool TakeReceivedLines(std::vector<TReceivedLine>& lines, std::size_t count);
-    // Queues one entry from any thread (not while input is dropped) and
-    // posts WM_LINES_RECEIVED when it went into an empty queue.
-    void QueueReceivedLine(TReceivedLine line);
 #if TARVEX_BLE
     void LoadBleControls();
 #endif
@@ -454,14 +444,13 @@ private:
     bool LiveInput = false;
     // True during a batch of list updates: the chart repaints once at the end.
     bool BatchUpdate = false;
-    // Received-line queue. The serial link owns the port and its read thread
-    // (FReadThread), which feeds the queue. The thread waits on
-    // FReceivedLinesRoom while the queue is full; the drain and ResetReceive
-    // signal it when they take lines out.
-    TSerialLink FSerialLink;
-    std::mutex FReceivedLinesMutex;
-    std::condition_variable_any FReceivedLinesRoom;
-    std::deque<TReceivedLine> FReceivedLines;
+    // The received-line queue (links/core/ReceivedLineQueue.h): both links
+    // feed it, and it posts WM_LINES_RECEIVED whenever lines go into it
+    // empty. The serial link owns the port and its read thread, which feeds
+    // the queue; declared after it, so the thread has stopped before the
+    // queue goes.
+    TReceivedLineQueue FReceivedLineQueue{[this] { PostMessage(this, WM_LINES_RECEIVED, 0, 0); }};
+    TSerialLink FSerialLink{FReceivedLineQueue};
     // Bluetooth LE link (links/ble/BleLink.h): its state, device, timers and
     // workers. Made by FormCreate in Tarvex, closed by FormClose, freed by the
     // destructor; null in Tarvex Serial.
@@ -497,7 +486,6 @@ private:
     // Memo lock.
     std::vector<QString> FMemoSnapshot;
     bool FMemoLocked = false;
-    std::atomic<bool> FDiscardInput{false};
 };
 
 // The one main form, set when the application creates it.

@@ -279,8 +279,8 @@ void TForm1::SetUpBleLink() {
     host.Target = Edit2;
     host.Status = Memo2;
     host.IniPath = IniPath();
-    host.QueueLine = [this](TReceivedLine line) { QueueReceivedLine(std::move(line)); };
-    host.Discarding = [this] { return FDiscardInput.load(); };
+    host.QueueLine = [this](TReceivedLine line) { FReceivedLineQueue.Push(std::move(line)); };
+    host.Discarding = [this] { return FReceivedLineQueue.Discarding(); };
     // A new connection starts a new automatic-save batch, as opening the
     // serial port does.
     host.ConnectStarted = [this] { FAutoSaveLines.clear(); };

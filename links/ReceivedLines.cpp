@@ -1,9 +1,7 @@
-// The queue of received lines and its drain on the main thread.
-#include <algorithm>
-#include <deque>
+// The drain of the received-line queue on the main thread.
 #include <exception>
-#include <iterator>
 #include <limits>
+#include <vector>
 
 #include "form/Form1.h"
 #include "platform/chart/Chart.h"
@@ -47,28 +45,12 @@ void TForm1::FinishReceivedLines() {
     ProcessReceivedLines(Clock::time_point::max());
 }
 
-bool TForm1::TakeReceivedLines(std::vector<TReceivedLine>& lines, std::size_t count) {
-    lines.clear();
-    std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
-    const std::size_t n = std::min(count, FReceivedLines.size());
-    const auto end = FReceivedLines.begin() + std::ptrdiff_t(n);
-    lines.assign(std::make_move_iterator(FReceivedLines.begin()), std::make_move_iterator(end));
-    FReceivedLines.erase(FReceivedLines.begin(), end);
-    if (n > 0) FReceivedLinesRoom.notify_all();
-    return !FReceivedLines.empty();
-}
-
 bool TForm1::ProcessReceivedLines(Clock::time_point deadline) {
     std::vector<TReceivedLine> lines;
     lines.reserve(DrainStep);
-    bool more = TakeReceivedLines(lines, DrainStep);
-    if (FDiscardInput.load()) {
-        // Everything waiting goes, as the lines just taken do.
-        std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
-        FReceivedLines.clear();
-        FReceivedLinesRoom.notify_all();
-        return false;
-    }
+    // While input is discarded the queue hands out nothing and empties.
+    bool more = FReceivedLineQueue.Take(lines, DrainStep);
+    if (lines.empty()) return more;
 
     // A line whose intake fails must not cost the lines after it: each line
     // is taken on its own, and the first failure is shown once, after the
@@ -106,7 +88,7 @@ bool TForm1::ProcessReceivedLines(Clock::time_point deadline) {
                 }
             }
             if (!more || Clock::now() >= deadline) break;
-            more = TakeReceivedLines(lines, DrainStep);
+            more = FReceivedLineQueue.Take(lines, DrainStep);
         }
     }
 
@@ -121,26 +103,11 @@ bool TForm1::ProcessReceivedLines(Clock::time_point deadline) {
     return more;
 }
 
-void TForm1::QueueReceivedLine(TReceivedLine line) {
-    bool wasEmpty = false;
-    {
-        std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
-        // Loaded under the mutex: a ResetReceive that cleared the queue has
-        // stored its flag before it took the mutex.
-        if (FDiscardInput.load()) return;
-        wasEmpty = FReceivedLines.empty();
-        FReceivedLines.push_back(std::move(line));
-    }
-    if (wasEmpty) PostMessage(this, WM_LINES_RECEIVED, 0, 0);
-}
-
 void TForm1::ResetReceive(bool discard, bool purge) {
-    FDiscardInput.store(discard);
-    {
-        std::lock_guard<std::mutex> lock(FReceivedLinesMutex);
-        FReceivedLines.clear();
-        FReceivedLinesRoom.notify_all();
-    }
+    // The flag first: a line queued before the clear goes with it, and one
+    // cut after it sees the flag.
+    FReceivedLineQueue.SetDiscarding(discard);
+    FReceivedLineQueue.Clear();
 #if TARVEX_BLE
     if (FBleLink) FBleLink->ClearReceivedText();
 #endif

@@ -8,7 +8,7 @@
 
 #include <QString>
 
-#include "links/ReceivedLine.h"
+#include "links/core/ReceivedLineQueue.h"
 #include "links/core/LineCutter.h"
 #include "platform/ble/BluetoothLE.h"
 

@@ -50,7 +50,9 @@ void DrainWake(int wakeFd) {
     }
 }
 
+// The poll() time-out left until deadline; -1 (none) for time_point::max().
 int RemainingMs(Clock::time_point deadline) {
+    if (deadline == Clock::time_point::max()) return -1;
     const auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) return 0;
     // Round up, so a wait never ends before its time.
@@ -137,28 +139,26 @@ std::ptrdiff_t SerialRead(TComHandle handle, char* buffer, std::ptrdiff_t maxByt
     }
 }
 
-TSerialWait SerialWait(TComHandle handle, int milliseconds) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+TSerialWait SerialWait(TComHandle handle, int milliseconds, TPortState state) {
+    const bool limited = milliseconds >= 0;
+    const Clock::time_point deadline =
+        limited ? Clock::now() + std::chrono::milliseconds(milliseconds) : Clock::time_point::max();
     if (!handle.IsValid()) {
-        PollUntil(nullptr, 0, deadline);
+        if (limited) PollUntil(nullptr, 0, deadline);
         return TSerialWait::Lost;
     }
 
+    // A lost device is left out: it would report itself ready at once, for
+    // ever.
     pollfd fds[2] = {{handle.WakeFd, POLLIN, 0}, {handle.Fd, POLLIN, 0}};
-    PollUntil(fds, 2, deadline);
+    PollUntil(fds, state == TPortState::Open ? 2 : 1, deadline);
 
     if (fds[0].revents & POLLIN) {
         DrainWake(handle.WakeFd);
         return TSerialWait::Cancelled;
     }
-    if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-        // A hung-up device reports itself ready for ever; waiting on the
-        // cancel alone for the rest of the time keeps the loop from spinning.
-        fds[0].revents = 0;
-        PollUntil(fds, 1, deadline);
-        if (fds[0].revents & POLLIN) DrainWake(handle.WakeFd);
-        return TSerialWait::Lost;
-    }
+    if (state == TPortState::Lost) return TSerialWait::Lost;
+    if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) return TSerialWait::Lost;
     if (fds[1].revents & POLLIN) return TSerialWait::Readable;
     return NodeGone(handle.Fd) ? TSerialWait::Lost : TSerialWait::TimedOut;
 }

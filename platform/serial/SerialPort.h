@@ -4,8 +4,8 @@
 
 #include <QString>
 
-// A serial port on a POSIX terminal device, with the operations a polling read
-// loop needs. The port is only ever read; nothing here writes to it.
+// A serial port on a POSIX terminal device, with the operations a read loop
+// that sleeps until something happens needs. The port is only ever read; nothing here writes to it.
 //
 // Threads: SerialOpen and SerialClose belong to one owner thread. While the
 // port is open, one read thread may call SerialBytesWaiting, SerialRead and
@@ -65,18 +65,27 @@ enum class TSerialWait {
     Lost        // the device hung up or its node is gone; see TPortState
 };
 
-// Waits up to `milliseconds` for received bytes or a cancel. A lost device
-// never cuts the wait short: the call still sleeps out its time (unless a
-// cancel comes), so a loop that waits after every empty read never spins. A
-// cancel is consumed by the wait it ends. An invalid handle sleeps out the
-// time and reports Lost.
-TSerialWait SerialWait(TComHandle handle, int milliseconds = 10);
-
-// Ends the current SerialWait of the read thread at once, or the next one when
-// none is in progress. Safe from any thread while the port is open.
-void SerialCancel(TComHandle handle);
-
 // What a read loop knows of its device. It starts Open; the first Lost wait
 // moves it to Lost, which is the one moment to report the loss (so the owner
 // closes the port once). A lost port stays lost until it is closed.
 enum class TPortState { Open, Lost };
+
+// A wait without a time limit.
+inline constexpr int SerialWaitForever = -1;
+
+// Waits up to `milliseconds` (SerialWaitForever: without a limit) and
+// sleeps all the while; a cancel always ends it. A cancel is consumed by the
+// wait it ends.
+// - On a port in the state Open it also ends as soon as bytes arrive
+//   (Readable) or the device hangs up (Lost); when it times out it reports
+//   Lost if the device node has gone.
+// - On a port in the state Lost it waits for the cancel alone: a lost device
+//   reports itself ready for ever, and a loop that waits after every empty
+//   read must not spin.
+// An invalid handle sleeps out a limited time and reports Lost.
+TSerialWait SerialWait(TComHandle handle, int milliseconds = 10,
+                       TPortState state = TPortState::Open);
+
+// Ends the current SerialWait of the read thread at once, or the next one when
+// none is in progress. Safe from any thread while the port is open.
+void SerialCancel(TComHandle handle);

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "links/PseudoTerminal.h"
-#include "links/SerialLink.h"
+#include "links/core/SerialLink.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "series/core/NumberText.h"
@@ -82,10 +82,7 @@ protected:
 
     int ChartPoints() { return P::FActiveSeries(Form())->Count(); }
 
-    std::size_t QueuedLines() {
-        std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(Form()));
-        return P::FReceivedLines(Form()).size();
-    }
+    std::size_t QueuedLines() { return LineQueue().Size(); }
 
     // Waits without running the event loop, so that nothing drains the
     // queue meanwhile: only the read thread moves.
@@ -367,7 +364,7 @@ TEST_F(SerialEndToEnd, ReceiveResetWithoutDiscardKeepsTheLineInProgress) {
 
     // A purge with the flag clear keeps the port usable.
     Form().ResetReceive(false, true);
-    EXPECT_FALSE(P::FDiscardInput(Form()).load());
+    EXPECT_FALSE(LineQueue().Discarding());
     ASSERT_TRUE(FTerminal.Write("777\n"));
     ASSERT_TRUE(WaitForLast(QStringLiteral("777")));
 }

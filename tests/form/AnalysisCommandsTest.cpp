@@ -66,7 +66,7 @@ TEST_F(AnalysisCommands, SymPairsBothEndsAndSkipsNonValueLines) {
         EXPECT_TRUE(Locked());
         EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Sym);
         EXPECT_TRUE(P::FDerivedValues(Form()));
-        EXPECT_TRUE(P::FDiscardInput(Form()).load());
+        EXPECT_TRUE(LineQueue().Discarding());
         EXPECT_EQ(ShownSeries().ShotStats.Count, int(c.Result.size()));
         Form().RefreshCommand();
     }
@@ -91,7 +91,7 @@ TEST_F(AnalysisCommands, TooFewValuesPutTheListBackUnlocked) {
         EXPECT_EQ(MemoLines(), QStringList({"812.5", "LOG: 31 FF 0A"}));
         EXPECT_FALSE(Locked());
         EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
-        EXPECT_FALSE(P::FDiscardInput(Form()).load());
+        EXPECT_FALSE(LineQueue().Discarding());
         EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
         EXPECT_EQ(Status(), "earlier");
     }
@@ -175,7 +175,7 @@ TEST_F(AnalysisCommands, CtrlRRestoresOutsideTheFrame) {
     Form().RefreshCommand();
     EXPECT_EQ(MemoLines(), QStringList({"800", "810"}));
     EXPECT_FALSE(Locked());
-    EXPECT_FALSE(P::FDiscardInput(Form()).load());
+    EXPECT_FALSE(LineQueue().Discarding());
 }
 
 TEST_F(AnalysisCommands, ASecondCommandIsIgnoredWhileOneRuns) {
@@ -277,7 +277,7 @@ TEST_F(AnalysisCommands, CmpWithABadFileSaysSoAndLosesNothing) {
         EXPECT_EQ(FDialogs.Messages, QStringList({c.Message}));
         EXPECT_EQ(MemoLines(), QStringList({"800", "LOG: kept", "810"}));
         EXPECT_FALSE(Locked());
-        EXPECT_FALSE(P::FDiscardInput(Form()).load());
+        EXPECT_FALSE(LineQueue().Discarding());
         EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
         EXPECT_EQ(Status(), "earlier");
         EXPECT_EQ(ShownSeries().ShotStats.Count, 2);

@@ -114,7 +114,7 @@ TEST_F(FilterCommand, RejectingEverythingChangesNothing) {
     EXPECT_EQ(MemoLines(), QStringList({"-3", "-1"}));
     EXPECT_TRUE(P::FMemoLocked(Form()));
     EXPECT_EQ(P::FMemoSnapshot(Form()).size(), 4u);
-    EXPECT_TRUE(P::FDiscardInput(Form()).load());
+    EXPECT_TRUE(LineQueue().Discarding());
     EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Sym);
     EXPECT_TRUE(P::FDerivedValues(Form()));
     EXPECT_EQ(Status(), "SYM: Mirror 4");
@@ -136,7 +136,7 @@ TEST_F(FilterCommand, AfterSymFiltersTheDifferencesAndGivesUpTheLock) {
     EXPECT_EQ(MemoLines(), QStringList({"-1"}));
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
-    EXPECT_FALSE(P::FDiscardInput(Form()).load());
+    EXPECT_FALSE(LineQueue().Discarding());
     EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
     EXPECT_FALSE(P::FDerivedValues(Form()));
 

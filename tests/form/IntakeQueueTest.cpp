@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "links/SerialLink.h"
+#include "links/core/SerialLink.h"
 #include "platform/chart/Chart.h"
 #include "series/core/Statistics.h"
 #include "support/FormFixture.h"
@@ -117,7 +117,7 @@ TEST_F(ReceivedLineQueue, AFailingLineCostsNoOtherLineAndIsShownOnce) {
 
 TEST_F(ReceivedLineQueue, DropFlagLosesWhatTheDrainTakes) {
     QueueReceived({"812.3", "799.5"});
-    P::FDiscardInput(Form()).store(true);
+    LineQueue().SetDiscarding(true);
     Form().DrainReceivedLines();
     EXPECT_TRUE(ReceivedQueueEmpty());
     EXPECT_TRUE(FSeen.empty());
@@ -141,7 +141,7 @@ TEST_F(ReceivedLineQueue, ResetReceiveStoresTheFlagAndEmptiesTheQueue) {
         SCOPED_TRACE(testing::Message() << "discard " << c.Discard << " purge " << c.Purge);
         QueueReceived({"1", "2"});
         Form().ResetReceive(c.Discard, c.Purge);
-        EXPECT_EQ(P::FDiscardInput(Form()).load(), c.Discard);
+        EXPECT_EQ(LineQueue().Discarding(), c.Discard);
         EXPECT_TRUE(ReceivedQueueEmpty());
     }
     Form().DrainReceivedLines();
@@ -152,8 +152,7 @@ namespace {
 
 // Queues entries as the links do: log lines (true) beside received lines.
 void QueueEntries(TForm1& form, const std::vector<TReceivedLine>& entries) {
-    std::lock_guard<std::mutex> lock(P::FReceivedLinesMutex(form));
-    for (const TReceivedLine& entry : entries) P::FReceivedLines(form).push_back(entry);
+    for (const TReceivedLine& entry : entries) P::FReceivedLineQueue(form).Push(entry);
 }
 
 }  // namespace

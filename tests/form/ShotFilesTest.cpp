@@ -356,8 +356,8 @@ TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
     Type(QStringLiteral("LOG: BLE: Connected"));
     Type(QStringLiteral("  "));
     P::FAutoSaveLines(Form()) = {"800", "801"};
-    P::FDiscardInput(Form()) = true;
     QueueReceived({"999"});
+    LineQueue().SetDiscarding(true);
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("a.txt")), "810\n811 m/s\n"));
     Form().Button2->Click();
 
@@ -369,7 +369,7 @@ TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
     EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
     EXPECT_EQ(P::FLoadedLines(Form()),
               (std::vector<QString>{"800", "801", "LOG: BLE: Connected", "810", "811 m/s"}));
-    EXPECT_FALSE(P::FDiscardInput(Form()));
+    EXPECT_FALSE(LineQueue().Discarding());
     EXPECT_TRUE(ReceivedQueueEmpty());
     EXPECT_EQ(P::FNextShotNumber(Form()), 5);
 
@@ -399,7 +399,7 @@ TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
     EXPECT_FALSE(P::FDerivedValues(Form()));
     EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
-    EXPECT_FALSE(P::FDiscardInput(Form()));
+    EXPECT_FALSE(LineQueue().Discarding());
     EXPECT_EQ(Status(), QStringLiteral("LOAD: 1 added, total 4 points"));
 }
 

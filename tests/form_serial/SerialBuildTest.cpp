@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "links/PseudoTerminal.h"
-#include "links/SerialLink.h"
+#include "links/core/SerialLink.h"
 #include "platform/chart/Chart.h"
 #include "platform/core/IniFile.h"
 #include "support/FormFixture.h"

@@ -210,6 +210,26 @@ TEST_F(SerialPortTest, WaitEndsWhenBytesArrive) {
     EXPECT_EQ(SerialWait(port.Handle, 60000), TSerialWait::Readable);
 }
 
+TEST_F(SerialPortTest, AWaitWithoutLimitEndsAtBytesOrAHangUp) {
+    TComHandle handle = SerialOpen(FTerminal.SlavePath());
+    auto bytes =
+        std::async(std::launch::async, [&] { return SerialWait(handle, SerialWaitForever); });
+    ASSERT_TRUE(FTerminal.Write("7"));
+    ASSERT_EQ(bytes.wait_for(Deadline), std::future_status::ready);
+    EXPECT_EQ(bytes.get(), TSerialWait::Readable);
+    char buffer[8];
+    ASSERT_EQ(SerialRead(handle, buffer, sizeof buffer), 1);
+
+    // The device goes while the wait sleeps: reported at once, not after a
+    // time.
+    auto hangUp =
+        std::async(std::launch::async, [&] { return SerialWait(handle, SerialWaitForever); });
+    FTerminal.CloseMaster();
+    ASSERT_EQ(hangUp.wait_for(Deadline), std::future_status::ready);
+    EXPECT_EQ(hangUp.get(), TSerialWait::Lost);
+    SerialClose(handle);
+}
+
 TEST_F(SerialPortTest, CancelEndsWaitPromptlyAndOnlyOnce) {
     TOpenPort port(FTerminal.SlavePath());
     auto waiting = std::async(std::launch::async, [&] { return SerialWait(port.Handle, 120000); });
@@ -253,18 +273,23 @@ TEST_F(SerialPortTest, HangUpIsReportedWithoutSpinning) {
     EXPECT_LE(SerialBytesWaiting(handle), 0);
     EXPECT_LE(SerialRead(handle, buffer, sizeof buffer), 0);
 
-    // Each later wait still sleeps its full time: a lower bound only, which a
-    // slow machine meets all the more.
+    // Each later wait of the lost port still sleeps its full time: a lower
+    // bound only, which a slow machine meets all the more.
     constexpr int Waits = 20;
     constexpr int WaitMs = 10;
     const auto start = Clock::now();
-    for (int i = 0; i < Waits; ++i) EXPECT_EQ(SerialWait(handle, WaitMs), TSerialWait::Lost);
+    for (int i = 0; i < Waits; ++i)
+        EXPECT_EQ(SerialWait(handle, WaitMs, TPortState::Lost), TSerialWait::Lost);
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(Waits * WaitMs));
 
-    // Stopping the read thread of a lost port stays prompt.
-    auto waiting = std::async(std::launch::async, [&] { return SerialWait(handle, 120000); });
+    // Stopping the read thread of a lost port, asleep without a time limit,
+    // stays prompt.
+    auto waiting = std::async(std::launch::async, [&] {
+        return SerialWait(handle, SerialWaitForever, TPortState::Lost);
+    });
     SerialCancel(handle);
     ASSERT_EQ(waiting.wait_for(Deadline), std::future_status::ready);
+    EXPECT_EQ(waiting.get(), TSerialWait::Cancelled);
 
     const int before = OpenDescriptorCount();
     SerialClose(handle);

@@ -1,7 +1,5 @@
 #include "support/FormFixture.h"
 
-#include <mutex>
-
 #include <QFileInfo>
 #include <QThread>
 #include <QWidget>
@@ -82,13 +80,11 @@ void FormFixture::EmptyListQuietly() {
 }
 
 void FormFixture::QueueReceived(const QStringList& lines) {
-    std::lock_guard<std::mutex> lock(TForm1Probe::FReceivedLinesMutex(Form()));
-    for (const QString& line : lines) TForm1Probe::FReceivedLines(Form()).push_back(line);
+    for (const QString& line : lines) LineQueue().Push(line);
 }
 
 bool FormFixture::ReceivedQueueEmpty() {
-    std::lock_guard<std::mutex> lock(TForm1Probe::FReceivedLinesMutex(Form()));
-    return TForm1Probe::FReceivedLines(Form()).empty();
+    return LineQueue().Empty();
 }
 
 void FormFixture::Receive(const QStringList& lines) {

@@ -47,8 +47,11 @@ protected:
     // cache, the chart and the statistics alone.
     void SetListQuietly(const QStringList& lines);
     void EmptyListQuietly();
-    // Puts lines on the received-line queue as the read thread does, without
-    // telling the form.
+    // The form's received-line queue.
+    TReceivedLineQueue& LineQueue() { return TForm1Probe::FReceivedLineQueue(Form()); }
+    // Puts lines on the received-line queue as a link does (dropped while
+    // input is discarded; the queue posts WM_LINES_RECEIVED when they go
+    // into it empty); only the event loop or a call drains them.
     void QueueReceived(const QStringList& lines);
     bool ReceivedQueueEmpty();
     // Queues lines and drains them, as the form does for WM_LINES_RECEIVED.

@@ -33,8 +33,7 @@ public:
     TARVEX_PROBE(LiveInput)
     TARVEX_PROBE(BatchUpdate)
     TARVEX_PROBE(FSerialLink)
-    TARVEX_PROBE(FReceivedLinesMutex)
-    TARVEX_PROBE(FReceivedLines)
+    TARVEX_PROBE(FReceivedLineQueue)
     TARVEX_PROBE(FBleLink)
     TARVEX_PROBE(FLastUnitsMetric)
     TARVEX_PROBE(FLastWeightMix)
@@ -53,7 +52,6 @@ public:
     TARVEX_PROBE(FLoadedLines)
     TARVEX_PROBE(FMemoSnapshot)
     TARVEX_PROBE(FMemoLocked)
-    TARVEX_PROBE(FDiscardInput)
 #undef TARVEX_PROBE
     // The automatic-save buffer's size; set the buffer to change it.
     static std::int32_t FAutoSaveCount(TForm1& form) {

@@ -11,6 +11,8 @@
 
 #include "platform/serial/SerialPort.h"
 
+class TReceivedLineQueue;
+
 // What a read thread notes when it starts. It answers, even after its link is
 // gone, whether that thread is still the link's current one: a report the
 // thread queued before it was stopped checks this first and then touches
@@ -31,15 +33,30 @@ private:
 
 // The program's serial port and the one thread that reads it. The link owns
 // the port handle, the thread and the count of stops that tells a current
-// thread from a stopped one.
+// thread from a stopped one; the thread cuts what it reads into lines and
+// puts them on the received-line queue it was given.
 //
-// Threads: every member belongs to the main thread, except that the read
-// thread calls Handle() on every pass. The handle changes only while no read
-// thread exists (a thread starts only on an open port, and Close stops it
-// before closing), so those reads never race a write.
+// The read thread sleeps while nothing happens: it wakes when bytes arrive,
+// when the port goes away, when a stop is asked and, while the queue is
+// full, only when the queue has room again or a stop is asked. Besides these
+// it looks once every NodeCheckMs whether the port's device node is gone.
+//
+// Threads: every member belongs to the owner's thread; the read thread reads
+// the handle, which changes only while no read thread exists (a thread starts
+// only on an open port, and Close stops it before closing).
 class TSerialLink {
 public:
-    TSerialLink() = default;
+    // How often an idle read thread looks whether its device node is gone
+    // (an adapter that vanished without hanging the port up).
+    static constexpr int NodeCheckMs = 5000;
+
+    // Called once on the read thread, with that thread's ticket, when the
+    // port goes away under it (an unplugged adapter, a closed
+    // pseudo-terminal). The thread then waits for its stop.
+    using TPortLost = std::function<void(TSerialReaderTicket)>;
+
+    // `lines` must outlive the link.
+    explicit TSerialLink(TReceivedLineQueue& lines);
     TSerialLink(const TSerialLink&) = delete;
     TSerialLink& operator=(const TSerialLink&) = delete;
     // Stops the read thread and closes the port.
@@ -55,12 +72,11 @@ public:
     // Stops the read thread, then closes the port when it is open.
     void Close();
 
-    // The body of a read thread: it reads while its token is not stopped.
-    using TReadBody = std::function<void(std::stop_token, TSerialReaderTicket)>;
-    // Starts `body` on a new read thread, only while the port is open and no
-    // read thread exists.
-    void StartReading(TReadBody body);
-    // Asks the read thread to stop, ends the wait it may be in, and joins it.
+    // Starts the read thread (SerialReadThread), only while the port is open
+    // and no read thread exists.
+    void StartReading(TPortLost portLost);
+    // Asks the read thread to stop, ends the wait it may be in, and joins it;
+    // the thread has queued the line the device left unfinished by then.
     // Every ticket handed out so far stops being current, even when no thread
     // was running. Safe to call at any time.
     void StopReading();
@@ -70,6 +86,11 @@ public:
     void PurgeInput();
 
 private:
+    // The read thread: reads what the port holds, at most as many bytes as
+    // the queue has room for lines, and cuts it into lines, until stopped.
+    void SerialReadThread(std::stop_token stop, TSerialReaderTicket ticket, TPortLost portLost);
+
+    TReceivedLineQueue& FLines;
     TComHandle FHandle = INVALID_HANDLE_VALUE;
     std::jthread FReadThread;
     // Advanced by every StopReading; shared with the tickets so they outlive
