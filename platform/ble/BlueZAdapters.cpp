@@ -53,8 +53,8 @@ TBlueZAdapters::TBlueZAdapters(std::function<void()> changed) : FChanged(std::mo
         Publish();
         return;
     }
-    bus.connect(BlueZService, QStringLiteral("/"), ObjectManager,
-                QStringLiteral("InterfacesAdded"), this, SLOT(InterfacesAdded(QDBusMessage)));
+    bus.connect(BlueZService, QStringLiteral("/"), ObjectManager, QStringLiteral("InterfacesAdded"),
+                this, SLOT(InterfacesAdded(QDBusMessage)));
     bus.connect(BlueZService, QStringLiteral("/"), ObjectManager,
                 QStringLiteral("InterfacesRemoved"), this, SLOT(InterfacesRemoved(QDBusMessage)));
     // Only the adapters' property changes: a linked device's notifications
