@@ -5,7 +5,6 @@
 #include "app/Style.h"
 #if TARVEX_BLE
 #include "links/ble/BleLink.h"
-#include "platform/ble/BluetoothLE.h"
 #endif
 #include "platform/core/FormatFloat.h"
 #include "links/core/SerialLink.h"
@@ -82,11 +81,10 @@ void TForm1::HandleTimer(TMessage& message) {
             return;
 #if TARVEX_BLE
         case TIMER_BLE_AUTOCONNECT:
+            // The link decides whether to connect, and waits for the adapter
+            // when the system has not told yet whether there is one.
             KillTimer(this, TIMER_BLE_AUTOCONNECT);
-            if (FBleLink && CheckBox3 && CheckBox3->Checked() && BluetoothLE1 &&
-                BluetoothLE1->GetCurrentManager() && !Edit2->Text().trimmed().isEmpty() &&
-                !FBleLink->IsConnecting() && !FBleLink->IsConnected())
-                FBleLink->CONNECTClick(this);
+            if (FBleLink) FBleLink->AutoConnect();
             return;
 #endif
         case TIMER_COM_AUTOOPEN:

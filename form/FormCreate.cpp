@@ -278,13 +278,13 @@ void TForm1::SetUpBleLink() {
     host.Lamp = Shape1;
     host.Target = Edit2;
     host.Status = Memo2;
-    host.IniPath = IniPath();
+    host.AutoConnect = CheckBox3;
     host.QueueLine = [this](TReceivedLine line) { FReceivedLineQueue.Push(std::move(line)); };
     host.Discarding = [this] { return FReceivedLineQueue.Discarding(); };
     // A new connection starts a new automatic-save batch, as opening the
     // serial port does.
     host.ConnectStarted = [this] { FAutoSaveLines.clear(); };
-    FBleLink.reset(new TBleLink(std::move(host)));
+    FBleLink.reset(new TBleLink(std::move(host), IniPath()));
     FBleLink->LoadBleLast();
     // The buttons go straight to the link; it hooks the adapter's events
     // itself.

@@ -48,12 +48,12 @@ TColor BleLampColor(TBleState state) {
 
 // ---- Life
 
-TBleLink::TBleLink(TBleLinkHost host)
+TBleLink::TBleLink(TBleLinkHost host, QString iniPath)
     : FHost(std::move(host)),
       FScanIndex(std::make_unique<TStringList>()),
       FConnTimeout(std::make_unique<TTimer>(nullptr)),
       FKeepAlive(std::make_unique<TTimer>(nullptr)),
-      FIniPath(FHost.IniPath),
+      FIniPath(std::move(iniPath)),
       FBleWorkers(std::make_unique<TBleWorkers>(BleClock())) {
     FScanIndex->NameValueSeparator = QLatin1Char('=');
     FConnTimeout->SetEnabled(false);
@@ -83,6 +83,7 @@ TBleLink::TBleLink(TBleLinkHost host)
         ble->OnDisconnectDevice = [this](TObject* sender, TBluetoothLEDevice* device) {
             BluetoothLE1DisconnectDevice(sender, device);
         };
+        ble->OnAdapterChanged = [this](TObject* sender) { BluetoothLE1AdapterChanged(sender); };
     }
 }
 
@@ -103,6 +104,7 @@ void TBleLink::Close() {
             ble->OnServicesDiscovered = nullptr;
             ble->OnCharacteristicRead = nullptr;
             ble->OnDisconnectDevice = nullptr;
+            ble->OnAdapterChanged = nullptr;
             ble->CancelPendingCalls();
         }
         FBleWorkers->CancelAndJoin();
@@ -213,7 +215,7 @@ void TBleLink::ResetBleLink() {
     FBleDevice = nullptr;
     FNotifyCharacteristic = nullptr;
     FWriteCharacteristic = nullptr;
-    FRxCutter.Clear();
+    ListUnfinishedLine();
     DisarmTimer(FConnTimeout.get());
 }
 
@@ -269,6 +271,8 @@ void TBleLink::LoadBleLast() {
         }
     } catch (...) {
         edit->SetText(KvrnText);
+        PrintStandardError(QStringLiteral("Bluetooth LE: the remembered device was not read: ") +
+                           CaughtText());
     }
 }
 
@@ -385,7 +389,8 @@ void TBleLink::ConnectWorker(TBluetoothLEDevice* device, std::uint64_t attempt) 
         QueueStep(attempt, &TBleLink::ConnectedStep);
         FHost.Adapter->DiscoverServices(device);
     } catch (...) {
-        QueueStep(attempt, &TBleLink::ConnectFailedStep);
+        const QString cause = CaughtText();
+        QueueStep(attempt, [cause](TBleLink& link) { link.ConnectFailedStep(cause); });
     }
 }
 
@@ -394,8 +399,35 @@ void TBleLink::ConnectedStep() {
     SaveBleLast();
 }
 
-void TBleLink::ConnectFailedStep() {
+void TBleLink::ConnectFailedStep(const QString& cause) {
     // The watchdog still runs and ends the attempt; CONNECT waits for it.
-    Enter(FState == TBleState::Discovering ? TBleState::ServicesFailed : TBleState::ConnectFailed,
+    const bool connected = FState == TBleState::Discovering;
+    Enter(connected ? TBleState::ServicesFailed : TBleState::ConnectFailed,
           QStringLiteral("Connection failed"));
+    // The status line has room for the fixed text only; the cause is what
+    // tells a refused connect from an out-of-range device.
+    PrintStandardError((connected ? QStringLiteral("Bluetooth LE: asking for the services failed: ")
+                                  : QStringLiteral("Bluetooth LE: the connect failed: ")) +
+                       cause);
+}
+
+// ---- Automatic connect
+
+void TBleLink::AutoConnect() {
+    FAutoConnectPending = false;
+    if (Closed() || !FHost.AutoConnect || !FHost.AutoConnect->Checked()) return;
+    if (!FHost.Adapter->AdapterKnown()) {
+        // A Bluetooth stack slow to answer must not cost the connect: it is
+        // decided when the answer comes.
+        FAutoConnectPending = true;
+        return;
+    }
+    if (!FHost.Adapter->GetCurrentManager() || BlankTarget(FHost.Target->Text().trimmed()) ||
+        IsConnecting() || IsConnected())
+        return;
+    CONNECTClick(nullptr);
+}
+
+void TBleLink::BluetoothLE1AdapterChanged(TObject* /*Sender*/) {
+    if (FAutoConnectPending && FHost.Adapter->AdapterKnown()) AutoConnect();
 }

@@ -13,6 +13,7 @@
 #include "platform/ble/BluetoothLE.h"
 
 class TBleWorkers;
+class TCheckBox;
 class TEdit;
 class TMemo;
 class TShape;
@@ -55,11 +56,11 @@ TColor BleLampColor(TBleState state);
 
 // What the link needs of the main form, given once at construction.
 struct TBleLinkHost {
-    TBluetoothLE* Adapter = nullptr;  // BluetoothLE1
-    TShape* Lamp = nullptr;           // Shape1
-    TEdit* Target = nullptr;          // Edit2: the device name or address
-    TMemo* Status = nullptr;          // Memo2: the status line and the scan list
-    QString IniPath;                  // the settings file, for [BLE] Last
+    TBluetoothLE* Adapter = nullptr;   // BluetoothLE1
+    TShape* Lamp = nullptr;            // Shape1
+    TEdit* Target = nullptr;           // Edit2: the device name or address
+    TMemo* Status = nullptr;           // Memo2: the status line and the scan list
+    TCheckBox* AutoConnect = nullptr;  // CheckBox3: connect by itself at start
     // Any thread: queues a received line or a log line behind the lines
     // before it (dropped while input is discarded).
     std::function<void(TReceivedLine)> QueueLine;
@@ -85,7 +86,8 @@ struct TBleLinkHost {
 class TBleLink {
 public:
     // Creates the timers, the scan index and the workers; the lamp is silver.
-    explicit TBleLink(TBleLinkHost host);
+    // iniPath is the settings file, for [BLE] Last.
+    TBleLink(TBleLinkHost host, QString iniPath);
     TBleLink(const TBleLink&) = delete;
     TBleLink& operator=(const TBleLink&) = delete;
     // Close().
@@ -98,22 +100,16 @@ public:
     bool IsConnected() const;
     bool IsSubscribing() const { return FState == TBleState::Subscribing; }
 
-    // ---- The buttons and the adapter's events.
+    // ---- The buttons.
     void SCANClick(TObject* Sender);
-    // Also run by the auto-connect timer and by a reconnect.
+    // Also run by the automatic connect and by a reconnect.
     void CONNECTClick(TObject* Sender);
-    void BluetoothLE1DiscoverLEDevice(TObject* Sender, TBluetoothLEDevice* ADevice, int Rssi,
-                                      const TBytes& ScanResponse);
-    void BluetoothLE1EndDiscoverDevices(TObject* Sender,
-                                        const std::vector<TBluetoothLEDevice*>& devices);
-    void BluetoothLE1ServicesDiscovered(TObject* Sender, TBluetoothGattServiceList* services);
-    void BluetoothLE1CharacteristicRead(TObject* Sender,
-                                        TBluetoothGattCharacteristic* ACharacteristic,
-                                        TBluetoothGattStatus AGattStatus);
-    void BluetoothLE1DisconnectDevice(TObject* Sender, TBluetoothLEDevice* ADevice);
-    // The watchdog and keep-alive ticks.
-    void ConnTimeoutTimer(TObject* Sender);
-    void KeepAliveTimer(TObject* Sender);
+    // The automatic connect at start (the form's one-shot timer): CONNECT
+    // when the auto-connect box is ticked, an adapter is present, the device
+    // box is not blank and no link is being made or held. While the system
+    // has not yet told whether there is an adapter, it waits for that answer
+    // and decides then.
+    void AutoConnect();
 
     // ---- Target and remembered device.
     void ParseDeviceTarget(const QString& text);
@@ -147,6 +143,20 @@ public:
 private:
     friend class TForm1Probe;
 
+    // ---- The adapter's events (main thread) and the link timers' ticks.
+    void BluetoothLE1DiscoverLEDevice(TObject* Sender, TBluetoothLEDevice* ADevice, int Rssi,
+                                      const TBytes& ScanResponse);
+    void BluetoothLE1EndDiscoverDevices(TObject* Sender,
+                                        const std::vector<TBluetoothLEDevice*>& devices);
+    void BluetoothLE1ServicesDiscovered(TObject* Sender, TBluetoothGattServiceList* services);
+    void BluetoothLE1CharacteristicRead(TObject* Sender,
+                                        TBluetoothGattCharacteristic* ACharacteristic,
+                                        TBluetoothGattStatus AGattStatus);
+    void BluetoothLE1DisconnectDevice(TObject* Sender, TBluetoothLEDevice* ADevice);
+    void BluetoothLE1AdapterChanged(TObject* Sender);
+    void ConnTimeoutTimer(TObject* Sender);
+    void KeepAliveTimer(TObject* Sender);
+
     // Moves to state: lamp, watchdog and keep-alive as the state has them,
     // then status in the status line when it is not empty.
     void Enter(TBleState state, const QString& status = QString());
@@ -156,15 +166,21 @@ private:
     // Lets the device go and forgets the link; the caller enters the next
     // state.
     void ResetBleLink();
+    // The notification text that no line end finished is listed as a log
+    // line (the link dropped or a new SCAN or CONNECT began).
+    void ListUnfinishedLine();
+    // Queues a received line or a log line; every line of the link goes
+    // through here.
+    void QueueLine(TReceivedLine line);
     bool Closed() const { return !FAlive->load(); }
 
     // The steps queued by the workers and the device, in the order they come.
     void ConnectedStep();
-    void ConnectFailedStep();
+    void ConnectFailedStep(const QString& cause);
     void ChosenStep(TBluetoothGattCharacteristic* characteristic);
     void NoNotifyStep(const QString& status);
     void SubscribedStep();
-    void SubscribeFailedStep();
+    void SubscribeFailedStep(const QString& cause);
     void LinkLossStep();
     void ReconnectStep(const QString& text);
 
@@ -172,6 +188,8 @@ private:
     void ConnectWorker(TBluetoothLEDevice* device, std::uint64_t attempt);
     void CharacteristicWorker(const TBluetoothGattServiceList& services, std::uint64_t attempt);
     void SubscribeWorker(TBluetoothLEDevice* device, TBluetoothGattCharacteristic* characteristic,
+                         std::uint64_t attempt);
+    void KeepAliveWorker(TBluetoothLEDevice* device, TBluetoothGattCharacteristic* characteristic,
                          std::uint64_t attempt);
     void ReconnectWorker(const QString& text, std::uint64_t attempt);
 
@@ -194,6 +212,8 @@ private:
     std::unique_ptr<TTimer> FConnTimeout;
     std::unique_ptr<TTimer> FKeepAlive;
     QString FIniPath;
+    // The automatic connect waits for the adapter's first answer.
+    bool FAutoConnectPending = false;
     std::atomic<std::uint64_t> FBleAttempt{0};
     // False once the link is closed; queued steps hold it and do nothing
     // after that.

@@ -91,23 +91,28 @@ void TBleLink::ChosenStep(TBluetoothGattCharacteristic* characteristic) {
 void TBleLink::SubscribeWorker(TBluetoothLEDevice* device,
                                TBluetoothGattCharacteristic* characteristic,
                                std::uint64_t attempt) {
-    bool subscribed = false;
+    // SCAN, CONNECT or a drop during the pause ended this attempt: its link
+    // is not the one to subscribe on, and nothing is queued.
+    if (!FBleWorkers->Sleep(SubscribePauseMs) || FBleAttempt.load() != attempt) return;
+    QString cause;
     try {
-        // SCAN, CONNECT or a drop during the pause ended this attempt: its
-        // link is not the one to subscribe on.
-        if (FBleWorkers->Sleep(SubscribePauseMs) && FBleAttempt.load() == attempt)
-            subscribed = FHost.Adapter->SubscribeToCharacteristic(device, characteristic);
+        if (!FHost.Adapter->SubscribeToCharacteristic(device, characteristic))
+            cause = QStringLiteral("the device refused the notifications");
     } catch (...) {
-        subscribed = false;
+        cause = CaughtText();
     }
-    QueueStep(attempt, subscribed ? &TBleLink::SubscribedStep : &TBleLink::SubscribeFailedStep);
+    if (cause.isEmpty())
+        QueueStep(attempt, &TBleLink::SubscribedStep);
+    else
+        QueueStep(attempt, [cause](TBleLink& link) { link.SubscribeFailedStep(cause); });
 }
 
 void TBleLink::SubscribedStep() {
     Enter(TBleState::Linked);
 }
 
-void TBleLink::SubscribeFailedStep() {
+void TBleLink::SubscribeFailedStep(const QString& cause) {
+    PrintStandardError(QStringLiteral("Bluetooth LE: the subscription failed: ") + cause);
     SetBleDisconnected();
 }
 
@@ -121,26 +126,34 @@ void TBleLink::KeepAliveTimer(TObject* /*Sender*/) {
     // One write at a time: a device that stalls a write must not collect a
     // new blocked thread every tick.
     if (Closed() || FBleWriteInFlight.exchange(true)) return;
-    TBluetoothLE* ble = FHost.Adapter;
     TBluetoothLEDevice* device = FBleDevice;
     TBluetoothGattCharacteristic* c = FWriteCharacteristic;
     const std::uint64_t attempt = FBleAttempt;
-    StartWorker([this, ble, device, c, attempt] {
-        try {
-            c->SetValue(TBytes(1, '\0'));
-            ble->WriteCharacteristic(device, c);
-            FBleWriteFailing.store(false);
-        } catch (...) {
-            // Last stop of the write on this worker. A lost link shows
-            // itself through its disconnect event, and a write cut off by
-            // SCAN, CONNECT or the close is no failure; any other refused
-            // write is told once until a write succeeds again, not every tick.
-            if (!Closed() && FBleAttempt.load() == attempt && !FBleWriteFailing.exchange(true))
-                PrintStandardError(QStringLiteral("Bluetooth LE: keep-alive write failed: ") +
-                                   CaughtText());
-        }
-        FBleWriteInFlight.store(false);
-    });
+    StartWorker([this, device, c, attempt] { KeepAliveWorker(device, c, attempt); });
+}
+
+void TBleLink::KeepAliveWorker(TBluetoothLEDevice* device,
+                               TBluetoothGattCharacteristic* characteristic,
+                               std::uint64_t attempt) {
+    QString cause;
+    try {
+        characteristic->SetValue(TBytes(1, '\0'));
+        if (!FHost.Adapter->WriteCharacteristic(device, characteristic))
+            cause = QStringLiteral("the device refused the write");
+    } catch (...) {
+        // Last stop of the write on this worker.
+        cause = CaughtText();
+    }
+    if (cause.isEmpty()) {
+        FBleWriteFailing.store(false);
+    } else if (!Closed() && FBleAttempt.load() == attempt && !FBleWriteFailing.exchange(true)) {
+        // A lost link shows itself through its disconnect event, and a write
+        // cut off by SCAN, CONNECT or the close is no failure; any other
+        // failed write is told once until a write succeeds again, not every
+        // tick.
+        PrintStandardError(QStringLiteral("Bluetooth LE: keep-alive write failed: ") + cause);
+    }
+    FBleWriteInFlight.store(false);
 }
 
 void TBleLink::ConnTimeoutTimer(TObject* /*Sender*/) {
@@ -165,6 +178,7 @@ void TBleLink::SetBleDisconnected() {
     const bool wasConnected = IsConnected();
     Enter(TBleState::Lost);
     ReleaseBleDevice(FBleDevice);
+    ListUnfinishedLine();
     if (wasConnected) ShowBleStatus(QStringLiteral("Disconnected"));
 }
 

@@ -112,10 +112,14 @@ TBluetoothManager* TBluetoothLE::GetCurrentManager() const {
     return FBackend && FBackend->HasAdapter() ? &manager : nullptr;
 }
 
+bool TBluetoothLE::AdapterKnown() const {
+    return !FBackend || FBackend->AdapterState() != TBleAdapterState::Unknown;
+}
+
 bool TBluetoothLE::DiscoverDevices(int timeoutMs) {
     if (!FBackend || !FBackend->HasAdapter()) return false;
     FDiscovered.clear();
-    FBackend->StartDiscovery(timeoutMs);
+    FBackend->StartDiscovery(timeoutMs, ++FDiscoveryTag);
     return true;
 }
 
@@ -178,8 +182,11 @@ void TBluetoothLE::DeviceDiscovered(TBluetoothLEDevice* device, int rssi) {
     });
 }
 
-void TBluetoothLE::DiscoveryFinished() {
-    Raise([](TBluetoothLE* ble) {
+void TBluetoothLE::DiscoveryFinished(std::uint64_t tag) {
+    Raise([tag](TBluetoothLE* ble) {
+        // A discovery stopped for a newer one: its end was on its way when
+        // the newer one started, and must not end that one too.
+        if (tag != ble->FDiscoveryTag) return;
         if (ble->OnEndDiscoverDevices) ble->OnEndDiscoverDevices(ble, ble->FDiscovered);
     });
 }
@@ -207,5 +214,11 @@ void TBluetoothLE::CharacteristicValue(TBluetoothGattCharacteristic* characteris
 void TBluetoothLE::DeviceDisconnected(TBluetoothLEDevice* device) {
     Raise([device](TBluetoothLE* ble) {
         if (ble->OnDisconnectDevice) ble->OnDisconnectDevice(ble, device);
+    });
+}
+
+void TBluetoothLE::AdapterChanged() {
+    Raise([](TBluetoothLE* ble) {
+        if (ble->OnAdapterChanged) ble->OnAdapterChanged(ble);
     });
 }

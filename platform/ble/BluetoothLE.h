@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -107,19 +108,26 @@ private:
     TNotifyEvent FOnDisconnect;
 };
 
+// What a backend knows of its adapter. Unknown until the system's Bluetooth
+// stack first answered; a switched-off adapter counts as absent.
+enum class TBleAdapterState { Unknown, Absent, Present };
+
 // Where a backend reports; every call may come from any thread. The
 // component hands each report to the main thread.
 class TBleEvents {
 public:
     virtual ~TBleEvents() = default;
     virtual void DeviceDiscovered(TBluetoothLEDevice* device, int rssi) = 0;
-    virtual void DiscoveryFinished() = 0;
+    // The end of the discovery that StartDiscovery started with tag.
+    virtual void DiscoveryFinished(std::uint64_t tag) = 0;
     virtual void ServicesDiscovered(TBluetoothLEDevice* device,
                                     const TBluetoothGattServiceList& services) = 0;
     virtual void CharacteristicValue(TBluetoothGattCharacteristic* characteristic,
                                      const TBytes& value, TBluetoothGattStatus status) = 0;
     // The component's own report of a lost link.
     virtual void DeviceDisconnected(TBluetoothLEDevice* device) = 0;
+    // AdapterState() changed.
+    virtual void AdapterChanged() = 0;
 };
 
 // One adapter behind the component. Calls marked "blocking" may run on any
@@ -130,9 +138,13 @@ public:
     virtual ~TBleBackend() = default;
     // Set once by the component before any other call; nullptr detaches it.
     virtual void SetEvents(TBleEvents* events) = 0;
-    virtual bool HasAdapter() = 0;
-    // Main thread. Reports adverts, then DiscoveryFinished after timeoutMs.
-    virtual void StartDiscovery(int timeoutMs) = 0;
+    // Any thread, never waits: what the backend knows now.
+    virtual TBleAdapterState AdapterState() = 0;
+    bool HasAdapter() { return AdapterState() == TBleAdapterState::Present; }
+    // Main thread, never waits. Reports adverts, then DiscoveryFinished with
+    // tag after timeoutMs; a discovery started later ends this one, whose end
+    // may still be reported with its own tag.
+    virtual void StartDiscovery(int timeoutMs, std::uint64_t tag) = 0;
     // Blocking: asks for the services; the answer comes by ServicesDiscovered.
     virtual void DiscoverServices(TBluetoothLEDevice* device) = 0;
     // Blocking. The lists keep a fixed order.
@@ -175,8 +187,12 @@ public:
     bool Enabled() const { return FEnabled; }
     void SetEnabled(bool enabled) { FEnabled = enabled; }
 
-    // Null when the machine has no adapter.
+    // Null when the machine has no adapter, or none is known yet: never
+    // waits for the system's Bluetooth stack.
     TBluetoothManager* GetCurrentManager() const;
+    // Whether the system's Bluetooth stack has told yet whether there is an
+    // adapter; OnAdapterChanged follows every change.
+    bool AdapterKnown() const;
     bool DiscoverDevices(int timeoutMs);
     // The blocking calls: see TBleBackend. Callable from workers.
     bool DiscoverServices(TBluetoothLEDevice* device);
@@ -196,15 +212,18 @@ public:
     std::function<void(TObject*, TBluetoothGattCharacteristic*, TBluetoothGattStatus)>
         OnCharacteristicRead;
     std::function<void(TObject*, TBluetoothLEDevice*)> OnDisconnectDevice;
+    // The adapter came, went, or answered for the first time.
+    std::function<void(TObject*)> OnAdapterChanged;
 
 private:
     void DeviceDiscovered(TBluetoothLEDevice* device, int rssi) override;
-    void DiscoveryFinished() override;
+    void DiscoveryFinished(std::uint64_t tag) override;
     void ServicesDiscovered(TBluetoothLEDevice* device,
                             const TBluetoothGattServiceList& services) override;
     void CharacteristicValue(TBluetoothGattCharacteristic* characteristic, const TBytes& value,
                              TBluetoothGattStatus status) override;
     void DeviceDisconnected(TBluetoothLEDevice* device) override;
+    void AdapterChanged() override;
     // Runs `event` on the main thread unless the component is gone by then.
     void Raise(std::function<void(TBluetoothLE*)> event);
 
@@ -213,6 +232,9 @@ private:
     // Lives as long as the component; queued events hold it weakly.
     std::shared_ptr<TBluetoothLE*> FSelf;
     std::vector<TBluetoothLEDevice*> FDiscovered;
+    // The tag of the discovery running now; an end with another tag is one
+    // that a later discovery replaced, already queued when it started.
+    std::uint64_t FDiscoveryTag = 0;
     // The list handed to the last OnServicesDiscovered; the handler copies
     // what it keeps.
     std::shared_ptr<TBluetoothGattServiceList> FServiceList;

@@ -1,8 +1,13 @@
 // The system's Bluetooth stack through Qt Bluetooth (BlueZ on Linux).
 //
-// Every Qt object of the link lives on one thread of this layer, with its
-// own event loop. A blocking call hands its work to that thread and waits,
-// with a time-out, for the signal that ends it; Cancel() ends every wait.
+// Every Qt Bluetooth object of the link lives on one thread of this layer,
+// with its own event loop. A blocking call hands its work to that thread and
+// waits, with a time-out, for the signal that ends it; Cancel() ends every
+// wait. Some of Qt Bluetooth's own calls to BlueZ are synchronous D-Bus calls
+// of up to 25 s on that thread, so nothing else waits for it: the adapter is
+// followed on the main thread by its own D-Bus events (TBlueZAdapters), and
+// closing waits for the thread only briefly before leaving it to finish
+// alone.
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -13,8 +18,8 @@
 
 #include <QBluetoothDeviceDiscoveryAgent>
 #include <QBluetoothDeviceInfo>
-#include <QBluetoothLocalDevice>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QLowEnergyController>
 #include <QLowEnergyService>
 #include <QMetaObject>
@@ -22,6 +27,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "platform/ble/BlueZAdapters.h"
 #include "platform/ble/BluetoothLE.h"
 #include "platform/ble/SimulatedBle.h"
 #include "platform/core/Exception.h"
@@ -29,9 +35,8 @@
 namespace {
 
 constexpr int CallTimeoutMs = 20000;
-// How often the layer looks again whether an adapter is there and powered
-// (adapters come and go without a signal that reaches every client).
-constexpr int AdapterPollMs = 2000;
+// How long closing waits for the layer's thread to let its Qt objects go.
+constexpr int CloseWaitMs = 1000;
 
 // The outcome of one blocking call, filled on the layer's thread.
 struct TWait {
@@ -116,38 +121,34 @@ int Receivers(const QObject* object, const char* signal) {
     return object ? (object->*(&TReceiversPeek::receivers))(signal) : 0;
 }
 
-class TQtBle : public TBleBackend {
+// The layer: its thread, its Qt objects and the wrappers it hands out. It
+// outlives the backend object when its thread does not end in time (see
+// TQtBleBackend), so everything the thread may still touch lives here.
+class TQtBle {
 public:
     explicit TQtBle(int discoveryMs) : FDiscoveryMs(discoveryMs) {
         FThread.setObjectName(QStringLiteral("Bluetooth LE"));
         FContext.moveToThread(&FThread);
         FThread.start();
-        OnLayer([this] {
-            FAdapterPoll = new QTimer(&FContext);
-            FAdapterPoll->setInterval(AdapterPollMs);
-            QObject::connect(FAdapterPoll, &QTimer::timeout, [this] { RefreshAdapter(); });
-            FAdapterPoll->start();
-            RefreshAdapter();
-        });
     }
-    ~TQtBle() override {
+    // Only once the thread has ended (Close returned true, or never).
+    ~TQtBle() { FThread.wait(); }
+
+    // Cancels every call, detaches the events and lets the Qt objects go on
+    // their own thread, which then ends. True when it ended within waitMs.
+    bool Close(int waitMs) {
         Cancel();
-        // The Qt objects go on their own thread, then the thread ends.
-        QMetaObject::invokeMethod(
-            &FContext,
-            [this] {
-                delete FAgent;
-                FAgent = nullptr;
-                delete FAdapterPoll;
-                FAdapterPoll = nullptr;
-                for (auto& d : FDevices) delete d.second->Controller.data();
-            },
-            Qt::BlockingQueuedConnection);
-        FThread.quit();
-        FThread.wait();
+        SetEvents(nullptr);
+        OnLayer([this] {
+            delete FAgent;
+            FAgent = nullptr;
+            for (auto& d : FDevices) delete d.second->Controller.data();
+            FThread.quit();
+        });
+        return FThread.wait(QDeadlineTimer(waitMs));
     }
 
-    void SetEvents(TBleEvents* events) override {
+    void SetEvents(TBleEvents* events) {
         std::lock_guard<std::mutex> lock(FEventsMutex);
         FEvents = events;
     }
@@ -157,36 +158,11 @@ public:
         if (FEvents) f(FEvents);
     }
 
-    // The layer keeps the answer up to date, so asking costs the caller
-    // nothing (the question is a D-Bus round trip, more with several
-    // adapters). Only the very first call may wait for the first answer.
-    bool HasAdapter() override {
-        std::unique_lock<std::mutex> lock(FAdapterMutex);
-        FAdapterKnown.wait_for(lock, std::chrono::milliseconds(CallTimeoutMs),
-                               [this] { return FAdapter >= 0 || FCancelled; });
-        return FAdapter == 1;
-    }
-
-    // Layer thread. An adapter that is switched off counts as none: nothing
-    // can be found or connected through it.
-    void RefreshAdapter() {
-        bool powered = false;
-        for (const QBluetoothHostInfo& host : QBluetoothLocalDevice::allDevices()) {
-            QBluetoothLocalDevice local(host.address());
-            if (local.isValid() && local.hostMode() != QBluetoothLocalDevice::HostPoweredOff)
-                powered = true;
-        }
-        {
-            std::lock_guard<std::mutex> lock(FAdapterMutex);
-            FAdapter = powered ? 1 : 0;
-        }
-        FAdapterKnown.notify_all();
-    }
-
-    void StartDiscovery(int timeoutMs) override {
-        // Each discovery has its own tag and its own agent: the end of one
-        // that was stopped to start another is never taken for the new one's.
-        const std::uint64_t tag = ++FDiscoveryTag;
+    void StartDiscovery(int timeoutMs, std::uint64_t tag) {
+        // Each discovery has its own agent, and its end carries its tag: the
+        // end of one that was stopped to start another is never taken for
+        // the new one's.
+        FDiscoveryTag = tag;
         if (FDiscoveryMs > 0) timeoutMs = FDiscoveryMs;
         OnLayer([this, tag, timeoutMs] {
             if (tag != FDiscoveryTag.load()) return;  // a newer one is on its way
@@ -207,20 +183,17 @@ public:
                 [this, current](const QBluetoothDeviceInfo& info, QBluetoothDeviceInfo::Fields) {
                     if (current()) Seen(info);
                 });
-            const auto end = [this, current, agent] {
+            const auto end = [this, current, agent, tag] {
                 QObject::disconnect(agent, nullptr, nullptr, nullptr);
                 if (!current()) return;
-                Report([](TBleEvents* e) { e->DiscoveryFinished(); });
+                Report([tag](TBleEvents* e) { e->DiscoveryFinished(tag); });
             };
             QObject::connect(agent, &QBluetoothDeviceDiscoveryAgent::finished, end);
             QObject::connect(agent, &QBluetoothDeviceDiscoveryAgent::canceled, end);
+            // Mostly a switched-off or vanished adapter, which its own events
+            // have told the main thread before this reaches it.
             QObject::connect(agent, &QBluetoothDeviceDiscoveryAgent::errorOccurred,
-                             [this, end](QBluetoothDeviceDiscoveryAgent::Error) {
-                                 // Mostly a switched-off or vanished adapter:
-                                 // know it before the end is reported.
-                                 RefreshAdapter();
-                                 end();
-                             });
+                             [end](QBluetoothDeviceDiscoveryAgent::Error) { end(); });
             agent->setLowEnergyDiscoveryTimeout(timeoutMs);
             agent->start(QBluetoothDeviceDiscoveryAgent::LowEnergyMethod);
         });
@@ -293,7 +266,7 @@ public:
         OnLayer([this, device] { DropController(device); });
     }
 
-    void DiscoverServices(TBluetoothLEDevice* base) override {
+    void DiscoverServices(TBluetoothLEDevice* base) {
         auto* device = static_cast<TQtDevice*>(base);
         Call(CallTimeoutMs, [this, device](std::shared_ptr<TWait> wait) {
             QLowEnergyController* controller = device->Controller;
@@ -403,19 +376,19 @@ public:
         });
     }
 
-    TBluetoothGattCharacteristicList GetCharacteristics(TBluetoothGattService* service) override {
+    TBluetoothGattCharacteristicList GetCharacteristics(TBluetoothGattService* service) {
         ThrowIfCancelled();
         std::lock_guard<std::mutex> lock(FMutex);
         return static_cast<TQtService*>(service)->Characteristics;
     }
 
-    TBluetoothGattDescriptorList GetDescriptors(TBluetoothGattCharacteristic* c) override {
+    TBluetoothGattDescriptorList GetDescriptors(TBluetoothGattCharacteristic* c) {
         ThrowIfCancelled();
         std::lock_guard<std::mutex> lock(FMutex);
         return static_cast<TQtCharacteristic*>(c)->Descriptors;
     }
 
-    bool Subscribe(TBluetoothLEDevice*, TBluetoothGattCharacteristic* base) override {
+    bool Subscribe(TBluetoothLEDevice*, TBluetoothGattCharacteristic* base) {
         auto* c = static_cast<TQtCharacteristic*>(base);
         return Call(
             CallTimeoutMs,
@@ -441,7 +414,7 @@ public:
             false);
     }
 
-    bool Write(TBluetoothLEDevice*, TBluetoothGattCharacteristic* base) override {
+    bool Write(TBluetoothLEDevice*, TBluetoothGattCharacteristic* base) {
         auto* c = static_cast<TQtCharacteristic*>(base);
         const QByteArray value = c->ValueToWrite();
         return Call(
@@ -472,9 +445,8 @@ public:
             false);
     }
 
-    void Cancel() override {
+    void Cancel() {
         FCancelled = true;
-        FAdapterKnown.notify_all();
         for (auto& w : Waits()) w->Finish(false, QStringLiteral("cancelled"));
     }
 
@@ -563,15 +535,10 @@ private:
     QThread FThread;
     QObject FContext;
     QBluetoothDeviceDiscoveryAgent* FAgent = nullptr;  // layer thread
-    QTimer* FAdapterPoll = nullptr;                    // layer thread
     std::atomic<std::uint64_t> FDiscoveryTag{0};
     std::atomic<bool> FCancelled{false};
     std::mutex FEventsMutex;
     TBleEvents* FEvents = nullptr;
-
-    std::mutex FAdapterMutex;
-    std::condition_variable FAdapterKnown;
-    int FAdapter = -1;  // -1 not known yet, 0 none or switched off, 1 ready
 
     std::mutex FMutex;  // the devices' wrapper maps and lists, and the waits
     std::map<QString, std::unique_ptr<TQtDevice>> FDevices;
@@ -585,14 +552,65 @@ void TQtDevice::Disconnect() {
     FOwner->Disconnect(this);
 }
 
+// A layer whose thread did not end in time: kept, never freed, so that the
+// thread finds everything it uses when its call to BlueZ comes back.
+void ParkLayer(TQtBle* layer) {
+    static std::mutex mutex;
+    static auto* parked = new std::vector<TQtBle*>;
+    std::lock_guard<std::mutex> lock(mutex);
+    parked->push_back(layer);
+}
+
+class TQtBleBackend : public TBleBackend {
+public:
+    explicit TQtBleBackend(int discoveryMs)
+        : FLayer(new TQtBle(discoveryMs)),
+          FAdapters(std::make_unique<TBlueZAdapters>(
+              [layer = FLayer] { layer->Report([](TBleEvents* e) { e->AdapterChanged(); }); })) {}
+    // Ends within CloseWaitMs whatever BlueZ does.
+    ~TQtBleBackend() override {
+        FAdapters.reset();
+        if (FLayer->Close(CloseWaitMs))
+            delete FLayer;
+        else
+            ParkLayer(FLayer);
+    }
+
+    void SetEvents(TBleEvents* events) override { FLayer->SetEvents(events); }
+    TBleAdapterState AdapterState() override { return FAdapters->State(); }
+    void StartDiscovery(int timeoutMs, std::uint64_t tag) override {
+        FLayer->StartDiscovery(timeoutMs, tag);
+    }
+    void DiscoverServices(TBluetoothLEDevice* device) override { FLayer->DiscoverServices(device); }
+    TBluetoothGattCharacteristicList GetCharacteristics(TBluetoothGattService* service) override {
+        return FLayer->GetCharacteristics(service);
+    }
+    TBluetoothGattDescriptorList GetDescriptors(TBluetoothGattCharacteristic* c) override {
+        return FLayer->GetDescriptors(c);
+    }
+    bool Subscribe(TBluetoothLEDevice* device, TBluetoothGattCharacteristic* c) override {
+        return FLayer->Subscribe(device, c);
+    }
+    bool Write(TBluetoothLEDevice* device, TBluetoothGattCharacteristic* c) override {
+        return FLayer->Write(device, c);
+    }
+    void Cancel() override { FLayer->Cancel(); }
+    int SignalHandlers() { return FLayer->SignalHandlers(); }
+
+private:
+    TQtBle* const FLayer;
+    // Main thread.
+    std::unique_ptr<TBlueZAdapters> FAdapters;
+};
+
 }  // namespace
 
 std::shared_ptr<TBleBackend> CreateQtBleBackend(int discoveryMs) {
-    return std::make_shared<TQtBle>(discoveryMs);
+    return std::make_shared<TQtBleBackend>(discoveryMs);
 }
 
 int QtBleSignalHandlersForTesting(TBleBackend* backend) {
-    auto* qt = dynamic_cast<TQtBle*>(backend);
+    auto* qt = dynamic_cast<TQtBleBackend*>(backend);
     return qt ? qt->SignalHandlers() : -1;
 }
 

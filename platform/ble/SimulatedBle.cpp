@@ -121,7 +121,7 @@ bool ParseSimulation(const QByteArray& json, const QString& baseDir, TSimAdapter
             r.String(d, "discover_services", where, dev.DiscoverServices,
                      {"ok", "fail", "silent", "empty"}) &&
             r.String(d, "subscribe", where, dev.Subscribe, {"ok", "fail", "false", "hang"}) &&
-            r.String(d, "write", where, dev.Write, {"ok", "fail", "hang"}) &&
+            r.String(d, "write", where, dev.Write, {"ok", "fail", "false", "hang"}) &&
             r.Number(d, "drop_at_ms", where, dev.DropAtMs, -SimScriptMsMax, SimScriptMsMax) &&
             r.String(d, "drop_events", where, dev.DropEvents, {"device", "component", "both"});
         if (!ok) {
@@ -227,7 +227,7 @@ struct TSimulatedBle::TDeviceState {
 
 TSimulatedBle::TSimulatedBle(TSimAdapterSetup setup, std::shared_ptr<TBleClock> clock)
     : FClock(clock ? std::move(clock) : BleClock()),
-      FAdapter(setup.Adapter),
+      FAdapter(setup.Adapter ? TBleAdapterState::Present : TBleAdapterState::Absent),
       FWritesFile(setup.WritesFile) {
     for (std::size_t i = 0; i < setup.Devices.size(); ++i) {
         auto state = std::make_unique<TDeviceState>();
@@ -274,8 +274,14 @@ TBleEvents* TSimulatedBle::Events() {
     return FEvents;
 }
 
-bool TSimulatedBle::HasAdapter() {
-    return FAdapter;
+TBleAdapterState TSimulatedBle::AdapterState() {
+    return FAdapter.load();
+}
+
+void TSimulatedBle::SetAdapterState(TBleAdapterState state) {
+    FAdapter = state;
+    std::lock_guard<std::mutex> lock(FEventsMutex);
+    if (FEvents) FEvents->AdapterChanged();
 }
 
 TSimulatedBle::TDeviceState& TSimulatedBle::State(TBluetoothLEDevice* device) {
@@ -343,12 +349,14 @@ void TSimulatedBle::RaiseAdvert(int index, int rssi) {
     if (FEvents) FEvents->DeviceDiscovered(Device(index), rssi);
 }
 
-void TSimulatedBle::StartDiscovery(int timeoutMs) {
-    if (!FAdapter) throw Exception(QStringLiteral("No Bluetooth LE adapter"));
-    std::uint64_t discovery;
+void TSimulatedBle::StartDiscovery(int timeoutMs, std::uint64_t tag) {
+    if (FAdapter.load() != TBleAdapterState::Present)
+        throw Exception(QStringLiteral("No Bluetooth LE adapter"));
+    const std::uint64_t discovery = tag;
     {
         std::lock_guard<std::mutex> lock(FMutex);
-        discovery = ++FDiscovery;
+        FDiscovery = tag;
+        ++FDiscoveries;
         FDiscovering = true;
     }
     const std::int64_t now = FClock->NowMs();
@@ -382,9 +390,14 @@ void TSimulatedBle::EndDiscovery() {
     if (!FDiscovering) return;
     {
         std::lock_guard<std::mutex> events(FEventsMutex);
-        if (FEvents) FEvents->DiscoveryFinished();
+        if (FEvents) FEvents->DiscoveryFinished(FDiscovery);
     }
     FDiscovering = false;
+}
+
+int TSimulatedBle::Discoveries() const {
+    std::lock_guard<std::mutex> lock(FMutex);
+    return FDiscoveries;
 }
 
 bool TSimulatedBle::Discovering() const {
@@ -549,6 +562,7 @@ bool TSimulatedBle::Write(TBluetoothLEDevice* device, TBluetoothGattCharacterist
         subscribedAt = state.SubscribedAt;
     }
     if (how == QLatin1String("fail")) throw Exception(QStringLiteral("Write failed"));
+    if (how == QLatin1String("false")) return false;
     if (how == QLatin1String("hang")) {
         const std::uint64_t release = FHangRelease.load();
         Hang([this, release] { return FHangRelease.load() != release; });

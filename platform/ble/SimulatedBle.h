@@ -50,7 +50,7 @@ struct TSimDeviceSetup {
     QString Connect = "ok";           // ok | fail (throws) | hang (never returns)
     QString DiscoverServices = "ok";  // ok | fail | silent (no answer) | empty
     QString Subscribe = "ok";         // ok | fail (throws) | false | hang
-    QString Write = "ok";             // ok | fail | hang (until ReleaseWrites)
+    QString Write = "ok";             // ok | fail (throws) | false | hang (until ReleaseHangs)
     std::vector<TSimServiceSetup> Services;
     // Counted from the moment a subscription succeeds.
     std::vector<TSimNotification> Notifications;
@@ -81,8 +81,8 @@ public:
     ~TSimulatedBle() override;
 
     void SetEvents(TBleEvents* events) override;
-    bool HasAdapter() override;
-    void StartDiscovery(int timeoutMs) override;
+    TBleAdapterState AdapterState() override;
+    void StartDiscovery(int timeoutMs, std::uint64_t tag) override;
     void DiscoverServices(TBluetoothLEDevice* device) override;
     TBluetoothGattCharacteristicList GetCharacteristics(TBluetoothGattService* service) override;
     TBluetoothGattDescriptorList GetDescriptors(TBluetoothGattCharacteristic* c) override;
@@ -91,6 +91,9 @@ public:
     void Cancel() override;
 
     // ---- Commands for tests; any thread.
+    // What the adapter is known as from now on (a Bluetooth stack that has
+    // not answered yet is Unknown); reports the change.
+    void SetAdapterState(TBleAdapterState state);
     TBluetoothLEDevice* Device(int index) const;
     // Changes how a device behaves from now on (its GATT table stays).
     void SetBehaviour(int index, const std::function<void(TSimDeviceSetup&)>& change);
@@ -98,6 +101,8 @@ public:
     void Advertise(int index, int rssi);
     // Ends the running discovery now (nothing when none runs).
     void EndDiscovery();
+    // Discoveries started so far.
+    int Discoveries() const;
     bool Discovering() const;
     // A notification of the device's characteristic with that UUID.
     void Notify(int index, const QString& uuid, const QByteArray& bytes,
@@ -141,7 +146,7 @@ private:
     TBleEvents* Events();
 
     std::shared_ptr<TBleClock> FClock;
-    const bool FAdapter;
+    std::atomic<TBleAdapterState> FAdapter;
     const QString FWritesFile;
     std::vector<std::unique_ptr<TDeviceState>> FDevices;
     std::map<TBluetoothGattService*, TBluetoothGattCharacteristicList> FCharacteristics;
@@ -153,7 +158,8 @@ private:
     std::vector<TTask> FTasks;
     std::uint64_t FNextTask = 1;
     std::atomic<std::uint64_t> FTaskVersion{0};
-    std::uint64_t FDiscovery = 0;
+    std::uint64_t FDiscovery = 0;  // the tag of the last discovery
+    int FDiscoveries = 0;
     bool FDiscovering = false;
     std::vector<TWrite> FWrites;
 

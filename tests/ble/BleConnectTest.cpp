@@ -1,5 +1,8 @@
 // SCAN, CONNECT, the device target, the connect and its watchdog, on a real
 // main form against the simulated adapter.
+#include <chrono>
+#include <thread>
+
 #include <QBluetoothLocalDevice>
 
 #include "ble/BleFixture.h"
@@ -134,8 +137,15 @@ TEST_F(BleConnect, AFailedConnectStaysRedUntilTheWatchdogEndsIt) {
     FSetup.Devices = {Chronograph()};
     FSetup.Devices[0].Connect = "fail";
     StartFormOffline();
+    testing::internal::CaptureStderr();
     Connect("KVRN");
-    ASSERT_TRUE(WaitFor([&] { return Status() == "Connection failed"; }));
+    const bool failed = WaitFor([&] { return Status() == "Connection failed"; });
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(failed);
+    // The status line keeps its fixed text; the cause goes to the standard
+    // error.
+    EXPECT_NE(err.find("Bluetooth LE: the connect failed: Connect failed"), std::string::npos)
+        << err;
     EXPECT_EQ(Lamp(), Red);
     EXPECT_EQ(State(), TBleState::ConnectFailed);
 
@@ -233,6 +243,93 @@ TEST_F(BleConnect, AutoConnectAtStart) {
     FinishDiscovery();
     ASSERT_TRUE(WaitFor([&] { return Link().IsConnected(); }));
     EXPECT_EQ(Lamp(), Green);
+}
+
+// The system's Bluetooth stack may take its time to tell whether there is
+// an adapter: until it has, SCAN and CONNECT say there is none, and the
+// automatic connect at start waits for the answer instead of being lost.
+TEST_F(BleConnect, TheAutoConnectWaitsForTheAdaptersFirstAnswer) {
+    const struct {
+        const char* Name;
+        TBleAdapterState Answer;
+        bool TickedAtAnswer;
+        bool Connects;
+    } cases[] = {
+        {"an adapter", TBleAdapterState::Present, true, true},
+        {"an adapter, box unticked meanwhile", TBleAdapterState::Present, false, false},
+        {"no adapter", TBleAdapterState::Absent, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        FSetup.Devices = {Chronograph()};
+        WriteTextFile(IniFilePath(), "[Settings]\nCheckBoxBTAuto=1\n[BLE]\nLast=KVRN\n");
+        StartFormOffline();
+        Sim().SetAdapterState(TBleAdapterState::Unknown);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(Form().BluetoothLE1->AdapterKnown());
+        Form().SCAN->Click();
+        EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
+        Form().CONNECT->Click();
+        EXPECT_EQ(ScanLines(), QStringList{"No BT LE adapter"});
+        EXPECT_EQ(State(), TBleState::Idle);
+
+        // Timer 778 fires while nothing is known yet.
+        SendMessage(&Form(), WM_TIMER, TIMER_BLE_AUTOCONNECT, 0);
+        EXPECT_EQ(State(), TBleState::Idle);
+        EXPECT_EQ(Sim().Discoveries(), 0);
+
+        Form().CheckBox3->SetChecked(c.TickedAtAnswer);
+        Sim().SetAdapterState(c.Answer);
+        ASSERT_TRUE(WaitFor([&] { return Form().BluetoothLE1->AdapterKnown(); }));
+        QCoreApplication::processEvents();
+        if (c.Connects) {
+            EXPECT_EQ(State(), TBleState::Searching);
+            EXPECT_EQ(Status(), "Connecting...");
+            FinishDiscovery();
+            ASSERT_TRUE(WaitFor([&] { return Link().IsConnected(); }));
+        } else {
+            EXPECT_EQ(State(), TBleState::Idle);
+        }
+        // Decided once: a later change of the adapter connects nothing.
+        const int discoveries = Sim().Discoveries();
+        Sim().SetAdapterState(TBleAdapterState::Absent);
+        Sim().SetAdapterState(TBleAdapterState::Present);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Sim().Discoveries(), discoveries);
+        EXPECT_EQ(Sim().Discoveries(), c.Connects ? 1 : 0);
+        CloseForm();
+        FSim.reset();
+    }
+}
+
+// A discovery stopped for a new one may have reported its end already, on
+// its way to the main thread when the new one starts: that end belongs to
+// the old discovery and must not end the new CONNECT search with "Device
+// not found".
+TEST_F(BleConnect, TheEndOfAReplacedDiscoveryDoesNotEndTheNewSearch) {
+    FSetup.Devices = {Chronograph()};
+    StartFormOffline();
+    Form().SCAN->Click();
+    // The scan's end is reported by the adapter's thread and queued for the
+    // main thread, which does not run it yet.
+    FClock->Advance(5000);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (Sim().Discovering() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_FALSE(Sim().Discovering());
+    EXPECT_EQ(State(), TBleState::Scanning);
+
+    Form().Edit2->SetText("KVRN");
+    Form().CONNECT->Click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(State(), TBleState::Searching);
+    EXPECT_EQ(Status(), "Connecting...");
+    EXPECT_EQ(Lamp(), Blue);
+
+    // The search's own end chooses the device.
+    FinishDiscovery();
+    ASSERT_TRUE(WaitFor([&] { return Link().IsConnected(); })) << Status().toStdString();
+    EXPECT_EQ(Sim().Discoveries(), 2);
 }
 
 TEST_F(BleConnect, TheRememberedDeviceFillsTheTargetBox) {

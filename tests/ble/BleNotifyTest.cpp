@@ -73,6 +73,64 @@ TEST_F(BleNotify, InputIsDroppedWhileTheListIsLocked) {
     EXPECT_EQ(Shots(), QStringList{"7.1"});
 }
 
+// A line the device never finished is listed as a log line, as on the
+// serial link, when the link drops or SCAN or CONNECT starts again; it never
+// becomes a shot and never joins the next link's first line.
+TEST_F(BleNotify, AnUnfinishedLineIsListedWhenTheLinkEnds) {
+    enum class TEnd { DeviceDrops, ComponentDrops, Scan, Connect };
+    const struct {
+        const char* Name;
+        TEnd End;
+    } cases[] = {
+        {"the device drops the link", TEnd::DeviceDrops},
+        {"the component reports the loss", TEnd::ComponentDrops},
+        {"SCAN", TEnd::Scan},
+        {"CONNECT", TEnd::Connect},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Linked();
+        Sim().Notify(0, Ffe1, "812.5\n 81");
+        ASSERT_TRUE(WaitFor([&] { return P::BleRxText(Form()) == " 81"; }));
+        switch (c.End) {
+            case TEnd::DeviceDrops:
+                Sim().DropLink(0, true, false);
+                break;
+            case TEnd::ComponentDrops:
+                Sim().DropLink(0, false, true);
+                break;
+            case TEnd::Scan:
+                Form().SCAN->Click();
+                break;
+            case TEnd::Connect:
+                Form().CONNECT->Click();
+                break;
+        }
+        ASSERT_TRUE(WaitForShots(2));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Shots(), (QStringList{"812.5", "LOG: unfinished line: 81"}));
+        EXPECT_EQ(ShownSeries().ShotStats.Count, 1u);
+        EXPECT_TRUE(P::BleRxText(Form()).isEmpty());
+        CloseForm();
+        FSim.reset();
+    }
+}
+
+// While the list is locked nothing received reaches it, an unfinished line
+// neither.
+TEST_F(BleNotify, AnUnfinishedLineIsDroppedWhileInputIsDiscarded) {
+    Linked();
+    Sim().Notify(0, Ffe1, "81");
+    ASSERT_TRUE(WaitFor([&] { return P::BleRxText(Form()) == "81"; }));
+    Form().ResetReceive(true, false);
+    P::FRxCutter(Form()).Feed("9", 1);
+    Sim().DropLink(0, false, true);
+    ASSERT_TRUE(WaitFor([&] { return State() == TBleState::Lost; }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Shots().isEmpty()) << Shots().join('|').toStdString();
+    EXPECT_TRUE(P::BleRxText(Form()).isEmpty());
+}
+
 TEST_F(BleNotify, LogLinesAreAppendedAsTheListsLastLine) {
     StartFormOffline();
     TMemo* memo = Form().Memo1;

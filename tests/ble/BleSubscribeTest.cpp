@@ -4,7 +4,10 @@
 
 using namespace ble_test;
 
-class BleSubscribe : public BleFixture {};
+class BleSubscribe : public BleFixture {
+protected:
+    void KeepAliveFailsTwice(const char* how, const std::string& cause);
+};
 
 TEST_F(BleSubscribe, TheNotifyCharacteristicIsChosenByUuidFirstThenBy2902) {
     struct TCase {
@@ -85,13 +88,26 @@ TEST_F(BleSubscribe, AFailedSaveOfTheDeviceIsReportedAndTheLinkStaysUp) {
     EXPECT_EQ(Lamp(), Green);
 }
 
-// A refused keep-alive write is told once, not every five seconds, and
-// again after writes had worked in between.
+// A failed keep-alive write, thrown or refused with false, is told once, not
+// every five seconds, and again after writes had worked in between.
 TEST_F(BleSubscribe, AFailedKeepAliveWriteIsReportedOncePerRun) {
-    FSetup.Devices = {Chronograph()};
-    StartFormOffline();
+    const struct {
+        const char* How;
+        std::string Cause;
+    } cases[] = {{"fail", "Write failed"}, {"false", "the device refused the write"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.How);
+        FSetup.Devices = {Chronograph()};
+        StartFormOffline();
+        ASSERT_NO_FATAL_FAILURE(KeepAliveFailsTwice(c.How, c.Cause));
+        CloseForm();
+        FSim.reset();
+    }
+}
+
+void BleSubscribe::KeepAliveFailsTwice(const char* how, const std::string& cause) {
     ConnectToLinked();
-    const std::string failed = "Bluetooth LE: keep-alive write failed: Write failed";
+    const std::string failed = "Bluetooth LE: keep-alive write failed: " + cause;
     const auto count = [&](const std::string& err) {
         std::size_t n = 0;
         for (std::size_t at = err.find(failed); at != std::string::npos;
@@ -104,11 +120,11 @@ TEST_F(BleSubscribe, AFailedKeepAliveWriteIsReportedOncePerRun) {
         ASSERT_TRUE(WaitForWorkers());
     };
     testing::internal::CaptureStderr();
-    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "fail"; });
+    Sim().SetBehaviour(0, [how](TSimDeviceSetup& d) { d.Write = how; });
     for (int i = 0; i < 3; ++i) tick();
     Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "ok"; });
     tick();
-    Sim().SetBehaviour(0, [](TSimDeviceSetup& d) { d.Write = "fail"; });
+    Sim().SetBehaviour(0, [how](TSimDeviceSetup& d) { d.Write = how; });
     tick();
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(count(err), 2u) << err;
@@ -118,14 +134,25 @@ TEST_F(BleSubscribe, AFailedKeepAliveWriteIsReportedOncePerRun) {
 
 // A refused subscription, thrown or returned, is a failed one.
 TEST_F(BleSubscribe, AFailedSubscriptionDropsTheLink) {
-    for (const char* how : {"fail", "false"}) {
-        SCOPED_TRACE(how);
+    const struct {
+        const char* How;
+        std::string Cause;
+    } cases[] = {{"fail", "Subscribe failed"}, {"false", "the device refused the notifications"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.How);
         FSetup.Devices = {Chronograph()};
-        FSetup.Devices[0].Subscribe = how;
+        FSetup.Devices[0].Subscribe = c.How;
         StartFormOffline();
         ConnectToSubscribing();
+        testing::internal::CaptureStderr();
         FClock->Advance(300);
-        ASSERT_TRUE(WaitFor([&] { return Status() == "Disconnected"; }));
+        const bool dropped = WaitFor([&] { return Status() == "Disconnected"; });
+        const std::string err = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(dropped);
+        // The status line has room for its fixed text; the cause goes to
+        // the standard error.
+        EXPECT_NE(err.find("Bluetooth LE: the subscription failed: " + c.Cause), std::string::npos)
+            << err;
         EXPECT_EQ(Lamp(), Red);
         EXPECT_EQ(State(), TBleState::Lost);
         EXPECT_FALSE(P::FKeepAlive(Form())->Enabled());
