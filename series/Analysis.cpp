@@ -26,8 +26,13 @@ bool TForm1::MirrorCommand() {
         ShowMessage(QStringLiteral(" Use min. 2 points"));
         return false;
     }
+    const std::vector<double> differences = MirrorDifferences(values);
+    if (!DerivedValuesShowable(differences)) {
+        ShowMessage(DerivedTooLargeText(QStringLiteral("SYM")));
+        return false;
+    }
     FSeries.FAnalysisMode = TAnalysisMode::Sym;
-    ReloadValues(DerivedTexts(MirrorDifferences(values)));
+    ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(QStringLiteral("SYM: Mirror ") + QString::number(n));
     return true;
 }
@@ -71,12 +76,18 @@ bool TForm1::CompareCommand() {
     file.reserve(compare.Texts.size());
     for (const QString& text : compare.Texts) {
         double value = 0.0;
-        ParseDotDouble(text, value);
+        ParseShotValue(text, value);
         file.push_back(value);
     }
 
+    const std::vector<double> differences =
+        CompareDifferences(memo, file, std::size_t(ShotListKept));
+    if (!DerivedValuesShowable(differences)) {
+        ShowMessage(DerivedTooLargeText(QStringLiteral("CMP")));
+        return false;
+    }
     FSeries.FAnalysisMode = TAnalysisMode::Cmp;
-    ReloadValues(DerivedTexts(CompareDifferences(memo, file, std::size_t(ShotListKept))));
+    ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(QStringLiteral("CMP: Memo - ") + name);
     return true;
 }
@@ -87,7 +98,14 @@ bool TForm1::DeltaCommand() {
         ShowMessage(QStringLiteral("Use minimum 2 points"));
         return false;
     }
-    const std::vector<double> differences = SuccessiveDifferences(values);
+    std::vector<double> differences = SuccessiveDifferences(values);
+    // A full list (ShotListCutAt lines) has more differences than a derived
+    // series shows; the status counts the ones shown.
+    if (differences.size() > std::size_t(ShotListKept)) differences.resize(ShotListKept);
+    if (!DerivedValuesShowable(differences)) {
+        ShowMessage(DerivedTooLargeText(QStringLiteral("dV")));
+        return false;
+    }
     FSeries.FAnalysisMode = TAnalysisMode::DV;
     ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(DvStatusText(int(differences.size())));

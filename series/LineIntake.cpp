@@ -14,7 +14,7 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     QString token;
     if (!ExtractNumberToken(SanitizeLine(line), token)) return;
     double v = 0.0;
-    if (!ParseDotDouble(token, v)) return;
+    if (!ParseShotValue(token, v)) return;
     // One look at the settings file for the whole shot: its reads (CNV,
     // AUT) answer from memory until the shot is done.
     const TSettingsSnapshot::THold settingsChecked = FSettings.HoldForShot();
@@ -25,7 +25,7 @@ void TForm1::ProcessIncomingLine(const QString& line) {
         // as it stands it would show the raw count as a velocity.
         const std::optional<double> velocity =
             CounterToVelocity(v, counter.A, counter.Gate, counter.Freq);
-        if (!velocity) return;
+        if (!velocity || !IsShotValue(*velocity)) return;
         v = *velocity;
     }
 

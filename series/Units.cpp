@@ -184,10 +184,11 @@ void TForm1::ScaleStoredValues(double factor) {
     if (factor == 1.0) return;
     for (QString& line : FMemoSnapshot) {
         double value = 0;
-        if (!ParseDotDouble(line, value)) continue;
-        // A value beyond the double range in the new unit cannot be written
-        // as a number: the line stays as it was rather than read "INF".
+        if (!ParseShotValue(line, value)) continue;
+        // A value beyond a shot in the new unit (a huge one, or one beyond
+        // the double range that would read "INF") cannot be listed as one:
+        // the line stays as it was.
         const double scaled = factor * value;
-        if (std::isfinite(scaled)) line = FormatDot2(scaled);
+        if (IsShotValue(scaled)) line = FormatDot2(scaled);
     }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/core/FormatFloat.h"
+#include "series/core/NumberText.h"
 
 namespace {
 
@@ -70,6 +71,18 @@ QStringList DerivedTexts(const std::vector<double>& values) {
     const QString picture = QStringLiteral("0.0##");
     QStringList texts;
     texts.reserve(qsizetype(values.size()));
-    for (double value : values) texts.append(FormatFloat(picture, value));
+    double back = 0.0;
+    for (double value : values) {
+        const QString text = FormatFloat(picture, value);
+        texts.append(ParseDotDouble(text, back) ? text : FloatToStrGeneral(value, 17));
+    }
     return texts;
+}
+
+bool DerivedValuesShowable(const std::vector<double>& values) {
+    return std::all_of(values.begin(), values.end(), IsShotValue);
+}
+
+QString DerivedTooLargeText(const QString& command) {
+    return command + QStringLiteral(": Result too large to show");
 }

@@ -29,5 +29,17 @@ std::vector<double> CompareDifferences(const std::vector<double>& memo,
                                        const std::vector<double>& file, std::size_t limit);
 
 // The texts the derived series is shown from: the picture "0.0##" with the
-// user's decimal separator (1.23456 -> "1.235", 2 -> "2.0").
+// user's decimal separator (1.23456 -> "1.235", 2 -> "2.0"). A value whose
+// picture would be longer than ParseDotDouble reads (about 1e59 and above)
+// is written in the shortest exponent form instead, so that every text reads
+// back as its value.
 QStringList DerivedTexts(const std::vector<double>& values);
+
+// Whether the list can show every derived value as a value line: each is a
+// shot value (IsShotValue). The difference of two huge shots can lie beyond
+// it, or beyond the double range.
+bool DerivedValuesShowable(const std::vector<double>& values);
+
+// The message of a command whose result the list cannot show:
+// "<command>: Result too large to show".
+QString DerivedTooLargeText(const QString& command);

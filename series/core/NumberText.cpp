@@ -43,9 +43,13 @@ bool IsAsciiDigitChar(char c) {
 }
 }  // namespace
 
-// The grammar is checked here because from_chars alone would also take
-// "inf", "nan" and hexadecimal forms and refuses a leading '+'.
-bool ConvertDecimalAscii(const char* begin, const char* end, double& value) {
+namespace {
+
+// Checks the grammar of a decimal number between begin and end: blanks
+// around it, an optional sign, digits with one optional '.', an optional
+// exponent. Returns where the number starts (after a '+', which from_chars
+// refuses) and sets end past its last character; nullptr when it is none.
+const char* DecimalNumberStart(const char* begin, const char*& end) {
     while (begin < end && *begin == ' ') ++begin;
     while (end > begin && end[-1] == ' ') --end;
     const char* p = begin;
@@ -57,15 +61,33 @@ bool ConvertDecimalAscii(const char* begin, const char* end, double& value) {
         ++p;
         for (; p < end && IsAsciiDigitChar(*p); ++p) ++mantissaDigits;
     }
-    if (mantissaDigits == 0) return false;
+    if (mantissaDigits == 0) return nullptr;
     if (p < end && (*p == 'e' || *p == 'E')) {
         ++p;
         if (p < end && (*p == '+' || *p == '-')) ++p;
         int exponentDigits = 0;
         for (; p < end && IsAsciiDigitChar(*p); ++p) ++exponentDigits;
-        if (exponentDigits == 0) return false;
+        if (exponentDigits == 0) return nullptr;
     }
-    if (p != end) return false;
+    return p == end ? numberStart : nullptr;
+}
+
+// Whether text has the grammar of one number, whatever its size ("1e400"
+// too).
+bool IsNumberText(const QString& text) {
+    std::string buffer(static_cast<std::size_t>(text.size()), '\0');
+    if (!CopyAscii(text, buffer.data())) return false;
+    const char* end = buffer.data() + buffer.size();
+    return DecimalNumberStart(buffer.data(), end) != nullptr;
+}
+
+}  // namespace
+
+// The grammar is checked here because from_chars alone would also take
+// "inf", "nan" and hexadecimal forms and refuses a leading '+'.
+bool ConvertDecimalAscii(const char* begin, const char* end, double& value) {
+    const char* numberStart = DecimalNumberStart(begin, end);
+    if (!numberStart) return false;
     double result = 0;
     const auto [last, error] =
         std::from_chars(numberStart, end, result, std::chars_format::general);
@@ -81,6 +103,17 @@ bool ParseDotDouble(const QString& text, double& value) {
     char buffer[MaxParseLength + 2];
     if (!CopyAscii(text, buffer)) return false;
     return ConvertDecimalAscii(buffer, buffer + text.size(), value);
+}
+
+bool IsShotValue(double value) {
+    return std::isfinite(value) && std::fabs(value) <= MaxShotMagnitude;
+}
+
+bool ParseShotValue(const QString& text, double& value) {
+    double parsed = 0.0;
+    if (!ParseDotDouble(text, parsed) || !IsShotValue(parsed)) return false;
+    value = parsed;
+    return true;
 }
 
 QString FormatDot2(double value) {
@@ -139,7 +172,7 @@ bool IsLogLine(const QString& line) {
 
 bool ShotLineValue(const QString& line, double& value) {
     const QString trimmed = TrimText(SanitizeLine(line));
-    return !trimmed.isEmpty() && ParseDotDouble(trimmed, value);
+    return !trimmed.isEmpty() && ParseShotValue(trimmed, value);
 }
 
 bool RebuildLineValue(const QString& line, double& value) {
@@ -148,10 +181,13 @@ bool RebuildLineValue(const QString& line, double& value) {
     if (IsLogLine(line)) return false;
     // A line that is one number as a whole is that number, also in the
     // exponent form FormatDot2 writes for huge values ("1E62", whose last
-    // digits alone would read as 62).
-    if (ShotLineValue(line, value)) return true;
+    // digits alone would read as 62). One beyond a shot ("1e300") is no
+    // shot at all, rather than the 300 of its last digits.
+    // One beyond the double range ("1e400", "1e-400") is none either.
+    const QString trimmed = TrimText(SanitizeLine(line));
+    if (!trimmed.isEmpty() && IsNumberText(trimmed)) return ParseShotValue(trimmed, value);
     QString token;
-    return ExtractNumberToken(SanitizeLine(line), token) && ParseDotDouble(token, value);
+    return ExtractNumberToken(SanitizeLine(line), token) && ParseShotValue(token, value);
 }
 
 bool ExtractNumberToken(const QString& line, QString& token) {

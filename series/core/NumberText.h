@@ -54,6 +54,23 @@ QString FormatValue(bool twoDigitIntegerPart, double value, const QString& decFm
 // number part that is not one number ("kHz"). Never throws.
 bool ParseNumberUnit(const QString& text, double& value, QString& unit);
 
+// The largest magnitude a shot may have: the largest number the velocity
+// token of a received line can be (ParseDotDouble reads at most 62
+// characters: 62 nines read as 1e62). A list line, a file cell or a counter
+// result beyond it (in exponent form, "1e300") is no shot. Within it every
+// statistic, energy and sum of squares of a full list stays finite, and
+// every value the list shows reads back (FormatDot2).
+inline constexpr double MaxShotMagnitude = 1e62;
+
+// Whether value can be a shot: finite and at most MaxShotMagnitude in
+// magnitude.
+bool IsShotValue(double value);
+
+// ParseDotDouble of text when it gives a shot (IsShotValue); false, value
+// unchanged, otherwise. The reading of every velocity: received tokens,
+// list lines, file cells.
+bool ParseShotValue(const QString& text, double& value);
+
 // line without its control characters: only TAB and characters from U+0020
 // up are kept (CR, LF and NUL are dropped; U+007F and above stay).
 QString SanitizeLine(const QString& line);
@@ -80,16 +97,16 @@ bool IsLogLine(const QString& line);
 // The rule of the readers of the list as it stands (velocity cache,
 // statistics, SAVE's rows, the count of numeric lines, the filter): without
 // its control characters and surrounding blanks, the whole line is one
-// number (ParseDotDouble). Typed notes such as "V=812 m/s", log lines and
+// number that is a shot (ParseShotValue). Typed notes such as "V=812 m/s", log lines and
 // blank lines are not values. Stores the number in value and returns true;
 // returns false otherwise, value unchanged. Never throws.
 bool ShotLineValue(const QString& line, double& value);
 
 // The rule of the rebuilds (LOAD, REFRESH, FILTER and the derived series):
-// a line that is one number as a whole (ShotLineValue) is that number;
-// otherwise the number that the line rule of received lines finds in the line
-// (SanitizeLine, ExtractNumberToken, ParseDotDouble), so that "812 m/s", a
-// CSV row or a chronograph's own text export give their velocity. A log line
+// a line that is one number as a whole is that number when it is a shot
+// (ShotLineValue), and no value when it is not ("1e300", "1e400"); otherwise the number that the
+// line rule of received lines finds in the line (SanitizeLine, ExtractNumberToken, ParseShotValue),
+// so that "812 m/s", a CSV row or a chronograph's own text export give their velocity. A log line
 // (IsLogLine) gives none. Stores the number in value and returns true;
 // returns false otherwise, value unchanged. Never throws.
 bool RebuildLineValue(const QString& line, double& value);

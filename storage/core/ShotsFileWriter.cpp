@@ -134,7 +134,7 @@ QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSet
     thirdCells.reserve(lines.size());
     for (const QString& line : lines) {
         double v = 0.0;
-        if (!ParseDotDouble(line, v)) continue;
+        if (!ParseShotValue(line, v)) continue;
         velocities.push_back(v);
         thirdCells.push_back(ThirdCell(v, weight, settings));
     }

@@ -26,7 +26,7 @@ struct TShotsFileSettings {
 
 // The bytes of an automatic save file. CSV rows take the velocity ("0.###")
 // and the energy ("0.00", from the weight) or power factor of each line that
-// ParseDotDouble accepts as it stands (others are skipped and take no
+// ParseShotValue accepts as it stands (others are skipped and take no
 // number); row 1 adds mean, largest, smallest, spread and sample deviation
 // ("0.0"), the average energy or the power factor of the mean, the weight
 // text, the count and "metric" or "imperial"; later rows have 3 cells.

@@ -480,24 +480,27 @@ TEST_F(Units, ScaleStoredValuesRescalesOnlyNumericSnapshotLines) {
 TEST_F(Units, ValueTooLargeForTheOtherUnitStaysAsItWas) {
     // 1.7e308 m/s in feet per second is beyond the double range: no number
     // can stand for it, and a line reading "INF" would be no value at all.
-    // The line the user typed is kept as it was.
+    // Such a line is no shot in the first place (beyond MaxShotMagnitude),
+    // and neither is 1e62 m/s in feet per second. The lines are kept as
+    // they were.
     WriteSettings({{"MU", "10"}, {"CNV", "1"}});
     StartForm();
     ASSERT_TRUE(Form().IsCnvMode());
     Feed({300});
     P::FMemoSnapshot(Form()) = {QStringLiteral("1.7E308"), QStringLiteral("1000"),
-                                QStringLiteral("-1.7E308")};
+                                QStringLiteral("-1.7E308"), QStringLiteral("1E62")};
 
     Form().CheckBox1->SetChecked(false);
-    EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"1.7E308", "3280.84", "-1.7E308"}));
+    EXPECT_EQ(P::FMemoSnapshot(Form()),
+              std::vector<QString>({"1.7E308", "3280.84", "-1.7E308", "1E62"}));
     for (const QString& line : P::FMemoSnapshot(Form())) {
         double value = 0;
-        EXPECT_TRUE(ShotLineValue(line, value) && std::isfinite(value)) << line.toStdString();
+        EXPECT_TRUE(ParseDotDouble(line, value) && std::isfinite(value)) << line.toStdString();
     }
 
-    // Back in metres the kept line is scaled as any other.
+    // Back in metres the shots are scaled as any other.
     Form().CheckBox1->SetChecked(true);
-    EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({FormatDot2(1.7e308 * Foot), "1000",
-                                                              FormatDot2(-1.7e308 * Foot)}));
+    EXPECT_EQ(P::FMemoSnapshot(Form()),
+              std::vector<QString>({"1.7E308", "1000", "-1.7E308", FormatDot2(1e62 * Foot)}));
     EXPECT_EQ(MemoLines(), QStringList({"300"}));
 }

@@ -1,10 +1,13 @@
 // The arithmetic of SYM, CMP and dV and the texts of a derived series.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "platform/core/FormatFloat.h"
 #include "series/core/Analysis.h"
+#include "series/core/NumberText.h"
 
 namespace {
 using Values = std::vector<double>;
@@ -65,4 +68,22 @@ TEST(DerivedTexts, OneToThreeDecimalsWithTheUserSeparator) {
     SetDecimalSeparatorForTesting(QLatin1Char(','));
     EXPECT_EQ(DerivedTexts({2.5}), QStringList({"2,5"}));
     SetDecimalSeparatorForTesting(QChar());
+}
+
+TEST(DerivedTexts, EveryShowableValueReadsBack) {
+    // From about 1e59 on the picture writes more than 62 characters; the
+    // shortest exponent form stands in for it.
+    const std::vector<double> values = {5e61, -1e62, 1e59, 123456789.125, 0};
+    ASSERT_TRUE(DerivedValuesShowable(values));
+    const QStringList texts = DerivedTexts(values);
+    ASSERT_EQ(texts.size(), qsizetype(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        double back = 0;
+        ASSERT_TRUE(ParseDotDouble(texts[qsizetype(i)], back)) << texts[qsizetype(i)].toStdString();
+        EXPECT_NEAR(back, values[i], 0.0005 + std::fabs(values[i]) * 1e-15);
+    }
+    EXPECT_FALSE(DerivedValuesShowable({1, 2e62}));
+    EXPECT_FALSE(DerivedValuesShowable({std::numeric_limits<double>::infinity()}));
+    EXPECT_FALSE(DerivedValuesShowable({std::nan("")}));
+    EXPECT_EQ(DerivedTooLargeText(QStringLiteral("dV")), "dV: Result too large to show");
 }

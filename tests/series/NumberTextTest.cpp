@@ -149,8 +149,11 @@ TEST(FormatDot2, EveryLineItWritesReadsBackAsTheSameValue) {
             }
             EXPECT_LE(text.size(), 62);
             double back = 0;
-            ASSERT_TRUE(ShotLineValue(text, back)) << text.toStdString();
+            ASSERT_TRUE(ParseDotDouble(text, back)) << text.toStdString();
             EXPECT_EQ(FormatDot2(back), text);
+            // A list line beyond a shot reads back, but as no shot.
+            double shot = 0;
+            EXPECT_EQ(ShotLineValue(text, shot), std::fabs(c.Value) <= MaxShotMagnitude);
             if (std::fabs(c.Value) >= 1e15) {
                 EXPECT_EQ(back, c.Value);
             }
@@ -306,6 +309,9 @@ TEST(ShotLineValue, OnlyAWholeNumberLineIsAValue) {
         {"-3", true, -3},
         {"V=812.35 m/s", false, 0},
         {"812,35 nr 17", false, 0},
+        {"1E62", true, 1e62},  // the largest shot
+        {"1e63", false, 0},
+        {"-1e308", false, 0},
         {QString(LogLinePrefix) + "12", false, 0},
         {QString(LogLinePrefix) + "31 FF 0A", false, 0},
         {"", false, 0},
@@ -324,6 +330,15 @@ TEST(RebuildLineValue, TakesTheNumberOfTheLineRuleAndPassesOverLogLines) {
         {"812,35 nr 17", true, 812.35},
         {"1\t812,5\t7,02", true, 7.02},  // a CSV row: its last number
         {"1E62", true, 1e62},            // a whole number in exponent form
+        {"-1E62", true, -1e62},
+        // One number beyond a shot, or beyond the double range, is no value
+        // rather than the number its last digits make.
+        {"1e300", false, 0},
+        {"-1.0000001E62", false, 0},
+        {"1e400", false, 0},
+        {"1.5e-400", false, 0},
+        {"inf", false, 0},
+        {"NAN", false, 0},
         {"Shot nr 17: 812.3", false, 0},
         {"abc", false, 0},
         {QString(LogLinePrefix) + "12", false, 0},
