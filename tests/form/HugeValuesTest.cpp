@@ -184,7 +184,7 @@ TEST_F(HugeValues, CommandsRefuseAResultBeyondAShotAndUnlock) {
         EXPECT_EQ(FDialogs.Messages, QStringList({c.Message}));
         EXPECT_EQ(MemoLines(), before);
         EXPECT_FALSE(P::FMemoLocked(Form()));
-        EXPECT_FALSE(P::FDiscardInput(Form()).load());
+        EXPECT_FALSE(LineQueue().Discarding());
         EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
         ExpectLabelsFinite(int(before.size()));
     }
