@@ -7,9 +7,9 @@
 
 TShotSettings ShotSettingsOf(const TIniFileSnapshot& file) {
     TShotSettings values;
-    values.CnvMode = file.Exists() && file.ReadInteger(Setting::Cnv.Section, Setting::Cnv.Key,
-                                                       QString::fromLatin1(Setting::Cnv.ReadDefault)
-                                                           .toInt()) != 0;
+    values.CnvMode = file.Exists() &&
+                     file.ReadInteger(Setting::Cnv.Section, Setting::Cnv.Key,
+                                      QString::fromLatin1(Setting::Cnv.ReadDefault).toInt()) != 0;
     for (const TSettingKey& source : AutoSaveCountSources) {
         // [Settings] AUT, the last source, is read also when absent.
         if (std::string_view(source.Section) == SectionSettings ||
