@@ -170,6 +170,9 @@ std::shared_ptr<TBleBackend> CreateQtBleBackend(int discoveryMs = 0);
 // Tests: the signal handlers the Qt backend has connected to the Qt objects
 // of its links right now; -1 for any other backend.
 int QtBleSignalHandlersForTesting(TBleBackend* backend);
+// Tests: the Qt backend's threads that a close left to finish a call to
+// BlueZ by themselves and that have not ended yet.
+int QtBleThreadsLeftRunningForTesting();
 // Tests: every new component gets what `factory` returns (empty function:
 // back to CreateBleBackend's own choice).
 void SetBleBackendFactoryForTesting(std::function<std::shared_ptr<TBleBackend>()> factory);

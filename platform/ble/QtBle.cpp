@@ -133,6 +133,7 @@ public:
     }
     // Only once the thread has ended (Close returned true, or never).
     ~TQtBle() { FThread.wait(); }
+    bool Running() const { return FThread.isRunning(); }
 
     // Cancels every call, detaches the events and lets the Qt objects go on
     // their own thread, which then ends. True when it ended within waitMs.
@@ -552,13 +553,14 @@ void TQtDevice::Disconnect() {
     FOwner->Disconnect(this);
 }
 
-// A layer whose thread did not end in time: kept, never freed, so that the
-// thread finds everything it uses when its call to BlueZ comes back.
+// The layers whose thread did not end in time: kept, never freed, so that
+// the thread finds everything it uses when its call to BlueZ comes back.
+std::mutex ParkedMutex;
+std::vector<TQtBle*>* Parked = new std::vector<TQtBle*>;
+
 void ParkLayer(TQtBle* layer) {
-    static std::mutex mutex;
-    static auto* parked = new std::vector<TQtBle*>;
-    std::lock_guard<std::mutex> lock(mutex);
-    parked->push_back(layer);
+    std::lock_guard<std::mutex> lock(ParkedMutex);
+    Parked->push_back(layer);
 }
 
 class TQtBleBackend : public TBleBackend {
@@ -607,6 +609,12 @@ private:
 
 std::shared_ptr<TBleBackend> CreateQtBleBackend(int discoveryMs) {
     return std::make_shared<TQtBleBackend>(discoveryMs);
+}
+
+int QtBleThreadsLeftRunningForTesting() {
+    std::lock_guard<std::mutex> lock(ParkedMutex);
+    return int(std::count_if(Parked->begin(), Parked->end(),
+                             [](TQtBle* layer) { return layer->Running(); }));
 }
 
 int QtBleSignalHandlersForTesting(TBleBackend* backend) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <QDeadlineTimer>
 #include <QFileInfo>
 
@@ -31,8 +33,21 @@ bool TBlueZStandIn::Start() {
     return true;
 }
 
+void TBlueZStandIn::Pause() {
+    if (FProcess.state() == QProcess::Running) {
+        ASSERT_EQ(::kill(pid_t(FProcess.processId()), SIGSTOP), 0);
+    }
+}
+
+void TBlueZStandIn::Resume() {
+    if (FProcess.state() == QProcess::Running) {
+        ASSERT_EQ(::kill(pid_t(FProcess.processId()), SIGCONT), 0);
+    }
+}
+
 void TBlueZStandIn::Stop() {
     if (FProcess.state() == QProcess::NotRunning) return;
+    Resume();
     FProcess.write("quit\n");
     FProcess.closeWriteChannel();
     if (!FProcess.waitForFinished(10000)) {

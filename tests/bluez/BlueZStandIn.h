@@ -13,6 +13,11 @@ public:
     // Starts the stand-in; false (with the reason in Error) when it cannot.
     bool Start();
     void Stop();
+    // The stand-in stops answering (SIGSTOP), as a bluetoothd that hangs
+    // does; its bus goes on. Resume lets it go on (SIGCONT). No command may
+    // be sent while it is paused.
+    void Pause();
+    void Resume();
     const QString& Address() const { return FAddress; }
     const QString& Error() const { return FError; }
 
