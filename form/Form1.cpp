@@ -14,7 +14,7 @@
 
 TForm1* Form1 = nullptr;
 
-TForm1::TForm1(TComponent* owner) : TForm(owner) {
+TForm1::TForm1(TComponent* owner) : TForm(owner), FAutoSaver(AutoSaverHost()) {
     LoadResource();
 }
 
@@ -61,6 +61,9 @@ void TForm1::Dispatch(TMessage& message) {
             return;
         case WM_RUN_ANALYSIS:
             RunAnalysisCommand(message);
+            return;
+        case WM_AUTOSAVE_CATCHUP:
+            FAutoSaver.CatchUp();
             return;
         default:
             TForm::Dispatch(message);
