@@ -14,7 +14,8 @@
 
 TForm1* Form1 = nullptr;
 
-TForm1::TForm1(TComponent* owner) : TForm(owner), FSettings(IniPath()) {
+TForm1::TForm1(TComponent* owner)
+    : TForm(owner), FSettings(IniPath()), FAutoSaver(AutoSaverHost()) {
     LoadResource();
 }
 
@@ -61,6 +62,9 @@ void TForm1::Dispatch(TMessage& message) {
             return;
         case WM_RUN_ANALYSIS:
             RunAnalysisCommand(message);
+            return;
+        case WM_AUTOSAVE_CATCHUP:
+            FAutoSaver.CatchUp();
             return;
         default:
             TForm::Dispatch(message);

@@ -17,6 +17,7 @@
 #include "series/core/NumberText.h"
 #include "series/core/ShotSeries.h"
 #include "storage/core/SettingsSnapshot.h"
+#include "storage/core/AutoSaver.h"
 
 // TARVEX_BLE picks the program (1 Tarvex, 0 Tarvex Serial); the form
 // libraries set it, nothing guesses it.
@@ -42,8 +43,9 @@ struct TBleLinkDelete {
 };
 
 // Window messages of the main form.
-constexpr UINT WM_LINES_RECEIVED = WM_APP + 101;  // a link queued received lines
-constexpr UINT WM_RUN_ANALYSIS = WM_APP + 102;    // wParam: TAnalysisCommand
+constexpr UINT WM_LINES_RECEIVED = WM_APP + 101;    // a link queued received lines
+constexpr UINT WM_RUN_ANALYSIS = WM_APP + 102;      // wParam: TAnalysisCommand
+constexpr UINT WM_AUTOSAVE_CATCHUP = WM_APP + 103;  // automatic saving has files due
 
 // Window timers of the main form.
 constexpr WPARAM TIMER_FADE_IN = 777;
@@ -308,27 +310,14 @@ public:
     void ButtonSaveClick(TObject* Sender);
     void Button2Click(TObject* Sender);
     void SpeedButton8Click(TObject* Sender);
-    // Writes lines as a shot file at path in the current save format (see
-    // ShotsFileBytes); nothing for no lines. Raises on a failed write.
-    void WriteShotsFile(const std::vector<QString>& lines, const QString& path);
-    // The bytes of a shot file of lines in the current save format.
-    QByteArray ShotsFileBytesNow(const std::vector<QString>& lines);
-    // Buffers a live shot's list text and writes the automatic save file
-    // every [AUTOSAVE] AUT shots; failures show "AUTO SAVE: error" and never
-    // reach the caller. Every full batch waiting after a failure is written
-    // at the next shot.
+    // The format of a shot file written now: the save format, the weight
+    // box and the units as the window shows them.
+    TShotsFileSettings ShotsFileSettingsNow();
+    // A line the intake put into the shot list goes to automatic saving
+    // (FAutoSaver) when it came from a link (LiveInput).
     void AutoSaveOnShot(const QString& text);
-    // On closing: writes the full batches (or the fixed file's failed
-    // rewrite) still waiting; a failure is told on the standard error.
+    // On closing: the automatic save's files still due are written.
     void AutoSaveOnClose();
-    // Writes every full batch the buffer holds (indexed names) or the fixed
-    // file when it is due; raises on the first failure, with the batches
-    // written before it gone from the buffer.
-    void WriteAutoSaveBacklog(int perFile);
-    // Writes lines as a new indexed automatic-save file under the first name
-    // from INDEX on that is free on the disk; index is set to the index used.
-    QString WriteIndexedAutoSaveFile(const std::vector<QString>& lines, const QString& extension,
-                                     QString& index);
     // Draws the report picture and saves it as a JPEG through the save dialog.
     void ExportReportImage();
 
@@ -405,6 +394,8 @@ private:
 #endif
     void LoadTabOrder();
     void WireResourceEvents();
+    // What automatic saving uses of the window (storage/AutoSave.cpp).
+    TAutoSaverHost AutoSaverHost();
 
     // ---- Private state, grouped by owner.
     // Chart settings and series.
@@ -474,15 +465,8 @@ private:
     bool FCommandBusy = false;
     TAnalysisCommand FRunningCommand = TAnalysisCommand::None;
     TAnalysisCommand FHoveredCommand = TAnalysisCommand::None;
-    // Automatic saving. FAutoSaveLines has no bound: a shot leaves it only
-    // in an indexed file. FAutoSaveCount() is always its size (at most the
-    // largest int32), so emptying the buffer starts the count afresh.
-    std::int32_t FAutoSaveCount() const;
-    std::vector<QString> FAutoSaveLines;
-    std::vector<QString> FLoadedLines;
-    // The buffer's size when a rewrite of the fixed file failed (0: none):
-    // the rewrite is due again until one succeeds.
-    std::size_t FAutoSaveFixedPendingAt = 0;
+    // Automatic saving: its buffer, the loaded lines and the files due.
+    TAutoSaver FAutoSaver;
     // Memo lock.
     std::vector<QString> FMemoSnapshot;
     bool FMemoLocked = false;

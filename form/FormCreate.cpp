@@ -283,7 +283,7 @@ void TForm1::SetUpBleLink() {
     host.Discarding = [this] { return FReceivedLineQueue.Discarding(); };
     // A new connection starts a new automatic-save batch, as opening the
     // serial port does.
-    host.ConnectStarted = [this] { FAutoSaveLines.clear(); };
+    host.ConnectStarted = [this] { FAutoSaver.StartAfresh(); };
     FBleLink.reset(new TBleLink(std::move(host), IniPath()));
     FBleLink->LoadBleLast();
     // The buttons go straight to the link; it hooks the adapter's events

@@ -33,7 +33,7 @@ bool TForm1::OpenComPort(bool showMessages) {
 
     Button1->SetCaption(QStringLiteral("CLOSE"));
     Chart1->BottomAxis()->SetAutomatic(false);
-    FAutoSaveLines.clear();
+    FAutoSaver.StartAfresh();
     StartReadThread();
     {
         TIniFile ini(IniPath());

@@ -80,8 +80,7 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     SendMessage(Memo1, EM_LINESCROLL, WPARAM(-100000), 0);
     FActiveSeries->Clear();
 
-    FAutoSaveLines.clear();
-    FLoadedLines.clear();
+    FAutoSaver.StartAfresh(std::vector<QString>{});
     ReleaseMemoLock(TPortInput::Keep);
     // A window set by hand goes with the series (the derived display went
     // with it), so the empty chart fits itself again and hides negative

@@ -25,6 +25,17 @@ void SetFormatFilter(TFileDialogRequest& request, bool txt) {
 
 }  // namespace
 
+TShotsFileSettings TForm1::ShotsFileSettingsNow() {
+    TShotsFileSettings settings;
+    settings.Txt = FTxtFormat;
+    settings.PowerFactorMode = FPowerFactorMode;
+    settings.PowerFactorIpsc = FPowerFactorIpsc;
+    settings.WeightText = Edit1->Text();
+    settings.WeightUnit = Label18->Caption();
+    settings.Units = TUnitState{CheckBox1->Checked(), CheckBox2->Checked()};
+    return settings;
+}
+
 void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
     const TCurrentFolderKeeper keeper;
     const bool txt = FTxtFormat;
@@ -41,12 +52,7 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
     if (txt) {
         bytes = SavedTxtBytes(Memo1->Text());
     } else {
-        TShotsFileSettings settings;
-        settings.PowerFactorMode = FPowerFactorMode;
-        settings.PowerFactorIpsc = FPowerFactorIpsc;
-        settings.WeightText = Edit1->Text();
-        settings.WeightUnit = Label18->Caption();
-        settings.Units = TUnitState{CheckBox1->Checked(), CheckBox2->Checked()};
+        const TShotsFileSettings settings = ShotsFileSettingsNow();
         // Every change the program makes to the list also updates the
         // labels and leaves the cache matching it; after an edit by hand the
         // labels describe an older list, and row 1 then takes the statistics
@@ -120,8 +126,7 @@ void TForm1::Button2Click(TObject* /*Sender*/) {
     }
     const QStringList combined = earlier + added;
 
-    FAutoSaveLines.clear();
-    FLoadedLines.assign(combined.begin(), combined.end());
+    FAutoSaver.StartAfresh(std::vector<QString>(combined.begin(), combined.end()));
     ReleaseMemoLock(TPortInput::Keep);
     FSeries.ShowShots();
     RebuildFromLines(combined, true);

@@ -157,18 +157,25 @@ void PrepareOutputSection(const QString& section) {
     PrepareSection(ini, section);
 }
 
-QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag,
-                        const std::optional<QString>& index) {
+TOutputTarget PrepareOutputTarget(const QString& section) {
     TIniFile ini(IniPath());
     const TOutputSection prepared = PrepareSection(ini, section);
-    QString nameIndex;
-    if (prepared.Pattern.contains(u'$'))
-        nameIndex = index ? *index : ini.ReadString(section, KeyIndex, QString());
+    return {prepared.Folder, prepared.Pattern, ini.ReadString(section, KeyIndex, QString())};
+}
 
+QString OutputTargetPath(const TOutputTarget& target, const QString& extension, const QString& tag,
+                         const QString& index) {
     // The pattern, the tag and the index are free text from the settings
     // file; SafeFileName keeps the result a plain name inside the folder.
-    return prepared.Folder +
-           SafeFileName(ExpandFileNamePattern(prepared.Pattern, tag, nameIndex) + extension);
+    const QString nameIndex = target.Pattern.contains(u'$') ? index : QString();
+    return target.Folder +
+           SafeFileName(ExpandFileNamePattern(target.Pattern, tag, nameIndex) + extension);
+}
+
+QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag,
+                        const std::optional<QString>& index) {
+    const TOutputTarget target = PrepareOutputTarget(section);
+    return OutputTargetPath(target, extension, tag, index ? *index : target.Index);
 }
 
 QString ReadOutputIndex(const QString& section) {

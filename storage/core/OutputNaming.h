@@ -82,6 +82,24 @@ void PrepareOutputSection(const QString& section);
 QString BuildOutputPath(const QString& section, const QString& extension, const QString& tag,
                         const std::optional<QString>& index = std::nullopt);
 
+// A section readied for its files: the resolved folder (ending in "/"), the
+// trimmed name pattern and INDEX as it stands (empty when missing).
+struct TOutputTarget {
+    QString Folder;
+    QString Pattern;
+    QString Index;
+};
+
+// PrepareOutputSection and a read of INDEX, through one settings-file object:
+// what a writer of several files needs to name them all without reading the
+// settings file again. Raises as PrepareOutputSection does.
+TOutputTarget PrepareOutputTarget(const QString& section);
+
+// The path BuildOutputPath gives for the target with this index standing in
+// for its INDEX; reads and writes no setting.
+QString OutputTargetPath(const TOutputTarget& target, const QString& extension, const QString& tag,
+                         const QString& index);
+
 // The section's INDEX as it stands in the settings file (empty when missing).
 QString ReadOutputIndex(const QString& section);
 

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include "platform/core/Exception.h"
 #include "series/core/Statistics.h"
@@ -44,6 +45,11 @@ protected:
         StartFormOffline();
     }
 
+    TAutoSaver& Saver() { return P::AutoSaver(Form()); }
+    // Runs the window's events until every due file is written.
+    bool CaughtUp() {
+        return WaitFor([this] { return Saver().WaitingFiles() == 0; });
+    }
     QString Folder() const { return FDir.filePath(QStringLiteral("AUTOSAVE")); }
     QString SavedFile(const QString& name) const { return Folder() + QLatin1Char('/') + name; }
     QString ReadKey(const char* key) { return IniValue("AUTOSAVE", key); }
@@ -61,7 +67,7 @@ TEST_F(AutoSave, IndexedFilesTakeEachBatchOfShotsAndAdvanceTheIndex) {
 
     Feed({QStringLiteral("812"), QStringLiteral("V 815,5")});
     EXPECT_FALSE(QFileInfo::exists(SavedFile(QStringLiteral("Chrono_001.csv"))));
-    EXPECT_EQ(P::FAutoSaveCount(Form()), 2);
+    EXPECT_EQ(Saver().BufferedCount(), 2);
 
     Feed({QStringLiteral("818")});
     const QByteArray first = ReadFileBytes(SavedFile(QStringLiteral("Chrono_001.csv")));
@@ -78,8 +84,8 @@ TEST_F(AutoSave, IndexedFilesTakeEachBatchOfShotsAndAdvanceTheIndex) {
     EXPECT_EQ(rows[2].split(QLatin1Char('\t')).size(), 3);
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("002"));
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_001.csv"));
-    EXPECT_EQ(P::FAutoSaveCount(Form()), 0);
-    EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
+    EXPECT_EQ(Saver().BufferedCount(), 0);
+    EXPECT_TRUE(Saver().BufferedLines().empty());
 
     Feed({QStringLiteral("820"), QStringLiteral("821"), QStringLiteral("822")});
     const QStringList second = CsvRows(ReadFileBytes(SavedFile(QStringLiteral("Chrono_002.csv"))));
@@ -97,14 +103,15 @@ TEST_F(AutoSave, FixedFileIsRewrittenWithTheWholeHistoryEveryNShots) {
     EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Fixed.txt"))), CrLf({"801", "802", "803"}));
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Fixed.txt"));
 
-    // A loaded list goes ahead of the buffer; the index is never touched.
-    P::FLoadedLines(Form()) = {QStringLiteral("700"), QStringLiteral("LOG line")};
+    // A loaded list (as LOAD gives it, starting the buffer afresh) goes
+    // ahead of the buffer; the index is never touched.
+    Saver().StartAfresh(std::vector<QString>{QStringLiteral("700"), QStringLiteral("LOG line")});
     Feed({"804", "805"});
     EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Fixed.txt"))), CrLf({"801", "802", "803"}));
-    Feed({"806"});
+    Feed({"806", "807", "808", "809"});
     EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Fixed.txt"))),
-              CrLf({"700", "LOG line", "801", "802", "803", "804", "805", "806"}));
-    EXPECT_EQ(P::FAutoSaveCount(Form()), 6);
+              CrLf({"700", "LOG line", "804", "805", "806", "807", "808", "809"}));
+    EXPECT_EQ(Saver().BufferedCount(), 6);
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("001"));
 
     // CLEAR starts the buffer afresh: the file comes with the third shot after it.
@@ -132,8 +139,8 @@ TEST_F(AutoSave, OnlyLiveShotsAreBufferedAndOnlyWhileTheCountIsSet) {
         const QString status = Status();
         Feed({"801", "no number", "802", "803", "804"}, c.Live);
         EXPECT_EQ(MemoLines().size(), 4);
-        EXPECT_EQ(P::FAutoSaveCount(Form()), c.Buffered);
-        EXPECT_EQ(int(P::FAutoSaveLines(Form()).size()), c.Buffered);
+        EXPECT_EQ(Saver().BufferedCount(), c.Buffered);
+        EXPECT_EQ(int(Saver().BufferedLines().size()), c.Buffered);
         EXPECT_EQ(Status(), status);
         EXPECT_TRUE(QDir(Folder()).isEmpty());
         CloseForm();
@@ -160,13 +167,14 @@ TEST_F(AutoSave, FailureShowsTheErrorKeepsEveryShotAndTriesAgain) {
         << told;
     EXPECT_EQ(MemoLines(), (QStringList{"801", "802", "803"}));
     EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("3"));
-    EXPECT_EQ(P::FAutoSaveCount(Form()), 3);
+    EXPECT_EQ(Saver().BufferedCount(), 3);
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("001"));
 
     // Once the folder can be written the next shot saves both batches,
     // from the index that did not move.
     WriteKey("Folder", Folder());
     Feed({"804"});
+    ASSERT_TRUE(CaughtUp());
     const QStringList first = CsvRows(ReadFileBytes(SavedFile(QStringLiteral("Chrono_001.csv"))));
     const QStringList second = CsvRows(ReadFileBytes(SavedFile(QStringLiteral("Chrono_002.csv"))));
     ASSERT_EQ(first.size(), 2);
@@ -174,7 +182,7 @@ TEST_F(AutoSave, FailureShowsTheErrorKeepsEveryShotAndTriesAgain) {
     EXPECT_TRUE(first[0].startsWith(QStringLiteral("1\t801\t")));
     EXPECT_TRUE(second[1].startsWith(QStringLiteral("2\t804\t")));
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_002.csv"));
-    EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
+    EXPECT_TRUE(Saver().BufferedLines().empty());
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("003"));
 }
 
@@ -221,13 +229,14 @@ TEST_F(AutoSave, IndexThatCannotAdvanceNeverWritesOverAnEarlierFile) {
         Feed({"803", "804", "805"});
         EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
         EXPECT_EQ(ReadFileBytes(file), CrLf({"801", "802"}));
-        EXPECT_EQ(P::FAutoSaveLines(Form()), (std::vector<QString>{"803", "804", "805"}));
+        EXPECT_EQ(Saver().BufferedLines(), (std::vector<QString>{"803", "804", "805"}));
         EXPECT_EQ(ReadKey("INDEX"), QString::fromLatin1(c.Index));
         EXPECT_EQ(MemoLines().size(), 5);
 
         // An index that can move again saves the kept shots.
         WriteKey("INDEX", QStringLiteral("007"));
         Feed({"806"});
+        ASSERT_TRUE(CaughtUp());
         EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Chrono_007.txt"))), CrLf({"803", "804"}));
         EXPECT_EQ(ReadFileBytes(SavedFile(QStringLiteral("Chrono_008.txt"))), CrLf({"805", "806"}));
         EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("009"));
@@ -274,9 +283,9 @@ TEST_F(AutoSave, CountsAboveTenThousandSaveEveryShotExactlyOnce) {
         EXPECT_EQ(MemoLines().back(), QStringLiteral("25000"));
         EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile(QString::fromLatin1(c.File)))),
                   Shots(1, 20000));
-        EXPECT_EQ(P::FAutoSaveLines(Form()).size(), c.Buffered);
-        EXPECT_EQ(P::FAutoSaveLines(Form()).back(), QStringLiteral("25000"));
-        EXPECT_EQ(P::FAutoSaveCount(Form()), int(c.Buffered));
+        EXPECT_EQ(Saver().BufferedLines().size(), c.Buffered);
+        EXPECT_EQ(Saver().BufferedLines().back(), QStringLiteral("25000"));
+        EXPECT_EQ(Saver().BufferedCount(), int(c.Buffered));
         EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{QString::fromLatin1(c.File)});
         CloseForm();
@@ -287,13 +296,13 @@ TEST_F(AutoSave, CountsAboveTenThousandSaveEveryShotExactlyOnce) {
 
 TEST_F(AutoSave, FixedFileHoldsEveryShotAfterTheLoadedList) {
     Start("AUT=500\nFileName=Fixed\n", "TXT=1\n");
-    P::FLoadedLines(Form()) = {QStringLiteral("700")};
+    Saver().StartAfresh(std::vector<QString>{QStringLiteral("700")});
     TForm1Probe::BatchUpdate(*Form1) = true;
     Feed(Shots(1, 10500));
     TForm1Probe::BatchUpdate(*Form1) = false;
 
     // The list keeps its last 10000 lines; the file keeps everything.
-    EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 10500u);
+    EXPECT_EQ(Saver().BufferedLines().size(), 10500u);
     QStringList expected = QStringList{QStringLiteral("700")} + Shots(1, 10500);
     EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile("Fixed.txt"))), expected);
     Feed(Shots(10501, 11000));
@@ -330,20 +339,24 @@ TEST_F(AutoSave, ExistingIndexedFilesAreNeverWrittenOver) {
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("006"));
 }
 
-TEST_F(AutoSave, EveryFullBatchWaitingAfterAFailureIsWrittenAtTheNextShot) {
+TEST_F(AutoSave, EveryFullBatchWaitingAfterAFailureIsWrittenSoonAfterTheNextShot) {
     // A plain file where the folder should be: nothing can be saved.
     Start("AUT=10\nFileName=Chrono_$\nINDEX=001\n", "TXT=1\n");
     Block();
     TForm1Probe::BatchUpdate(*Form1) = true;
     Feed(Shots(1, 500));
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
-    EXPECT_EQ(P::FAutoSaveLines(Form()).size(), 500u);
+    EXPECT_EQ(Saver().BufferedLines().size(), 500u);
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("001"));
 
-    // Space is back: the next shot writes all fifty waiting batches.
+    // Space is back: the next shot writes the oldest batch, and the other
+    // forty-nine follow between the window's events, in order.
     QFile::remove(Folder());
     Feed({"501"});
     TForm1Probe::BatchUpdate(*Form1) = false;
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("Chrono_001.txt")});
+    ASSERT_TRUE(CaughtUp());
     for (int file = 1; file <= 50; ++file) {
         SCOPED_TRACE(file);
         EXPECT_EQ(TxtValues(ReadFileBytes(SavedFile(
@@ -351,7 +364,7 @@ TEST_F(AutoSave, EveryFullBatchWaitingAfterAFailureIsWrittenAtTheNextShot) {
                   Shots(file * 10 - 9, file * 10));
     }
     EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden).size(), 50);
-    EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"501"});
+    EXPECT_EQ(Saver().BufferedLines(), std::vector<QString>{"501"});
     EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("051"));
     EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_050.txt"));
 }
@@ -398,4 +411,145 @@ TEST_F(AutoSave, ClosingWhileTheFolderStillRefusesSaysSoOnTheStandardError) {
     EXPECT_NE(told.find("AUTO SAVE: 20 shots could not be saved on closing"), std::string::npos)
         << told;
     EXPECT_EQ(ReadFileBytes(Folder()), "x");
+}
+
+namespace {
+
+// The lines automatic saving told on the standard error (Qt's platform
+// plugin tells its own there).
+QStringList StandardErrorLines(const std::string& told) {
+    return QString::fromStdString(told)
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+        .filter(QRegularExpression(QStringLiteral("^AUTO SAVE")));
+}
+
+}  // namespace
+
+TEST_F(AutoSave, WaitingFilesAreWrittenInOrderBetweenTheWindowsEvents) {
+    // How the folder comes back after refusing files: a shot brings it
+    // back, a shot and at once CLEAR (which starts the buffer afresh but
+    // keeps every batch that is due), or only the closing.
+    enum class TBack { Shot, ShotThenClear, Closing };
+    struct Case {
+        const char* Name;
+        int PerFile;
+        int Refused;  // shots while the folder refuses files
+        TBack Back;
+        int Files;  // files in the end
+    };
+    const Case cases[] = {
+        {"one a file, a shot", 1, 120, TBack::Shot, 121},
+        {"four a file, a shot", 4, 123, TBack::Shot, 31},
+        {"one a file, a shot then CLEAR", 1, 120, TBack::ShotThenClear, 121},
+        {"three a file, closing", 3, 31, TBack::Closing, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Start("AUT=" + QByteArray::number(c.PerFile) + "\nFileName=Chrono_$\nINDEX=001\n",
+              "TXT=1\n");
+        Block();
+        TForm1Probe::BatchUpdate(*Form1) = true;
+        testing::internal::CaptureStderr();
+        Feed(Shots(1, c.Refused));
+        QFile::remove(Folder());
+        QStringList sent = Shots(1, c.Refused);
+        if (c.Back != TBack::Closing) {
+            Feed({QString::number(c.Refused + 1)});
+            sent << QString::number(c.Refused + 1);
+            // The shot wrote one file, the oldest; the rest wait for the
+            // window's next turns.
+            EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden),
+                      QStringList{QStringLiteral("Chrono_001.txt")});
+            EXPECT_GT(Saver().WaitingFiles(), 0u);
+            if (c.Back == TBack::ShotThenClear) {
+                Form().ButtonClearClick(nullptr);
+                EXPECT_TRUE(MemoLines().isEmpty());
+            }
+            ASSERT_TRUE(CaughtUp());
+            EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("%1").arg(c.Files + 1, 3, 10, QChar(u'0')));
+        }
+        TForm1Probe::BatchUpdate(*Form1) = false;
+        CloseForm();
+        const QStringList told = StandardErrorLines(testing::internal::GetCapturedStderr());
+
+        // Every whole batch, once, in order, one file each.
+        const QStringList files = QDir(Folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        ASSERT_EQ(files.size(), c.Files);
+        QStringList saved;
+        for (int file = 0; file < c.Files; ++file) {
+            EXPECT_EQ(files[file],
+                      QStringLiteral("Chrono_%1.txt").arg(file + 1, 3, 10, QChar(u'0')));
+            const QStringList values = TxtValues(ReadFileBytes(SavedFile(files[file])));
+            EXPECT_EQ(values.size(), c.PerFile) << files[file].toStdString();
+            saved += values;
+        }
+        EXPECT_EQ(saved, sent.mid(0, c.Files * c.PerFile));
+        // The refusals were told once, and once more with their count.
+        EXPECT_LE(told.size(), 3) << told.join(u'\n').toStdString();
+        EXPECT_TRUE(told.join(u'\n').contains(QStringLiteral(" times in all)")))
+            << told.join(u'\n').toStdString();
+        QDir(Folder()).removeRecursively();
+        QFile::remove(IniFilePath());
+    }
+}
+
+TEST_F(AutoSave, ARunOfTheSameFailureIsToldOnceAndOnceMoreWithItsCount) {
+    Start("AUT=1\nFileName=Chrono_$\nINDEX=001\n", "TXT=1\n");
+    // A folder refusing 200 shots, then taking files again.
+    Block();
+    testing::internal::CaptureStderr();
+    Feed(Shots(1, 200));
+    QFile::remove(Folder());
+    Feed({"201"});
+    ASSERT_TRUE(CaughtUp());
+    QStringList told = StandardErrorLines(testing::internal::GetCapturedStderr());
+    ASSERT_EQ(told.size(), 2) << told.join(u'\n').toStdString();
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral("AUTO SAVE: error: "))) << told[0].toStdString();
+    EXPECT_EQ(told[1], told[0] + QStringLiteral(" (200 times in all)"));
+
+    // Another copy of the program takes the name INDEX gives before each
+    // shot (and has not moved INDEX yet): each file goes under the next
+    // name, told once for the run.
+    testing::internal::CaptureStderr();
+    for (int shot = 1; shot <= 50; ++shot) {
+        WriteTextFile(SavedFile(QStringLiteral("Chrono_%1.txt").arg(ReadKey("INDEX"))),
+                      "other copy");
+        Feed({QString::number(1000 + shot)});
+    }
+    Feed({"2000"});
+    told = StandardErrorLines(testing::internal::GetCapturedStderr());
+    ASSERT_EQ(told.size(), 2) << told.join(u'\n').toStdString();
+    EXPECT_TRUE(told[0].contains(QStringLiteral("exists already; saved as")));
+    EXPECT_TRUE(told[1].endsWith(QStringLiteral(" (50 times in all)"))) << told[1].toStdString();
+    // None of the other copy's files was written over.
+    int others = 0;
+    for (const QString& file : QDir(Folder()).entryList(QDir::Files))
+        if (ReadFileBytes(SavedFile(file)) == "other copy") ++others;
+    EXPECT_EQ(others, 50);
+}
+
+TEST_F(AutoSave, AnIndexThatCannotBeWrittenStillNumbersEveryFileOnce) {
+    Start("AUT=1\nFileName=Chrono_$\nINDEX=001\n", "TXT=1\n");
+    // The settings file refuses every write (also for root: no write bit).
+    ASSERT_TRUE(QFile::setPermissions(IniFilePath(), QFile::ReadOwner));
+    testing::internal::CaptureStderr();
+    Feed(Shots(1, 60));
+    ASSERT_TRUE(QFile::setPermissions(IniFilePath(), QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("001"));
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: error"));
+    // Each shot in its own file, under the number after the one before.
+    for (int file = 1; file <= 60; ++file)
+        EXPECT_EQ(TxtValues(ReadFileBytes(
+                      SavedFile(QStringLiteral("Chrono_%1.txt").arg(file, 3, 10, QChar(u'0'))))),
+                  QStringList{QString::number(file)});
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files | QDir::Hidden).size(), 60);
+
+    // Writable again: INDEX catches up with the files.
+    Feed({"61"});
+    EXPECT_EQ(ReadKey("INDEX"), QStringLiteral("062"));
+    EXPECT_EQ(Status(), QStringLiteral("AUTO SAVE: Chrono_061.txt"));
+    const QStringList told = StandardErrorLines(testing::internal::GetCapturedStderr());
+    ASSERT_EQ(told.size(), 2) << told.join(u'\n').toStdString();
+    EXPECT_TRUE(told[0].contains(QStringLiteral("Unable to write to"))) << told[0].toStdString();
+    EXPECT_TRUE(told[1].endsWith(QStringLiteral(" (60 times in all)"))) << told[1].toStdString();
 }

@@ -45,6 +45,14 @@ protected:
     // no automatic saving.
     void Take(const QStringList& lines) { Feed(lines, false); }
     void Type(const QString& line) { Form().Memo1->Lines()->Add(line); }
+    // Shots into the automatic-save buffer, as live shots with AUT set put
+    // them there; AUT is off again afterwards.
+    void Buffer(const QStringList& shots) {
+        WriteIniValue("AUTOSAVE", "AUT", QStringLiteral("100"));
+        for (const QString& shot : shots) P::AutoSaver(Form()).AutoSaveOnShot(shot);
+        WriteIniValue("AUTOSAVE", "AUT", QStringLiteral("0"));
+    }
+    std::vector<QString> Buffered() { return P::AutoSaver(Form()).BufferedLines(); }
 
     // Saves through the dialog into the test folder; returns the bytes.
     QByteArray Save(const QString& name) {
@@ -355,7 +363,7 @@ TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
     Take({"800", "801"});
     Type(QStringLiteral("LOG: BLE: Connected"));
     Type(QStringLiteral("  "));
-    P::FAutoSaveLines(Form()) = {"800", "801"};
+    Buffer({"800", "801"});
     QueueReceived({"999"});
     LineQueue().SetDiscarding(true);
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("a.txt")), "810\n811 m/s\n"));
@@ -365,9 +373,9 @@ TEST_F(ShotFiles, LoadAppendsToTheShotsAndStartsTheBuffersAfresh) {
     // stays in the lines loaded, but is no shot.
     EXPECT_EQ(MemoLines(), (QStringList{"800", "801", "810", "811"}));
     EXPECT_EQ(Status(), QStringLiteral("LOAD: 2 added, total 5 points"));
-    EXPECT_EQ(P::FAutoSaveCount(Form()), 0);
-    EXPECT_TRUE(P::FAutoSaveLines(Form()).empty());
-    EXPECT_EQ(P::FLoadedLines(Form()),
+    EXPECT_EQ(P::AutoSaver(Form()).BufferedCount(), 0);
+    EXPECT_TRUE(Buffered().empty());
+    EXPECT_EQ(P::AutoSaver(Form()).LoadedLines(),
               (std::vector<QString>{"800", "801", "LOG: BLE: Connected", "810", "811 m/s"}));
     EXPECT_FALSE(LineQueue().Discarding());
     EXPECT_TRUE(ReceivedQueueEmpty());
@@ -393,7 +401,7 @@ TEST_F(ShotFiles, LoadWhileAnAnalysisResultIsShownAppendsToTheKeptShots) {
     FDialogs.QueueFile(WriteTextFile(FDir.filePath(QStringLiteral("b.txt")), "820\n"));
     Form().Button2->Click();
     EXPECT_EQ(MemoLines(), (QStringList{"800", "810", "820"}));
-    EXPECT_EQ(P::FLoadedLines(Form()),
+    EXPECT_EQ(P::AutoSaver(Form()).LoadedLines(),
               (std::vector<QString>{"800", "810", "LOG: BLE: Connected", "820"}));
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());
@@ -420,14 +428,14 @@ TEST_F(ShotFiles, LoadFiltersTheLoadedShotsWhenTheFilterIsOn) {
     TIniFile(IniFilePath())
         .WriteString(QStringLiteral("FILTER"), QStringLiteral("Velocity"),
                      QStringLiteral("V(1000~2000)"));
-    P::FAutoSaveLines(Form()) = {"830"};
+    Buffer({"830"});
     FDialogs.QueueFile(FDir.filePath(QStringLiteral("f.txt")));
     Form().Button2->Click();
     EXPECT_EQ(FDialogs.Messages,
               QStringList{QStringLiteral("The filter rejected all data. Check INI [FILTER].")});
     EXPECT_EQ(MemoLines(), (QStringList{"700", "701", "702", "703", "704", "820", "830"}));
     EXPECT_EQ(Status(), QStringLiteral("FILTER: Shots:S<7~> Velocity:V(1000~2000)"));
-    EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"830"});
+    EXPECT_EQ(Buffered(), std::vector<QString>{"830"});
     EXPECT_FALSE(P::FFilter(Form()).VelocityRule.ApplyLive);
 
     // Filter=0: the rules stay in the file but LOAD takes every value.
@@ -440,11 +448,11 @@ TEST_F(ShotFiles, LoadFiltersTheLoadedShotsWhenTheFilterIsOn) {
 TEST_F(ShotFiles, BadFilesAreReportedAndLoseNothing) {
     Start("TXT=1\n");
     Take({"800", "801"});
-    P::FAutoSaveLines(Form()) = {"801"};
+    Buffer({"801"});
     const QStringList listed = MemoLines();
     const auto unchanged = [&] {
         EXPECT_EQ(MemoLines(), listed);
-        EXPECT_EQ(P::FAutoSaveLines(Form()), std::vector<QString>{"801"});
+        EXPECT_EQ(Buffered(), std::vector<QString>{"801"});
         EXPECT_EQ(Form().Label8->Caption(), QStringLiteral("2"));
     };
 

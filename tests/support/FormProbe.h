@@ -48,14 +48,12 @@ public:
     TARVEX_PROBE(FCommandBusy)
     TARVEX_PROBE(FRunningCommand)
     TARVEX_PROBE(FHoveredCommand)
-    TARVEX_PROBE(FAutoSaveLines)
-    TARVEX_PROBE(FLoadedLines)
     TARVEX_PROBE(FMemoSnapshot)
     TARVEX_PROBE(FMemoLocked)
 #undef TARVEX_PROBE
-    // The automatic-save buffer's size; set the buffer to change it.
-    static std::int32_t FAutoSaveCount(TForm1& form) {
-        return form.FAutoSaveCount();
+    // Automatic saving (storage/core/AutoSaver.h).
+    static TAutoSaver& AutoSaver(TForm1& form) {
+        return form.FAutoSaver;
     }
     // The shown series' members by their own names.
     static auto& FVelocityCache(TForm1& form) {
