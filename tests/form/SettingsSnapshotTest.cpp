@@ -24,7 +24,8 @@ class TOpenCounter {
 public:
     explicit TOpenCounter(const QString& path) {
         FFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (FFd >= 0) ::inotify_add_watch(FFd, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE);
+        if (FFd >= 0)
+            ::inotify_add_watch(FFd, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE);
     }
     ~TOpenCounter() {
         if (FFd >= 0) ::close(FFd);

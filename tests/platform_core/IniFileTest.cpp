@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -564,4 +565,135 @@ TEST_F(IniFileTest, WritesToAHugeFileKeepEveryUserLine) {
     EXPECT_EQ(ReadFileBytes(path), "noeol=1\n[S]\nk=v\nk2=w\n");
     EXPECT_EQ(small.ReadString("S", "k", "def"), "v");
     EXPECT_EQ(small.ReadString("S", "k2", "def"), "w");
+}
+
+namespace {
+
+// The openings of one file since the last Take. Closings are watched too:
+// inotify merges an event into the one before it when they are alike.
+class TOpenCounter {
+public:
+    explicit TOpenCounter(const QString& path) {
+        FFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (FFd >= 0)
+            ::inotify_add_watch(FFd, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE);
+    }
+    ~TOpenCounter() {
+        if (FFd >= 0) ::close(FFd);
+    }
+    TOpenCounter(const TOpenCounter&) = delete;
+    TOpenCounter& operator=(const TOpenCounter&) = delete;
+
+    bool IsValid() const { return FFd >= 0; }
+    int Take() {
+        int opens = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(FFd, buffer, sizeof buffer);
+            if (n <= 0) return opens;
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->mask & IN_OPEN) ++opens;
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+private:
+    int FFd = -1;
+};
+
+}  // namespace
+
+TEST_F(IniFileTest, SnapshotReadsWhatTheFileReads) {
+    const std::string_view files[] = {
+        "[Settings]\nCNV=1\nMU=11\n",
+        "\xEF\xBB\xBF[settings]\r\n cnv = 2 \r\nMU=\"  x  \"\r\n",
+        "[Settings]\nCNV=1\nCNV=2\n[Settings]\nMU=5\n[AUTOSAVE]\nAUT='3'\n",
+        "garbage\n=no name\n[Settings\nCNV=x\n[AUTOSAVE]\n; AUT=1\nAUT=$10\n",
+        "[Settings]\nCNV=99999999999\nMU=-0\n[Empty]\n",
+        "",
+    };
+    const struct {
+        const char* Section;
+        const char* Key;
+    } probes[] = {{"Settings", "CNV"}, {"SETTINGS", "mu"}, {"AUTOSAVE", "AUT"},
+                  {"Empty", "x"},      {"Nowhere", "k"},   {" Settings ", " CNV "}};
+    for (const std::string_view file : files) {
+        SCOPED_TRACE(std::string(file));
+        const QString path = Path("same.ini");
+        WriteTextFile(path, Bytes(file));
+        const TIniFile ini(path);
+        TIniFileSnapshot snapshot(path);
+        EXPECT_TRUE(snapshot.Refresh());
+        EXPECT_TRUE(snapshot.Exists());
+        for (const auto& p : probes) {
+            SCOPED_TRACE(std::string(p.Section) + "/" + p.Key);
+            EXPECT_EQ(snapshot.ReadString(p.Section, p.Key, "def"),
+                      ini.ReadString(p.Section, p.Key, "def"));
+            EXPECT_EQ(snapshot.ReadInteger(p.Section, p.Key, -7),
+                      ini.ReadInteger(p.Section, p.Key, -7));
+            EXPECT_EQ(snapshot.ReadBool(p.Section, p.Key, true),
+                      ini.ReadBool(p.Section, p.Key, true));
+            EXPECT_EQ(snapshot.ValueExists(p.Section, p.Key), ini.ValueExists(p.Section, p.Key));
+        }
+    }
+    // Nothing read yet, no file, a folder: every read its default.
+    TIniFileSnapshot unread(Path("same.ini"));
+    EXPECT_EQ(unread.ReadInteger("Settings", "CNV", -1), -1);
+    for (const QString& path : {Path("missing.ini"), FDir.path()}) {
+        TIniFileSnapshot snapshot(path);
+        snapshot.Refresh();
+        EXPECT_EQ(snapshot.Exists(), path == FDir.path());
+        EXPECT_EQ(snapshot.ReadString("Settings", "CNV", "def"), "def");
+        EXPECT_FALSE(snapshot.Refresh()) << "nothing changed";
+    }
+}
+
+TEST_F(IniFileTest, SnapshotOpensAnUnchangedFileNeverAndSeesEveryChange) {
+    const QString path = Path("watched.ini");
+    WriteTextFile(path, "[Settings]\nCNV=0\nMU=10\n");
+    TIniFileSnapshot snapshot(path);
+    {
+        // Read long after its last change as far as the reads' clock goes.
+        SetIniFileClockAheadForTesting(std::chrono::seconds(3));
+        const TScopeGuard realClock([] { SetIniFileClockAheadForTesting({}); });
+        TOpenCounter opens(path);
+        ASSERT_TRUE(opens.IsValid());
+        EXPECT_TRUE(snapshot.Refresh());
+        EXPECT_EQ(opens.Take(), 1);
+        for (int i = 0; i < 1000; ++i) EXPECT_FALSE(snapshot.Refresh());
+        EXPECT_EQ(opens.Take(), 0);
+        EXPECT_EQ(snapshot.ReadInteger("Settings", "CNV", -1), 0);
+    }
+
+    // With the real clock, each change right after a reading: a copy read
+    // within a timestamp tick of the change is not trusted and read again,
+    // so even an edit in place that keeps the size shows at once.
+    const struct {
+        const char* Name;
+        std::function<void()> Change;
+        int Cnv;
+    } changes[] = {
+        {"in place, same size", [&] { WriteTextFile(path, "[Settings]\nCNV=1\nMU=10\n"); }, 1},
+        {"in place again", [&] { WriteTextFile(path, "[Settings]\nCNV=2\nMU=10\n"); }, 2},
+        {"a write of the program", [&] { TIniFile(path).WriteInteger("Settings", "CNV", 3); }, 3},
+        {"replaced by a rename",
+         [&] {
+             WriteTextFile(Path("new.ini"), "[Settings]\nCNV=4\n");
+             ASSERT_EQ(::rename(QFile::encodeName(Path("new.ini")).constData(),
+                                QFile::encodeName(path).constData()),
+                       0);
+         },
+         4},
+        {"removed", [&] { QFile::remove(path); }, -1},
+        {"made again", [&] { WriteTextFile(path, "[Settings]\nCNV=5\n"); }, 5},
+    };
+    for (const auto& c : changes) {
+        SCOPED_TRACE(c.Name);
+        c.Change();
+        snapshot.Refresh();
+        EXPECT_EQ(snapshot.ReadInteger("Settings", "CNV", -1), c.Cnv);
+        EXPECT_EQ(snapshot.Exists(), c.Cnv != -1);
+    }
 }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include <QDir>
 #include <QFileInfo>
 
 #include "platform/core/IniFile.h"
 #include "platform/core/Paths.h"
 #include "storage/ProgramFolder.h"
 #include "storage/core/Settings.h"
+#include "storage/core/SettingsSnapshot.h"
 #include "support/DefaultSettingsFiles.h"
 
 namespace {
@@ -281,6 +285,81 @@ TEST(SettingsReaders, UnitsFromMu) {
             EXPECT_EQ(units.Mix, mix);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsSnapshot, FollowsTheFileExceptWhileAShotHoldsIt) {
+    const TProgramFolder program;
+    TSettingsSnapshot snapshot(IniPath());
+    EXPECT_FALSE(snapshot.Current().CnvMode);
+    EXPECT_EQ(snapshot.Current().AutoSaveCount, 0);
+    EXPECT_FALSE(QFileInfo::exists(program.Ini())) << "reading creates no file";
+
+    program.WriteIni("[Settings]\nCNV=1\n[AUTOSHOT]\nAUT=7\n");
+    EXPECT_TRUE(snapshot.Current().CnvMode);
+    EXPECT_EQ(snapshot.Current().AutoSaveCount, 7);
+    {
+        // One look at the file for the shot; its reads answer from memory.
+        const TSettingsSnapshot::THold held = snapshot.HoldForShot();
+        program.WriteIni("[Settings]\nCNV=0\n[AUTOSAVE]\nAUT=250000\n");
+        EXPECT_TRUE(snapshot.Current().CnvMode);
+        EXPECT_EQ(snapshot.Current().AutoSaveCount, 7);
+    }
+    EXPECT_FALSE(snapshot.Current().CnvMode);
+    EXPECT_EQ(snapshot.Current().AutoSaveCount, 100000);
+    {
+        // The hold checks at its start.
+        program.WriteIni("[Settings]\nCNV=2\n");
+        const TSettingsSnapshot::THold held = snapshot.HoldForShot();
+        EXPECT_TRUE(snapshot.Current().CnvMode);
+        EXPECT_EQ(snapshot.Current().AutoSaveCount, 0);
+    }
+}
+
+TEST(SettingsRefusals, KeepTheFirstRefusalAndTryEveryWrite) {
+    const TProgramFolder program;
+    program.WriteIni("[Settings]\nMU=10\n");
+    // Without the scope a refused write raises.
+    SetExecutablePathForTesting(program.Root() + "missing/tarvex");
+    TIniFile missing(IniPath());
+    EXPECT_THROW(WriteSettingInteger(missing, Setting::Mu, 11), EIniFileException);
+    {
+        TSettingsRefusals refusals;
+        WriteSettingInteger(missing, Setting::Mu, 11);
+        WriteSettingString(missing, Setting::ComPort, "ttyS0");
+        CreateDefaultIni(TIniVariant::TarvexSerial);
+        ASSERT_TRUE(refusals.First().has_value());
+        EXPECT_EQ(refusals.First()->Message, "Unable to write to " + program.Root() +
+                                                 "missing/tarvex.ini (No such file or directory)");
+        EXPECT_EQ(refusals.First()->Error, ENOENT);
+        // A write that can be made still is.
+        TIniFile ini(program.Ini());
+        WriteSettingInteger(ini, Setting::Mu, 1);
+        EXPECT_EQ(ini.ReadInteger("Settings", "MU", -1), 1);
+    }
+    EXPECT_THROW(WriteSettingInteger(missing, Setting::Mu, 11), EIniFileException);
+}
+
+TEST(RemoveLeftoverTemporaryFiles, CleansTheSettingsAndOutputFoldersOnly) {
+    const TProgramFolder program;
+    program.WriteIni("[TXTCSV]\nFolder=./shots\n[IMG]\nFolder=\n[AUTOSAVE]\nFolder=" +
+                     program.Root().toUtf8() + "AS\n");
+    const QStringList folders{program.Prog(), program.Prog() + "shots/", program.Prog() + "IMG/",
+                              program.Root() + "AS/", program.Root() + "Other/"};
+    for (const QString& folder : folders) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        WriteTextFile(folder + ".Chrono_473.txt.ghMnh6H1k2wQ.part", "x");
+    }
+    RemoveLeftoverTemporaryFiles();
+    for (const QString& folder : folders) {
+        SCOPED_TRACE(folder.toStdString());
+        EXPECT_EQ(QFileInfo::exists(folder + ".Chrono_473.txt.ghMnh6H1k2wQ.part"),
+                  folder.endsWith("Other/"));
+    }
+    EXPECT_TRUE(QFileInfo::exists(program.Ini()));
 }
 
 }  // namespace
