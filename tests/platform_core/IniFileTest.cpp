@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "platform/core/IniFile.h"
 #include "platform/core/ScopeGuard.h"
 #include "support/CoreSupport.h"
+#include "support/OpenCounter.h"
 
 using namespace std::string_view_literals;
 
@@ -566,44 +566,6 @@ TEST_F(IniFileTest, WritesToAHugeFileKeepEveryUserLine) {
     EXPECT_EQ(small.ReadString("S", "k", "def"), "v");
     EXPECT_EQ(small.ReadString("S", "k2", "def"), "w");
 }
-
-namespace {
-
-// The openings of one file since the last Take. Closings are watched too:
-// inotify merges an event into the one before it when they are alike.
-class TOpenCounter {
-public:
-    explicit TOpenCounter(const QString& path) {
-        FFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (FFd >= 0)
-            ::inotify_add_watch(FFd, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE);
-    }
-    ~TOpenCounter() {
-        if (FFd >= 0) ::close(FFd);
-    }
-    TOpenCounter(const TOpenCounter&) = delete;
-    TOpenCounter& operator=(const TOpenCounter&) = delete;
-
-    bool IsValid() const { return FFd >= 0; }
-    int Take() {
-        int opens = 0;
-        alignas(inotify_event) char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(FFd, buffer, sizeof buffer);
-            if (n <= 0) return opens;
-            for (ssize_t at = 0; at < n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if (event->mask & IN_OPEN) ++opens;
-                at += ssize_t(sizeof(inotify_event) + event->len);
-            }
-        }
-    }
-
-private:
-    int FFd = -1;
-};
-
-}  // namespace
 
 TEST_F(IniFileTest, SnapshotReadsWhatTheFileReads) {
     const std::string_view files[] = {
