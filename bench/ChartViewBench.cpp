@@ -67,7 +67,7 @@ void AddShot(TForm1& form, bool paint = true) {
     const bool hasPrevious = n > 0;
     const double previous = hasPrevious ? series->YValue(n - 1) : 0.0;
     TShotSeries& shots = P::FSeries(form);
-    const int x = shots.NextChartX++;
+    const int x = shots.AppendShot(Velocity(shots.NextX()), true, 0);
     form.AddChartPoint(x, Velocity(x), hasPrevious, previous);
     if (Scrolling) {
         const int width = shots.VisibleShots();
@@ -85,7 +85,7 @@ void AddShot(TForm1& form, bool paint = true) {
 
 void Refill(TForm1& form, int points) {
     P::FActiveSeries(form)->Clear();
-    P::FSeries(form).NextChartX = 1;
+    P::FSeries(form).Clear();
     P::BatchUpdate(form) = true;
     for (int i = 0; i < points; ++i) AddShot(form, false);
     P::BatchUpdate(form) = false;

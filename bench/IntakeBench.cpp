@@ -67,10 +67,8 @@ void EmptySeries(TForm1& form) {
     P::FMemoUpdating(form) = true;
     form.Memo1->Lines()->Clear();
     P::FMemoUpdating(form) = false;
-    P::FVelocityCache(form).clear();
-    P::FVelocityCacheDirty(form) = false;
     P::FActiveSeries(form)->Clear();
-    P::FSeries(form).StatsReset();
+    P::FSeries(form).Clear();
     QCoreApplication::processEvents();
 }
 

@@ -279,7 +279,7 @@ void TForm1::ShowShotWindow(TShotWindowAt at) {
     // The window keeps its width and ends at the last shot once there are
     // enough shots to fill it.
     const int width = FSeries.VisibleShots() - 1;
-    const int last = FSeries.NextChartX - 1;
+    const int last = FSeries.NextX() - 1;
     if (at == TShotWindowAt::LastShot && last >= width)
         bottom->SetMinMax(last - width, last);
     else if (at == TShotWindowAt::LastShot)
@@ -432,7 +432,7 @@ void TForm1::Chart1GetAxisLabel(TChartAxis* Sender, TChartSeries* /*Series*/, in
                                 QString& LabelText) {
     if (!Chart1 || (Sender != Chart1->BottomAxis() && Sender != Chart1->LeftAxis())) return;
     if (LabelText.isEmpty() || !LabelText.startsWith(QLatin1Char('-'))) return;
-    if (FSeries.FDerivedValues) return;
+    if (FSeries.DerivedValues()) return;
     if (FActiveSeries && FActiveSeries->Count() > 0 && FActiveSeries->MinYValue() < 0) return;
     LabelText.clear();
 }

@@ -225,7 +225,6 @@ public:
     // the list's value lines (CountNumericMemoLines).
     bool VelocityCacheStale();
     void RebuildVelocityCache(bool metric);
-    void AppendVelocity(double value);
     double DisplayVelocity(double metresPerSecond);
     void RecomputeStatistics();
     // Empties Memo1 as a change of the program (FMemoUpdating set).

@@ -95,7 +95,7 @@ void TForm1::LoadStartSettings() {
     LoadChartSettings();
     FFilter = LoadFilterConfig();
     LoadCounterSettings();
-    FSeries.FNextShotNumber = 1;
+    FSeries.StartNumbering();
 }
 
 void TForm1::StartFadeIn() {
@@ -146,7 +146,6 @@ void TForm1::SetUpShotList() {
     Memo1->HideSelection = false;
     EmptyShotList();
     Memo1->OnChange = Handler(this, &TForm1::Memo1Change);
-    FSeries.FVelocityCacheDirty = false;
 }
 
 void TForm1::SetUpLabelsAndPortList() {

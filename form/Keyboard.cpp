@@ -183,14 +183,14 @@ void TForm1::Edit1Change(TObject* /*Sender*/) {
 void TForm1::Label16MouseEnter(TObject* /*Sender*/) {
     const bool metricCaption = HintKey(Label16) == QLatin1String("m/s");
     double velocity = 0;
-    if (IsCnvMode() && !FSeries.FVelocityCache.empty()) {
-        velocity = FSeries.FVelocityCache.back();
+    if (IsCnvMode() && !FSeries.VelocityCache().empty()) {
+        velocity = FSeries.VelocityCache().back();
         ShowLabelHint(Label16, metricCaption ? HintText(velocity / MetresPerFoot, 3, "ft/s")
                                              : HintText(velocity, 3, "m/s"));
         return;
     }
-    if (FSeries.LastVelocityValid)
-        velocity = FSeries.LastVelocity;
+    if (FSeries.HasLastVelocity())
+        velocity = FSeries.LastShownVelocity();
     else if (!ParseDotDouble(Label2->Caption(), velocity))
         return;
     ShowLabelHint(Label16, metricCaption ? HintText(velocity / MetresPerFoot, 3, "ft/s")
@@ -205,8 +205,8 @@ void TForm1::Label17MouseEnter(TObject* /*Sender*/) {
         return;
     }
     const bool jouleCaption = HintKey(Label17) == QLatin1String("j");
-    if (IsCnvMode() && !FSeries.FVelocityCache.empty()) {
-        const double joules = CnvShotEnergy(FSeries.FVelocityCache.back(), FWeightGrams, true);
+    if (IsCnvMode() && !FSeries.VelocityCache().empty()) {
+        const double joules = CnvShotEnergy(FSeries.VelocityCache().back(), FWeightGrams, true);
         ShowLabelHint(Label17, jouleCaption ? HintText(joules * FootPoundsPerJoule, 3, "ft-lb")
                                             : HintText(joules, 3, "J"));
         return;

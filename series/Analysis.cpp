@@ -31,7 +31,7 @@ bool TForm1::MirrorCommand() {
         ShowMessage(DerivedTooLargeText(QStringLiteral("SYM")));
         return false;
     }
-    FSeries.FAnalysisMode = TAnalysisMode::Sym;
+    FSeries.SetAnalysisMode(TAnalysisMode::Sym);
     ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(QStringLiteral("SYM: Mirror ") + QString::number(n));
     return true;
@@ -86,7 +86,7 @@ bool TForm1::CompareCommand() {
         ShowMessage(DerivedTooLargeText(QStringLiteral("CMP")));
         return false;
     }
-    FSeries.FAnalysisMode = TAnalysisMode::Cmp;
+    FSeries.SetAnalysisMode(TAnalysisMode::Cmp);
     ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(QStringLiteral("CMP: Memo - ") + name);
     return true;
@@ -106,7 +106,7 @@ bool TForm1::DeltaCommand() {
         ShowMessage(DerivedTooLargeText(QStringLiteral("dV")));
         return false;
     }
-    FSeries.FAnalysisMode = TAnalysisMode::DV;
+    FSeries.SetAnalysisMode(TAnalysisMode::DV);
     ReloadValues(DerivedTexts(differences));
     Label20->SetCaption(DvStatusText(int(differences.size())));
     return true;

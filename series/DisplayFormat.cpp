@@ -19,7 +19,6 @@ void TForm1::LoadDisplayFormat() {
         }
         DecFmt = ValidDisplayFormat(TrimText(text));
     }
-    FSeries.LastVelocity = 0.0;
-    FSeries.LastVelocityValid = false;
+    FSeries.ForgetLastVelocity();
     Label2->SetCaption(FormatValue(true, 0.0, DecFmt));
 }

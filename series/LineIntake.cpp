@@ -13,33 +13,19 @@
 void TForm1::ProcessIncomingLine(const QString& line) {
     QString token;
     if (!ExtractNumberToken(SanitizeLine(line), token)) return;
-    double v = 0.0;
-    if (!ParseShotValue(token, v)) return;
+    double number = 0.0;
+    if (!ParseShotValue(token, number)) return;
     // One look at the settings file for the whole shot: its reads (CNV,
     // AUT) answer from memory until the shot is done.
     const TSettingsSnapshot::THold settingsChecked = FSettings.HoldForShot();
+    const std::optional<TLiveValue> shot = FSeries.TakeLiveValue(number, LiveInput, FFilter);
+    if (!shot) return;
+    const double v = shot->Value;
+    const bool metric = CheckBox1->Checked();
 
-    const TCounterSettings& counter = FSeries.Counter;
-    if (counter.Mode && LiveInput) {
-        // A count with no velocity (count + A is 0) is no shot either: taken
-        // as it stands it would show the raw count as a velocity.
-        const std::optional<double> velocity =
-            CounterToVelocity(v, counter.A, counter.Gate, counter.Freq);
-        if (!velocity || !IsShotValue(*velocity)) return;
-        v = *velocity;
-    }
-
-    // The number is used up whether or not the live filter keeps the line.
-    const std::int32_t shotNumber = FSeries.FNextShotNumber++;
-    const bool liveFilter =
-        FFilter.Enabled && (FFilter.ShotsRule.ApplyLive || FFilter.VelocityRule.ApplyLive);
-    if (liveFilter && !RulePasses(FFilter, shotNumber, v)) return;
-
-    if (FSeries.FVelocityCacheDirty) RebuildVelocityCache(CheckBox1->Checked());
-    // The cache follows the list's own cut below, not a cut of its own.
-    FSeries.FVelocityCache.push_back(VelocityToMetres(v, CheckBox1->Checked()));
+    if (FSeries.VelocityCacheDirty()) RebuildVelocityCache(metric);
     const QString text = FormatDot2(v);
-
+    int x = 0;
     {
         FMemoUpdating = true;
         // Until the list and the cache have both changed they may disagree;
@@ -47,28 +33,25 @@ void TForm1::ProcessIncomingLine(const QString& line) {
         bool agree = false;
         const TScopeGuard memoUpdated([this, &agree] {
             FMemoUpdating = false;
-            FSeries.FVelocityCacheDirty = !agree;
+            if (!agree) FSeries.MarkCacheDirty();
         });
         TStrings* lines = Memo1->Lines();
         lines->Add(text);
-        const int count = lines->Count();
-        if (count > ShotListCutAt) {
-            const int cut = count - ShotListKept;
-            // The cache holds the values of the numeric lines only: it loses
-            // as many values as value lines go, so that it stays the values
-            // of the lines that remain.
-            int valuesCut = 0;
+        const int cut = TShotSeries::CutCount(lines->Count());
+        // The cache holds the values of the value lines only: it loses as
+        // many values as value lines go, so that it stays the values of the
+        // lines that remain.
+        int valuesCut = 0;
+        if (cut > 0) {
             double value = 0.0;
             for (int i = 0; i < cut; ++i)
                 if (ShotLineValue(lines->Strings(i), value)) ++valuesCut;
-            {
-                // The cut fires the list's change once.
-                lines->BeginUpdate();
-                const TScopeGuard updated([lines] { lines->EndUpdate(); });
-                for (int i = 0; i < cut; ++i) lines->Delete(0);
-            }
-            FSeries.DropFirstVelocities(valuesCut);
+            // The cut fires the list's change once.
+            lines->BeginUpdate();
+            const TScopeGuard updated([lines] { lines->EndUpdate(); });
+            for (int i = 0; i < cut; ++i) lines->Delete(0);
         }
+        x = FSeries.AppendShot(v, metric, valuesCut);
         agree = true;
     }
 
@@ -78,9 +61,10 @@ void TForm1::ProcessIncomingLine(const QString& line) {
     const int points = FActiveSeries->Count();
     const bool hasPrevious = points > 0;
     const double previous = hasPrevious ? FActiveSeries->YValue(points - 1) : 0.0;
-    AddChartPoint(FSeries.AddShot(v), v, hasPrevious, previous);
-    const int pointCount = FActiveSeries->Count();
-    if (pointCount > ShotListCutAt) FActiveSeries->Delete(0, pointCount - ShotListKept);
+    AddChartPoint(x, v, hasPrevious, previous);
+    // The chart is cut as the list is, by its own count of points.
+    const int pointsCut = TShotSeries::CutCount(FActiveSeries->Count());
+    if (pointsCut > 0) FActiveSeries->Delete(0, pointsCut);
 
     if (!CheckBoxScroll->Checked() && LiveInput) {
         // A live shot takes the fitted axis back from a window set by hand.
@@ -95,7 +79,7 @@ void TForm1::ProcessIncomingLine(const QString& line) {
 
 void TForm1::LoadCounterSettings() {
     CreateDefaultIni();
-    FSeries.Counter = TCounterSettings{};
+    FSeries.SetCounterSettings(TCounterSettings{});
     if (!SettingsFileExists()) return;
 
     QString freq;
@@ -107,5 +91,5 @@ void TForm1::LoadCounterSettings() {
         gate = ReadSettingString(ini, Setting::Gate);
         a = ReadSettingString(ini, Setting::A);
     }
-    FSeries.Counter = CounterSettingsFromText(freq, gate, a);
+    FSeries.SetCounterSettings(CounterSettingsFromText(freq, gate, a));
 }

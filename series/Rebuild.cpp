@@ -14,7 +14,6 @@
 #include "variants/BuildVariant.h"
 
 void TForm1::RebuildFromLines(const QStringList& lines, bool refill) {
-    FSeries.FDerivedValues = false;
     ResetZoom();
     const std::vector<double> values = RebuildLineValues(lines);
     // The last values are the newest shots; the cut is made before any value
@@ -23,7 +22,6 @@ void TForm1::RebuildFromLines(const QStringList& lines, bool refill) {
 }
 
 void TForm1::ReloadValues(const QStringList& texts) {
-    FSeries.FDerivedValues = true;
     ResetZoom();
     const std::vector<double> values = RebuildLineValues(texts);
     // A derived series is capped like every other: a huge compare file must
@@ -66,7 +64,6 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
             Memo1->Lines()->Assign(texts);
         }
         FMemoUpdating = false;
-        FSeries.FVelocityCacheDirty = false;
         if (refill) SendMessage(Memo1, EM_LINESCROLL, WPARAM(-100000), 0);
 
         ShowSeriesLabels();

@@ -29,8 +29,8 @@ double BoxWeightOrZero(const TForm1& form) {
 // The velocity of the last shot in the display unit: the series' LastVelocity while it
 // holds a shot, else the number the big label shows. False when neither has one.
 bool LastShotVelocity(const TShotSeries& series, const TForm1& form, double& velocity) {
-    if (series.LastVelocityValid) {
-        velocity = series.LastVelocity;
+    if (series.HasLastVelocity()) {
+        velocity = series.LastShownVelocity();
         return true;
     }
     return ParseDotDouble(form.Label2->Caption(), velocity);
@@ -119,8 +119,8 @@ void TForm1::ShowLastEnergy() {
     } else if (IsCnvMode()) {
         double metres = 0;
         bool known = true;
-        if (!FSeries.FVelocityCache.empty())
-            metres = FSeries.FVelocityCache.back();
+        if (!FSeries.VelocityCache().empty())
+            metres = FSeries.VelocityCache().back();
         else if ((known = LastShotVelocity(FSeries, *this, velocity)))
             metres = VelocityToMetres(velocity, units.Metric);
         Label15->SetCaption(known ? EnergyText(CnvShotEnergy(metres, FWeightGrams, units.Metric))
@@ -143,16 +143,16 @@ void TForm1::ShowLastEnergy() {
 void TForm1::ShowAverageEnergy() {
     const TUnitState units = BoxUnits(*this);
     if (FPowerFactorMode) {
-        Label19->SetCaption(FSeries.ShotStats.Count > 0 ? PowerFactorText(FSeries.ShotStats.Mean)
-                                                        : ZeroAverageEnergyText());
-    } else if (FSeries.ShotStats.Count <= 0) {
+        Label19->SetCaption(FSeries.Stats().Count > 0 ? PowerFactorText(FSeries.Stats().Mean)
+                                                      : ZeroAverageEnergyText());
+    } else if (FSeries.Stats().Count <= 0) {
         Label19->SetCaption(ZeroAverageEnergyText());
-    } else if (!FSeries.FVelocityCache.empty() && IsCnvMode()) {
+    } else if (!FSeries.VelocityCache().empty() && IsCnvMode()) {
         Label19->SetCaption(
-            EnergyText(CnvAverageEnergy(FSeries.FVelocityCache, FWeightGrams, units.Metric)));
+            EnergyText(CnvAverageEnergy(FSeries.VelocityCache(), FWeightGrams, units.Metric)));
     } else {
         Label19->SetCaption(EnergyText(AverageEnergy(
-            FSeries.ShotStats.SumSquares, FSeries.ShotStats.Count, BoxWeightOrZero(*this), units)));
+            FSeries.Stats().SumSquares, FSeries.Stats().Count, BoxWeightOrZero(*this), units)));
     }
 }
 

@@ -12,7 +12,7 @@
 #include "variants/BuildVariant.h"
 
 void TForm1::Memo1Change(TObject* /*Sender*/) {
-    if (!FMemoUpdating) FSeries.FVelocityCacheDirty = true;
+    if (!FMemoUpdating) FSeries.MarkCacheDirty();
 }
 
 int TForm1::CountNumericMemoLines() {
@@ -24,21 +24,12 @@ int TForm1::CountNumericMemoLines() {
 }
 
 bool TForm1::VelocityCacheStale() {
-    return FSeries.FVelocityCacheDirty ||
-           FSeries.FVelocityCache.size() != std::size_t(CountNumericMemoLines());
+    return FSeries.VelocityCacheDirty() ||
+           FSeries.VelocityCache().size() != std::size_t(CountNumericMemoLines());
 }
 
 void TForm1::RebuildVelocityCache(bool metric) {
-    std::vector<double>& cache = FSeries.FVelocityCache;
-    cache.clear();
-    double value = 0.0;
-    for (const QString& line : Memo1->Lines()->ToStringList())
-        if (ShotLineValue(line, value)) cache.push_back(VelocityToMetres(value, metric));
-    FSeries.FVelocityCacheDirty = false;
-}
-
-void TForm1::AppendVelocity(double value) {
-    FSeries.AppendVelocity(VelocityToMetres(value, CheckBox1->Checked()));
+    FSeries.RebuildVelocityCache(ShotLineValues(Memo1->Lines()->ToStringList()), metric);
 }
 
 double TForm1::DisplayVelocity(double metresPerSecond) {
@@ -46,7 +37,7 @@ double TForm1::DisplayVelocity(double metresPerSecond) {
 }
 
 void TForm1::ShowStatsLabels() {
-    const TShotStats& stats = FSeries.ShotStats;
+    const TShotStats& stats = FSeries.Stats();
     const TStatsTexts texts = stats.Count > 0 ? StatsTexts(stats) : ZeroStatsTexts();
     Label3->SetCaption(texts.Average);
     Label4->SetCaption(texts.Maximum);
@@ -64,24 +55,22 @@ void TForm1::ShowClearedShotLabels() {
 }
 
 void TForm1::ShowSeriesLabels() {
-    if (FSeries.LastVelocityValid) {
-        Label2->SetCaption(FormatValue(false, FSeries.LastVelocity, DecFmt));
+    if (FSeries.HasLastVelocity()) {
+        Label2->SetCaption(FormatValue(false, FSeries.LastShownVelocity(), DecFmt));
         ShowStatsLabels();
     } else {
         ShowClearedShotLabels();
     }
+    // ShowLastEnergy fits Label15 itself.
     ShowLastEnergy();
     ShowAverageEnergy();
     FitLabelFont(Label2, Label2->Caption());
-    FitLabelFont(Label15, Label15->Caption());
 }
 
 void TForm1::RecomputeStatistics() {
-    const std::vector<double> metres = FSeries.FVelocityCache;
-    std::vector<double> shown;
-    shown.reserve(metres.size());
-    for (const double value : metres) shown.push_back(DisplayVelocity(value));
-
+    // The cache is the source: the list, the chart and the statistics are
+    // written from it.
+    const std::vector<double> shown = FSeries.RecomputeStatistics(CheckBox1->Checked());
     {
         FMemoUpdating = true;
         const TScopeGuard memoUpdated([this] { FMemoUpdating = false; });
@@ -91,9 +80,6 @@ void TForm1::RecomputeStatistics() {
         // One assignment fires the list's change once.
         Memo1->Lines()->Assign(texts);
     }
-    FSeries.FVelocityCacheDirty = false;
-
-    FSeries.RecomputeStatistics(shown);
     FActiveSeries->Clear();
     Chart1->LeftAxis()->SetAutomatic(true);
     for (std::size_t k = 0; k < shown.size(); ++k)

@@ -45,7 +45,7 @@ void TForm1::ExportReportImage() {
 
     QString mode = QStringLiteral("STAT");
     QString tag;
-    switch (FSeries.FAnalysisMode) {
+    switch (FSeries.AnalysisMode()) {
         case TAnalysisMode::Sym:
             mode = tag = QStringLiteral("SYM");
             break;

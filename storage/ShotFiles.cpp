@@ -65,7 +65,7 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
         if (!FPowerFactorMode && IsCnvMode()) {
             // Row n must take the energy of the n-th shot listed.
             if (!shown) RebuildVelocityCache(CheckBox1->Checked());
-            cnv.MetresPerSecond = &FSeries.FVelocityCache;
+            cnv.MetresPerSecond = &FSeries.VelocityCache();
             cnv.Grams = FWeightGrams;
         }
         bytes = SavedCsvBytes(Memo1->Lines()->ToStringList(), settings, shown, cnv);

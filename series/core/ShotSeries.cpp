@@ -3,16 +3,59 @@
 #include <algorithm>
 
 #include "series/core/Energy.h"
+#include "series/core/NumberText.h"
 
 TShotSeries::TShotSeries() {
-    FVelocityCache.reserve(std::size_t(ShotListKept));
+    FVelocityCache.reserve(std::size_t(ShotListCutAt) + 1);
 }
 
-void TShotSeries::AppendVelocity(double metresPerSecond) {
-    FVelocityCache.push_back(metresPerSecond);
-    if (FVelocityCache.size() > std::size_t(ShotListCutAt))
-        FVelocityCache.erase(FVelocityCache.begin(),
-                             FVelocityCache.end() - std::ptrdiff_t(ShotListKept));
+int TShotSeries::CutCount(int count) {
+    return count > ShotListCutAt ? count - ShotListKept : 0;
+}
+
+void TShotSeries::SetVisibleShots(int shots) {
+    FVisibleShots = std::max(shots, 2);
+}
+
+void TShotSeries::ShowShots() {
+    FAnalysisMode = TAnalysisMode::Shots;
+    FDerivedValues = false;
+}
+
+void TShotSeries::RebuildVelocityCache(std::span<const double> shown, bool metric) {
+    FVelocityCache.clear();
+    for (const double value : shown) FVelocityCache.push_back(VelocityToMetres(value, metric));
+    FVelocityCacheDirty = false;
+}
+
+std::optional<TLiveValue> TShotSeries::TakeLiveValue(double number, bool live,
+                                                     const TFilterConfig& filter) {
+    double value = number;
+    if (Counter.Mode && live) {
+        // A count with no velocity (count + A is 0) is no shot either: taken
+        // as it stands it would show the raw count as a velocity.
+        const std::optional<double> velocity =
+            CounterToVelocity(number, Counter.A, Counter.Gate, Counter.Freq);
+        if (!velocity) return std::nullopt;
+        value = *velocity;
+    }
+    if (!IsShotValue(value)) return std::nullopt;
+
+    // The number is used up whether or not the live filter keeps the line.
+    const std::int32_t shotNumber = FNextShotNumber++;
+    const bool liveFilter =
+        filter.Enabled && (filter.ShotsRule.ApplyLive || filter.VelocityRule.ApplyLive);
+    if (liveFilter && !RulePasses(filter, shotNumber, value)) return std::nullopt;
+    return TLiveValue{shotNumber, value};
+}
+
+int TShotSeries::AppendShot(double value, bool metric, int valuesCut) {
+    FVelocityCache.push_back(VelocityToMetres(value, metric));
+    DropFirstVelocities(valuesCut);
+    LastVelocity = value;
+    LastVelocityValid = true;
+    StatsAdd(value);
+    return NextChartX++;
 }
 
 void TShotSeries::DropFirstVelocities(int n) {
@@ -34,14 +77,7 @@ void TShotSeries::StatsAdd(double value) {
     ShotStats.SumSquares += value * value;
 }
 
-int TShotSeries::AddShot(double value) {
-    LastVelocity = value;
-    LastVelocityValid = true;
-    StatsAdd(value);
-    return NextChartX++;
-}
-
-void TShotSeries::RecomputeStatistics(std::span<const double> shown) {
+void TShotSeries::CountShown(std::span<const double> shown) {
     StatsReset();
     for (const double value : shown) StatsAdd(value);
     NextChartX = int(shown.size()) + 1;
@@ -50,16 +86,29 @@ void TShotSeries::RecomputeStatistics(std::span<const double> shown) {
     LastVelocity = shown.empty() ? 0.0 : shown.back();
 }
 
-void TShotSeries::Assign(std::span<const double> shown, bool metric, bool derived) {
-    FVelocityCache.clear();
-    for (const double value : shown) AppendVelocity(VelocityToMetres(value, metric));
+std::vector<double> TShotSeries::RecomputeStatistics(bool metric) {
+    std::vector<double> shown;
+    shown.reserve(FVelocityCache.size());
+    std::vector<double> kept;
+    kept.reserve(FVelocityCache.size());
+    for (const double metres : FVelocityCache) {
+        const double value = DisplayVelocity(metres, metric);
+        if (!IsShotValue(value)) continue;
+        shown.push_back(value);
+        kept.push_back(metres);
+    }
+    FVelocityCache = std::move(kept);
+    FVelocityCache.reserve(std::size_t(ShotListCutAt) + 1);
     FVelocityCacheDirty = false;
-    RecomputeStatistics(shown);
-    if (derived) FNextShotNumber = 1;
+    CountShown(shown);
+    return shown;
 }
 
-void TShotSeries::SetVisibleShots(int shots) {
-    FVisibleShots = std::max(shots, 2);
+void TShotSeries::Assign(std::span<const double> shown, bool metric, bool derived) {
+    RebuildVelocityCache(shown, metric);
+    CountShown(shown);
+    FDerivedValues = derived;
+    if (derived) FNextShotNumber = 1;
 }
 
 void TShotSeries::Clear() {

@@ -24,6 +24,6 @@ TEST_F(BleLogOrder, ALogLineFollowsTheShotsSentBeforeIt) {
     ASSERT_TRUE(WaitFor([&] { return Shots().size() >= 4; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(Shots(), (QStringList{"812.3", "LOG: 31 FF 0A", "815.1", "LOG: 12"}));
-    EXPECT_EQ(int(ShownSeries().ShotStats.Count), 2);
+    EXPECT_EQ(int(ShownSeries().Stats().Count), 2);
     EXPECT_EQ(Form().CountNumericMemoLines(), 2);
 }

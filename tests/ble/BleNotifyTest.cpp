@@ -26,7 +26,7 @@ TEST_F(BleNotify, TextLinesBecomeShotsAcrossNotifications) {
     QCoreApplication::processEvents();
     EXPECT_EQ(Shots(), (QStringList{"812.3", "815.1"}));
     EXPECT_EQ(P::BleRxText(Form()), "816");
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 2u);
+    EXPECT_EQ(ShownSeries().Stats().Count, 2u);
 
     // Another characteristic, a failed status and an empty value change
     // nothing, also with a partial line held.
@@ -48,12 +48,12 @@ TEST_F(BleNotify, OtherBytesAreLoggedAndNeverCountAsShots) {
     Sim().Notify(0, Ffe1, "2.5\n");
     ASSERT_TRUE(WaitForShots(3));
     EXPECT_EQ(Shots(), (QStringList{"LOG: 31 FF 0A", "LOG: 12", "812.5"}));
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 1u);
+    EXPECT_EQ(ShownSeries().Stats().Count, 1u);
     EXPECT_EQ(Form().CountNumericMemoLines(), 1);
     Form().RebuildVelocityCache(true);
     EXPECT_EQ(P::FVelocityCache(Form()).size(), 1u);
     Form().RefreshCommand();
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 1u);
+    EXPECT_EQ(ShownSeries().Stats().Count, 1u);
 }
 
 TEST_F(BleNotify, InputIsDroppedWhileTheListIsLocked) {

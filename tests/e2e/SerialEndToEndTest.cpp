@@ -269,7 +269,7 @@ TEST_F(SerialEndToEnd, UnpluggedDeviceClosesThePortOnceAndKeepsEveryShot) {
     ASSERT_TRUE(WaitForLast(QStringLiteral("LOG: unfinished line: 802.5")));
     EXPECT_EQ(Shots(), (QStringList{"805", "LOG: unfinished line: 802.5"}));
     EXPECT_EQ(Form().Label8->Caption(), "1");
-    EXPECT_EQ(int(ShownSeries().ShotStats.Count), 1);
+    EXPECT_EQ(int(ShownSeries().Stats().Count), 1);
     EXPECT_TRUE(FDialogs.Messages.isEmpty());
 
     // The form answers: OPEN on the vanished device says why it failed.
@@ -430,11 +430,11 @@ TEST_F(SerialEndToEnd, AFloodWaitsInThePortNotInTheQueue) {
     EXPECT_LE(most, ReceivedLinesBound);
 
     ASSERT_TRUE(
-        WaitFor([&] { return int(ShownSeries().ShotStats.Count) >= Lines; }, DeadlineSeconds * 4))
-        << "shots: " << ShownSeries().ShotStats.Count;
+        WaitFor([&] { return int(ShownSeries().Stats().Count) >= Lines; }, DeadlineSeconds * 4))
+        << "shots: " << ShownSeries().Stats().Count;
     writer.join();
     EXPECT_TRUE(written);
-    EXPECT_EQ(int(ShownSeries().ShotStats.Count), Lines);
+    EXPECT_EQ(int(ShownSeries().Stats().Count), Lines);
     // The list keeps the last 10000 (and at most 100 more), in order.
     const QStringList shots = Shots();
     ASSERT_GE(shots.size(), 10000);
@@ -450,11 +450,11 @@ TEST_F(SerialEndToEnd, CloseWorksOffEveryQueuedLine) {
     constexpr int Lines = int(ReceivedLinesBound) - 24;
     ASSERT_TRUE(FTerminal.Write(NumberedLines(1, Lines) + "30"));
     ASSERT_TRUE(WaitWithoutEvents([&] { return QueuedLines() >= std::size_t(Lines); }));
-    EXPECT_EQ(int(ShownSeries().ShotStats.Count), 0);
+    EXPECT_EQ(int(ShownSeries().Stats().Count), 0);
     CloseForm([&](TForm1& form) {
         const TShotSeries& series = TForm1Probe::FSeries(form);
-        EXPECT_EQ(int(series.ShotStats.Count), Lines);
-        EXPECT_DOUBLE_EQ(series.LastVelocity, double(Lines));
+        EXPECT_EQ(int(series.Stats().Count), Lines);
+        EXPECT_DOUBLE_EQ(series.LastShownVelocity(), double(Lines));
     });
 }
 
@@ -470,7 +470,7 @@ TEST_F(SerialEndToEnd, ClearAnswersWhileTheQueueIsWorkedOff) {
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [&] {
-            shotsAtClear = int(ShownSeries().ShotStats.Count);
+            shotsAtClear = int(ShownSeries().Stats().Count);
             Form().ButtonClear->Click();
         },
         Qt::QueuedConnection);
@@ -482,7 +482,7 @@ TEST_F(SerialEndToEnd, ClearAnswersWhileTheQueueIsWorkedOff) {
     EXPECT_LT(shotsAtClear, 10000);
     // CLEAR dropped what was still queued.
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
-    EXPECT_EQ(int(ShownSeries().ShotStats.Count), 0);
+    EXPECT_EQ(int(ShownSeries().Stats().Count), 0);
     EXPECT_FALSE(TForm1Probe::LiveInput(*Form1));
     EXPECT_FALSE(TForm1Probe::BatchUpdate(*Form1));
     EXPECT_TRUE(Form().Chart1->AutoRepaint());

@@ -67,7 +67,7 @@ TEST_F(AnalysisCommands, SymPairsBothEndsAndSkipsNonValueLines) {
         EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Sym);
         EXPECT_TRUE(P::FDerivedValues(Form()));
         EXPECT_TRUE(LineQueue().Discarding());
-        EXPECT_EQ(ShownSeries().ShotStats.Count, int(c.Result.size()));
+        EXPECT_EQ(ShownSeries().Stats().Count, int(c.Result.size()));
         Form().RefreshCommand();
     }
     EXPECT_TRUE(FDialogs.Messages.isEmpty());
@@ -125,7 +125,7 @@ TEST_F(AnalysisCommands, LockRefusesUntilRefreshAndDropsLiveLines) {
 
     Receive({"900", "910"});
     EXPECT_EQ(MemoLines(), derived);
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 1);
+    EXPECT_EQ(ShownSeries().Stats().Count, 1);
 
     // REFRESH through its button: the kept lines come back as shots.
     Run(Form().SpeedButton3);
@@ -280,7 +280,7 @@ TEST_F(AnalysisCommands, CmpWithABadFileSaysSoAndLosesNothing) {
         EXPECT_FALSE(LineQueue().Discarding());
         EXPECT_EQ(P::FAnalysisMode(Form()), TAnalysisMode::Shots);
         EXPECT_EQ(Status(), "earlier");
-        EXPECT_EQ(ShownSeries().ShotStats.Count, 2);
+        EXPECT_EQ(ShownSeries().Stats().Count, 2);
     }
 }
 
@@ -304,17 +304,17 @@ TEST_F(AnalysisCommands, RefreshInCnvModeUsesAMatchingCleanCache) {
 
     // The cache keeps the full number; the list shows two decimals.
     Form().RefreshCommand();
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Min, 800.456);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().Min, 800.456);
 
     // A user's edit makes the cache stale: the lines are read again.
     Form().Memo1->Lines()->Add(QStringLiteral("820"));
     Form().RefreshCommand();
     EXPECT_EQ(MemoLines(), QStringList({"800.46", "810", "820"}));
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Min, 800.46);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().Min, 800.46);
 
     TIniFile(IniFilePath()).WriteInteger(QStringLiteral("Settings"), QStringLiteral("CNV"), 0);
     Form().RefreshCommand();
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Min, 800.46);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().Min, 800.46);
 }
 
 namespace {
@@ -355,6 +355,6 @@ TEST_F(AnalysisCommands, DerivedValuesSurviveADecimalComma) {
     SetList({"10", "12.25", "9"});
     Run(Form().SpeedButton7);
     EXPECT_EQ(MemoLines(), QStringList({"2.25", "3.25"}));
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Max, 3.25);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().Max, 3.25);
     EXPECT_EQ(Form().Label4->Caption(), "3,3");
 }

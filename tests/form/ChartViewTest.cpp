@@ -799,7 +799,7 @@ TEST_F(ChartView, NegativeAxisLabelsAreEmptiedUnlessTheDataIsNegative) {
         SCOPED_TRACE(c.name);
         Series().Clear();
         if (!std::isnan(c.y)) form.AddChartPoint(1, c.y, false, 0);
-        P::FDerivedValues(form) = c.derived;
+        ShownSeries().Assign({}, true, c.derived);
         TChartAxis* axis = c.axis == 0 ? Bottom() : c.axis == 1 ? Left() : &other;
         QString text = QString::fromLatin1(c.text);
         // Through the chart, as it asks for each label it draws.

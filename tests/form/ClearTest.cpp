@@ -27,8 +27,8 @@ TEST_F(Clear, EmptiesTheSeriesAndKeepsTheSettings) {
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
     EXPECT_TRUE(P::FVelocityCache(Form()).empty());
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 0);
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 0);
-    EXPECT_EQ(ShownSeries().NextChartX, 1);
+    EXPECT_EQ(ShownSeries().Stats().Count, 0);
+    EXPECT_EQ(ShownSeries().NextX(), 1);
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
     EXPECT_FALSE(P::FMemoLocked(Form()));
     EXPECT_TRUE(P::FMemoSnapshot(Form()).empty());

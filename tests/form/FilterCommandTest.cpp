@@ -72,7 +72,7 @@ TEST_F(FilterCommand, FiltersTheListAndRebuildsIt) {
         Form().FilterCommand();
         EXPECT_EQ(MemoLines(), c.Result);
         EXPECT_EQ(Status(), c.Status);
-        EXPECT_EQ(ShownSeries().ShotStats.Count, int(c.Result.size()));
+        EXPECT_EQ(ShownSeries().Stats().Count, int(c.Result.size()));
         EXPECT_EQ(P::FActiveSeries(Form())->Count(), int(c.Result.size()));
         EXPECT_EQ(P::FNextShotNumber(Form()), int(c.Result.size()) + 1);
     }

@@ -72,8 +72,7 @@ protected:
     void ExpectLabelsFinite(int shown) {
         TForm1& form = Form();
         for (TLabel* label : {form.Label2, form.Label3, form.Label4, form.Label5, form.Label6,
-                              form.Label7, form.Label8, form.Label15, form.Label19,
-                              form.Label20}) {
+                              form.Label7, form.Label8, form.Label15, form.Label19, form.Label20}) {
             const QString text = label->Caption();
             EXPECT_FALSE(text.contains(QLatin1String("INF"), Qt::CaseInsensitive) ||
                          text.contains(QLatin1String("NAN"), Qt::CaseInsensitive))
@@ -147,7 +146,7 @@ TEST_F(HugeValues, LiveLinesAndCounterResultsBeyondAShotAreNoShots) {
     // none either, and uses no shot number.
     CloseForm();
     Start("TXT=1\nMU=11\nFREQ=1" + QByteArray(300, '0') + "\nGATE=1\n");
-    ASSERT_TRUE(ShownSeries().Counter.Mode);
+    ASSERT_TRUE(ShownSeries().CounterSettings().Mode);
     Feed({"1", "4"});
     EXPECT_TRUE(MemoLines().isEmpty());
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
@@ -164,11 +163,20 @@ TEST_F(HugeValues, CommandsRefuseAResultBeyondAShotAndUnlock) {
         QString Message;
     };
     const Case cases[] = {
-        {"SymOfTheLargestShots", &TForm1::SpeedButton5, {"1E62", "-1E62"}, {},
+        {"SymOfTheLargestShots",
+         &TForm1::SpeedButton5,
+         {"1E62", "-1E62"},
+         {},
          "SYM: Result too large to show"},
-        {"DvOfTheLargestShots", &TForm1::SpeedButton7, {"1E62", "-1E62", "812"}, {},
+        {"DvOfTheLargestShots",
+         &TForm1::SpeedButton7,
+         {"1E62", "-1E62", "812"},
+         {},
          "dV: Result too large to show"},
-        {"CmpOfTheLargestShots", &TForm1::SpeedButton6, {"1E62", "812"}, "-1E62\r\n812\r\n",
+        {"CmpOfTheLargestShots",
+         &TForm1::SpeedButton6,
+         {"1E62", "812"},
+         "-1E62\r\n812\r\n",
          "CMP: Result too large to show"},
     };
     Start();

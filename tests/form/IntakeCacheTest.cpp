@@ -21,14 +21,14 @@ protected:
         StartFormOffline();
     }
 
-    std::vector<double>& Cache() { return P::FVelocityCache(Form()); }
+    const std::vector<double>& Cache() { return P::FVelocityCache(Form()); }
 };
 
 TEST_F(VelocityCache, ReadsOnlyTheNumericLinesOfTheList) {
     SetListQuietly({"812.3", " 810 ", "", "Connected", "1,5", "7 m/s"});
     EXPECT_EQ(Form().CountNumericMemoLines(), 3);
 
-    P::FVelocityCacheDirty(Form()) = true;
+    ShownSeries().MarkCacheDirty();
     Form().RebuildVelocityCache(true);
     EXPECT_EQ(Cache(), (std::vector<double>{812.3, 810, 1.5}));
     EXPECT_FALSE(P::FVelocityCacheDirty(Form()));
@@ -61,8 +61,8 @@ TEST_F(VelocityCache, IsStaleWhenMarkedDirtyOrWhenItsCountDiffersFromTheList) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         SetListQuietly(c.List);
-        Cache() = c.Cache;
-        P::FVelocityCacheDirty(Form()) = c.Dirty;
+        ShownSeries().RebuildVelocityCache(c.Cache, true);
+        if (c.Dirty) ShownSeries().MarkCacheDirty();
         EXPECT_EQ(Form().VelocityCacheStale(), c.Stale);
     }
 }
@@ -80,9 +80,11 @@ TEST_F(VelocityCache, AppendKeepsTheLast10000OncePast10100) {
     for (const bool metric : {true, false}) {
         SCOPED_TRACE(metric ? "metric" : "imperial");
         Form().CheckBox1->SetChecked(metric);
-        Cache().clear();
-        for (int i = 0; i < 10100; ++i) Cache().push_back(i);
-        Form().AppendVelocity(100);
+        std::vector<double> full;
+        for (int i = 0; i < 10100; ++i) full.push_back(i);
+        ShownSeries().RebuildVelocityCache(full, true);
+        // A list of value lines only: as many values go as lines.
+        ShownSeries().AppendShot(100, metric, TShotSeries::CutCount(10101));
         ASSERT_EQ(Cache().size(), 10000u);
         EXPECT_DOUBLE_EQ(Cache().front(), 101.0);
         EXPECT_DOUBLE_EQ(Cache()[9998], 10099.0);
@@ -95,8 +97,8 @@ TEST_F(VelocityCache, AppendKeepsTheLast10000OncePast10100) {
 TEST_F(VelocityCache, RecomputeRewritesListChartAndStatisticsFromTheCache) {
     Form().CheckBox1->SetChecked(false);
     SetListQuietly({"stale", "1"});
-    P::FVelocityCacheDirty(Form()) = true;
-    Cache() = {812.3 * 0.3048, 800 * 0.3048, 790 * 0.3048};
+    ShownSeries().RebuildVelocityCache(std::vector<double>{812.3, 800, 790}, false);
+    ShownSeries().MarkCacheDirty();
 
     Form().RecomputeStatistics();
 
@@ -107,18 +109,18 @@ TEST_F(VelocityCache, RecomputeRewritesListChartAndStatisticsFromTheCache) {
     ASSERT_EQ(series->Count(), 3);
     EXPECT_DOUBLE_EQ(series->XValue(2), 3.0);
     EXPECT_NEAR(series->YValue(0), 812.3, 1e-9);
-    EXPECT_EQ(ShownSeries().NextChartX, 4);
+    EXPECT_EQ(ShownSeries().NextX(), 4);
     EXPECT_EQ(P::FNextShotNumber(Form()), 4);
-    EXPECT_TRUE(ShownSeries().LastVelocityValid);
-    EXPECT_NEAR(ShownSeries().LastVelocity, 790, 1e-9);
+    EXPECT_TRUE(ShownSeries().HasLastVelocity());
+    EXPECT_NEAR(ShownSeries().LastShownVelocity(), 790, 1e-9);
     EXPECT_EQ(Form().Label2->Caption(), "790.0");
     EXPECT_EQ(Form().Label4->Caption(), "812.3");
     EXPECT_EQ(Form().Label5->Caption(), "790.0");
     EXPECT_EQ(Form().Label8->Caption(), "3");
-    EXPECT_NEAR(ShownSeries().ShotStats.SumSquares, 812.3 * 812.3 + 800 * 800 + 790 * 790, 1e-6);
+    EXPECT_NEAR(ShownSeries().Stats().SumSquares, 812.3 * 812.3 + 800 * 800 + 790 * 790, 1e-6);
 
     // An empty cache leaves the placeholders.
-    Cache().clear();
+    ShownSeries().RebuildVelocityCache({}, true);
     Form().RecomputeStatistics();
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
     EXPECT_EQ(series->Count(), 0);
@@ -128,7 +130,7 @@ TEST_F(VelocityCache, RecomputeRewritesListChartAndStatisticsFromTheCache) {
         EXPECT_EQ(label->Caption(), "00.0");
     EXPECT_EQ(Form().Label8->Caption(), "0");
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
-    EXPECT_FALSE(ShownSeries().LastVelocityValid);
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 0);
+    EXPECT_FALSE(ShownSeries().HasLastVelocity());
+    EXPECT_EQ(ShownSeries().Stats().Count, 0);
     Form().CheckBox1->SetChecked(true);
 }

@@ -29,12 +29,12 @@ protected:
         StartFormOffline();
     }
 
-    std::vector<double>& Cache() { return P::FVelocityCache(Form()); }
+    const std::vector<double>& Cache() { return P::FVelocityCache(Form()); }
     // Starts a case on an empty list and cache, the next shot numbered 1.
     void EmptyIntake() {
         EmptyListQuietly();
-        Cache().clear();
-        P::FNextShotNumber(Form()) = 1;
+        ShownSeries().RebuildVelocityCache({}, true);
+        ShownSeries().StartNumbering();
     }
     TChartSeries* Series() { return P::FActiveSeries(Form()); }
 };
@@ -61,7 +61,7 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
         SCOPED_TRACE(c.Name);
         Form().CheckBox1->SetChecked(c.Metric);
         EmptyIntake();
-        P::FVelocityCacheDirty(Form()) = false;
+        ASSERT_FALSE(P::FVelocityCacheDirty(Form()));
         Series()->Clear();
         ShownSeries().StatsReset();
         const QString bigBefore = Form().Label2->Caption();
@@ -73,7 +73,7 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
             EXPECT_TRUE(Cache().empty());
             EXPECT_EQ(Series()->Count(), 0);
             EXPECT_EQ(P::FNextShotNumber(Form()), 1);
-            EXPECT_EQ(ShownSeries().NextChartX, 1);
+            EXPECT_EQ(ShownSeries().NextX(), 1);
             EXPECT_EQ(Form().Label2->Caption(), bigBefore);
             continue;
         }
@@ -82,12 +82,12 @@ TEST_F(LineIntake, TakesTheVelocityOutOfALineInEitherUnit) {
         EXPECT_NEAR(Cache()[0], c.Cached, 1e-9);
         EXPECT_FALSE(P::FVelocityCacheDirty(Form()));
         EXPECT_EQ(Form().Label2->Caption(), c.Big);
-        EXPECT_TRUE(ShownSeries().LastVelocityValid);
+        EXPECT_TRUE(ShownSeries().HasLastVelocity());
         EXPECT_EQ(P::FNextShotNumber(Form()), 2);
         ASSERT_EQ(Series()->Count(), 1);
         EXPECT_DOUBLE_EQ(Series()->XValue(0), 1.0);
-        EXPECT_DOUBLE_EQ(Series()->YValue(0), ShownSeries().LastVelocity);
-        EXPECT_EQ(ShownSeries().NextChartX, 2);
+        EXPECT_DOUBLE_EQ(Series()->YValue(0), ShownSeries().LastShownVelocity());
+        EXPECT_EQ(ShownSeries().NextX(), 2);
     }
     Form().CheckBox1->SetChecked(true);
 }
@@ -105,8 +105,8 @@ TEST_F(LineIntake, StatisticsLabelsFollowEveryShot) {
     EXPECT_EQ(Form().Label6->Caption(), "20.0");
     EXPECT_EQ(Form().Label7->Caption(), "10.0");
     EXPECT_EQ(Form().Label8->Caption(), "3");
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.SumSquares, 800.0 * 800 + 810.0 * 810 + 790.0 * 790);
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.M2, 200.0);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().SumSquares, 800.0 * 800 + 810.0 * 810 + 790.0 * 790);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().M2, 200.0);
 }
 
 TEST_F(LineIntake, CounterConversionAppliesToLiveLinesOnly) {
@@ -126,14 +126,16 @@ TEST_F(LineIntake, CounterConversionAppliesToLiveLinesOnly) {
         {"NotLiveTakenAsIs", 0, false, true, "4000", 4000},
         {"ImperialResultIsFeetPerSecond", 0, true, false, "400", 400 * 0.3048},
     };
-    ShownSeries().Counter.Mode = true;
-    ShownSeries().Counter.Gate = 0.1;
-    ShownSeries().Counter.Freq = 16e6;
+    TCounterSettings counter;
+    counter.Mode = true;
+    counter.Gate = 0.1;
+    counter.Freq = 16e6;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Form().CheckBox1->SetChecked(c.Metric);
         EmptyIntake();
-        ShownSeries().Counter.A = c.A;
+        counter.A = c.A;
+        ShownSeries().SetCounterSettings(counter);
 
         Feed({"4000"}, c.Live);
 
@@ -170,10 +172,10 @@ TEST_F(LineIntake, CounterSettingsAreReadAtStart) {
         SCOPED_TRACE(c.Name);
         WriteTextFile(IniFilePath(), "[Settings]\n" + c.Settings);
         StartForm();
-        EXPECT_EQ(ShownSeries().Counter.Mode, c.Mode);
-        EXPECT_DOUBLE_EQ(ShownSeries().Counter.Freq, c.Freq);
-        EXPECT_DOUBLE_EQ(ShownSeries().Counter.Gate, c.Gate);
-        EXPECT_EQ(ShownSeries().Counter.A, c.A);
+        EXPECT_EQ(ShownSeries().CounterSettings().Mode, c.Mode);
+        EXPECT_DOUBLE_EQ(ShownSeries().CounterSettings().Freq, c.Freq);
+        EXPECT_DOUBLE_EQ(ShownSeries().CounterSettings().Gate, c.Gate);
+        EXPECT_EQ(ShownSeries().CounterSettings().A, c.A);
         CloseForm();
     }
 }
@@ -198,7 +200,7 @@ TEST_F(LineIntake, FullSeriesIsCutBackInListCacheAndChart) {
     EXPECT_DOUBLE_EQ(Series()->XValue(0), 102.0);
     EXPECT_DOUBLE_EQ(Series()->YValue(0), 102.0);
     // Numbering and statistics go on counting across the cut.
-    EXPECT_EQ(ShownSeries().NextChartX, 10102);
+    EXPECT_EQ(ShownSeries().NextX(), 10102);
     EXPECT_EQ(P::FNextShotNumber(Form()), 10102);
     EXPECT_EQ(Form().Label8->Caption(), "10101");
 }

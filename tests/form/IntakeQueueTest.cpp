@@ -98,7 +98,7 @@ TEST_F(ReceivedLineQueue, AFailingLineCostsNoOtherLineAndIsShownOnce) {
     ASSERT_EQ(FSeen.size(), 5u);
     EXPECT_EQ(FSeen[2].Line, "3");
     EXPECT_EQ(FSeen[4].Line, "5");
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
+    EXPECT_EQ(ShownSeries().Stats().Count, 3);
     EXPECT_EQ(Form().Label8->Caption(), "3");
     EXPECT_EQ(Form().Label2->Caption(), "5.0");
 

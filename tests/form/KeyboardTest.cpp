@@ -238,16 +238,12 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
     const auto label18 = [](TForm1& f) { return f.Label18; };
     const Case cases[] = {
         {"velocity m/s",
-         [](TForm1&) {
-             ShownSeries().LastVelocity = 304.8;
-             ShownSeries().LastVelocityValid = true;
-         },
-         velocity, label16, Hint(304.8 / Foot, 3, "ft/s")},
+         [](TForm1&) { ShownSeries().Assign(std::vector<double>{304.8}, true, false); }, velocity,
+         label16, Hint(304.8 / Foot, 3, "ft/s")},
         {"velocity ft/s",
          [](TForm1& f) {
              f.Label16->SetCaption(QStringLiteral("ft/s"));
-             ShownSeries().LastVelocity = 1000;
-             ShownSeries().LastVelocityValid = true;
+             ShownSeries().Assign(std::vector<double>{1000}, true, false);
          },
          velocity, label16, Hint(1000 * Foot, 3, "m/s")},
         {"velocity from the big label",
@@ -260,10 +256,10 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
          },
          velocity, label16, QStringLiteral("before")},
         {"velocity in CNV from the cache",
-         [](TForm1& f) {
-             P::FVelocityCache(f) = {290, 300};
-             ShownSeries().LastVelocity = 1;
-             ShownSeries().LastVelocityValid = true;
+         [](TForm1&) {
+             // The last velocity is another than the cache's last.
+             ShownSeries().Assign(std::vector<double>{1}, true, false);
+             ShownSeries().RebuildVelocityCache(std::vector<double>{290, 300}, true);
          },
          velocity, label16, Hint(300 / Foot, 3, "ft/s")},
         {"power factor", [](TForm1& f) { P::FPowerFactorMode(f) = true; }, energy, label17,
@@ -284,7 +280,7 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
          energy, label17, Hint(265.52 / FootPoundsPerJoule, 3, "J")},
         {"energy in CNV from the cache and grams",
          [](TForm1& f) {
-             P::FVelocityCache(f) = {300};
+             ShownSeries().RebuildVelocityCache(std::vector<double>{300}, true);
              P::FWeightGrams(f) = 8;
              f.Label15->SetCaption(QStringLiteral("1.00"));
          },
@@ -323,8 +319,7 @@ TEST_F(Keyboard, UnitHintsShowTheOtherUnit) {
 TEST_F(Keyboard, HintsUseTheUsersDecimalSeparator) {
     StartForm();
     SetDecimalSeparatorForTesting(QLatin1Char(','));
-    ShownSeries().LastVelocity = 304.8;
-    ShownSeries().LastVelocityValid = true;
+    ShownSeries().Assign(std::vector<double>{304.8}, true, false);
     Form().Label16MouseEnter(Form().Label16);
     EXPECT_EQ(Form().Label16->Hint(), "1000,000 ft/s");
     Form().Edit1->SetText(QStringLiteral("8"));

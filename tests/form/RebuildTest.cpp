@@ -38,7 +38,7 @@ TEST_F(Rebuild, KeepsTheLastTenThousandValuesAndContinuesTheNumbering) {
     EXPECT_DOUBLE_EQ(series->XValue(9999), 10000);
     EXPECT_EQ(P::FVelocityCache(Form()).size(), 10000u);
     EXPECT_EQ(P::FNextShotNumber(Form()), 10001);
-    EXPECT_EQ(ShownSeries().NextChartX, 10001);
+    EXPECT_EQ(ShownSeries().NextX(), 10001);
     EXPECT_FALSE(TForm1Probe::BatchUpdate(*Form1));
     EXPECT_TRUE(Form().Chart1->AutoRepaint());
     EXPECT_FALSE(P::FMemoUpdating(Form()));
@@ -59,10 +59,10 @@ TEST_F(Rebuild, TakesTheNumberOfEachLineAndPassesOverLogLines) {
     Form().RebuildFromLines(lines, true);
 
     EXPECT_EQ(MemoLines(), QStringList({"12.5", "812", "123.46"}));
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Max, 812);
-    EXPECT_DOUBLE_EQ(ShownSeries().LastVelocity, 123.456);
-    EXPECT_TRUE(ShownSeries().LastVelocityValid);
+    EXPECT_EQ(ShownSeries().Stats().Count, 3);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().Max, 812);
+    EXPECT_DOUBLE_EQ(ShownSeries().LastShownVelocity(), 123.456);
+    EXPECT_TRUE(ShownSeries().HasLastVelocity());
     EXPECT_EQ(Form().Label2->Caption(), "123.456");
     EXPECT_EQ(Form().Label8->Caption(), "3");
     EXPECT_EQ(P::FNextShotNumber(Form()), 4);
@@ -79,7 +79,7 @@ TEST_F(Rebuild, WithoutValuesShowsTheEmptyTexts) {
 
     EXPECT_EQ(Form().Memo1->Lines()->Count(), 0);
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 0);
-    EXPECT_FALSE(ShownSeries().LastVelocityValid);
+    EXPECT_FALSE(ShownSeries().HasLastVelocity());
     EXPECT_EQ(Form().Label2->Caption(), "00.0");
     for (TLabel* label :
          {Form().Label3, Form().Label4, Form().Label5, Form().Label6, Form().Label7})
@@ -101,7 +101,7 @@ TEST_F(Rebuild, WithoutRefillTheListKeepsItsLines) {
     for (const char* line : {"812.5", "LOG: 31 FF 0A"}) Form().Memo1->Lines()->Add(line);
     Form().RebuildFromLines({"700", "710"}, false);
     EXPECT_EQ(MemoLines(), QStringList({"812.5", "LOG: 31 FF 0A"}));
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 2);
+    EXPECT_EQ(ShownSeries().Stats().Count, 2);
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 2);
 }
 
@@ -146,7 +146,7 @@ TEST_F(Rebuild, DerivedValuesAreMarkedCappedAndRestartTheNumbering) {
     EXPECT_EQ(Form().Memo1->Lines()->Strings(2), "2.5");
     EXPECT_EQ(P::FActiveSeries(Form())->Count(), 10000);
     EXPECT_EQ(P::FVelocityCache(Form()).size(), 10000u);
-    EXPECT_DOUBLE_EQ(ShownSeries().ShotStats.Min, -3);
+    EXPECT_DOUBLE_EQ(ShownSeries().Stats().Min, -3);
     EXPECT_DOUBLE_EQ(P::FActiveSeries(Form())->YValue(1), 1.235);
     EXPECT_EQ(P::FNextShotNumber(Form()), 1);
 

@@ -106,7 +106,7 @@ TEST_F(ReportImage, NameFollowsTheAnalysisModeAndTheIndex) {
         SCOPED_TRACE(c.Name);
         TIniFile(IniFilePath())
             .WriteString(QStringLiteral("IMG"), QStringLiteral("INDEX"), c.Index);
-        P::FAnalysisMode(Form()) = c.Mode;
+        ShownSeries().SetAnalysisMode(c.Mode);
         FDialogs.SaveRequests.clear();
         FDialogs.QueueFile(FDir.filePath(QString::fromLatin1(c.Name) + QStringLiteral(".jpg")));
         Form().SpeedButton8->Click();

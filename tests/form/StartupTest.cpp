@@ -419,8 +419,8 @@ TEST_F(Startup, ValueLabelsShowTheirZeroTextsAndTheListStartsEmpty) {
         EXPECT_TRUE(P::FVelocityCacheDirty(form));
 
         EXPECT_EQ(P::FNextShotNumber(form), 1);
-        EXPECT_EQ(ShownSeries().ShotStats.Count, 0);
-        EXPECT_EQ(ShownSeries().NextChartX, 1);
+        EXPECT_EQ(ShownSeries().Stats().Count, 0);
+        EXPECT_EQ(ShownSeries().NextX(), 1);
         EXPECT_EQ(form.ComboBox1->Style(), csDropDownList);
         EXPECT_EQ(form.Constraints.MinWidth, 800);
         EXPECT_EQ(form.Constraints.MinHeight, 296);

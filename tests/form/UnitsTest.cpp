@@ -128,7 +128,7 @@ TEST_F(Units, EveryUnitStateShowsEnergiesPowerFactorsAndCaptions) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.velocityUnit) + " " + c.weightUnit);
         EmptyListQuietly();
-        P::FVelocityCache(Form()).clear();
+        ShownSeries().RebuildVelocityCache({}, true);
         ShownSeries().StatsReset();
         Form().CheckBox1->SetChecked(c.metric);
         Form().CheckBox2->SetChecked(c.mix);
@@ -231,7 +231,7 @@ TEST_F(Units, WeightBoxInputIsClampedOrRefusedWithoutLosingShots) {
         EXPECT_EQ(Ini("Multiplier"), c.multiplier);
         EXPECT_EQ(Ini("MU"), c.mix ? "11" : "10");
         EXPECT_EQ(MemoLines(), QStringList({"300", "310"}));
-        EXPECT_EQ(ShownSeries().ShotStats.Count, 2);
+        EXPECT_EQ(ShownSeries().Stats().Count, 2);
         if (!c.powerFactor) {
             double shownWeight = 0;
             if (!ParseDotDouble(Form().Edit1->Text(), shownWeight)) shownWeight = 0;
@@ -310,8 +310,8 @@ TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
     QStringList feet;
     for (const double v : metres) feet << FormatDot2(v / Foot);
     EXPECT_EQ(MemoLines(), feet);
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
-    EXPECT_NEAR(ShownSeries().ShotStats.Mean, (300 + 310.5 + 295.25) / 3 / Foot, 1e-6);
+    EXPECT_EQ(ShownSeries().Stats().Count, 3);
+    EXPECT_NEAR(ShownSeries().Stats().Mean, (300 + 310.5 + 295.25) / 3 / Foot, 1e-6);
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"3280.84", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), FormatDot12(8 / Grain));
     EXPECT_DOUBLE_EQ(P::FWeightGrams(Form()), 8);
@@ -323,8 +323,8 @@ TEST_F(Units, CnvModeConvertsListSnapshotWeightAndStatisticsThereAndBack) {
 
     Form().CheckBox1->SetChecked(true);
     EXPECT_EQ(MemoLines(), QStringList({"300", "310.5", "295.25"}));
-    EXPECT_EQ(ShownSeries().ShotStats.Count, 3);
-    EXPECT_NEAR(ShownSeries().ShotStats.Mean, (300 + 310.5 + 295.25) / 3, 1e-9);
+    EXPECT_EQ(ShownSeries().Stats().Count, 3);
+    EXPECT_NEAR(ShownSeries().Stats().Mean, (300 + 310.5 + 295.25) / 3, 1e-9);
     EXPECT_EQ(P::FMemoSnapshot(Form()), std::vector<QString>({"1000", "note"}));
     EXPECT_EQ(Form().Edit1->Text(), "8");
     EXPECT_EQ(Form().Label15->Caption(), Fixed(295.25 * 295.25 * 8 / 2000, 2));
@@ -427,7 +427,7 @@ TEST_F(Units, CnvEnergiesComeFromTheCacheAndTheGrams) {
     EXPECT_EQ(Form().Label15->Caption(), Fixed(320.0 * 320 * 8 / 2000 * 0.737562149, 2));
     EXPECT_EQ(Form().Label19->Caption(),
               Fixed((300.0 * 300 + 320.0 * 320) / 2 * 8 / 2000 * 0.737562149, 2));
-    P::FVelocityCache(Form()) = {300};
+    ShownSeries().RebuildVelocityCache(std::vector<double>{300}, true);
     Form().RefreshEnergyLabels();
     EXPECT_EQ(Form().Label15->Caption(), "265.52");
 }

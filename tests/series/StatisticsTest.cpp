@@ -91,19 +91,18 @@ TEST(StatsAdd, ThreeShotsGiveTheExpectedLabels) {
 
 TEST(StatsReset, ClearsEveryFieldAndRestartsTheChartX) {
     TShotSeries series;
-    series.ShotStats = {5, 800, 200, 790, 810, 1920100};
-    series.NextChartX = 17;
-    series.LastVelocity = 812.3;
+    for (const double v : {790.0, 800.0, 810.0, 800.0, 812.3}) series.AppendShot(v, true, 0);
+    ASSERT_EQ(series.NextX(), 6);
     series.StatsReset();
-    const TShotStats& stats = series.ShotStats;
+    const TShotStats& stats = series.Stats();
     EXPECT_EQ(stats.Count, 0);
     EXPECT_EQ(stats.Mean, 0);
     EXPECT_EQ(stats.M2, 0);
     EXPECT_EQ(stats.Min, 0);
     EXPECT_EQ(stats.Max, 0);
     EXPECT_EQ(stats.SumSquares, 0);
-    EXPECT_EQ(series.NextChartX, 1);
-    EXPECT_EQ(series.LastVelocity, 812.3) << "the reset leaves the last velocity alone";
+    EXPECT_EQ(series.NextX(), 1);
+    EXPECT_EQ(series.LastShownVelocity(), 812.3) << "the reset leaves the last velocity alone";
 
     // After a reset the next value starts the series afresh.
     TShotStats other = {5, 800, 200, 790, 810, 0};

@@ -55,21 +55,22 @@ public:
     static TAutoSaver& AutoSaver(TForm1& form) {
         return form.FAutoSaver;
     }
-    // The shown series' members by their own names.
-    static auto& FVelocityCache(TForm1& form) {
-        return form.FSeries.FVelocityCache;
+    // The shown series' members by their own names, read only: the series
+    // changes only through its own functions (ShownSeries()).
+    static const std::vector<double>& FVelocityCache(TForm1& form) {
+        return form.FSeries.VelocityCache();
     }
-    static auto& FVelocityCacheDirty(TForm1& form) {
-        return form.FSeries.FVelocityCacheDirty;
+    static bool FVelocityCacheDirty(TForm1& form) {
+        return form.FSeries.VelocityCacheDirty();
     }
-    static auto& FNextShotNumber(TForm1& form) {
-        return form.FSeries.FNextShotNumber;
+    static std::int32_t FNextShotNumber(TForm1& form) {
+        return form.FSeries.NextShotNumber();
     }
-    static auto& FDerivedValues(TForm1& form) {
-        return form.FSeries.FDerivedValues;
+    static bool FDerivedValues(TForm1& form) {
+        return form.FSeries.DerivedValues();
     }
-    static auto& FAnalysisMode(TForm1& form) {
-        return form.FSeries.FAnalysisMode;
+    static TAnalysisMode FAnalysisMode(TForm1& form) {
+        return form.FSeries.AnalysisMode();
     }
 #if TARVEX_BLE
     // The Bluetooth LE link of a started form, and its members by their own
