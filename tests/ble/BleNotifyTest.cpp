@@ -109,7 +109,7 @@ TEST_F(BleNotify, AnUnfinishedLineIsListedWhenTheLinkEnds) {
         ASSERT_TRUE(WaitForShots(2));
         QCoreApplication::processEvents();
         EXPECT_EQ(Shots(), (QStringList{"812.5", "LOG: unfinished line: 81"}));
-        EXPECT_EQ(ShownSeries().ShotStats.Count, 1u);
+        EXPECT_EQ(ShownSeries().Stats().Count, 1u);
         EXPECT_TRUE(P::BleRxText(Form()).isEmpty());
         CloseForm();
         FSim.reset();
