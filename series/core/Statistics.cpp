@@ -21,6 +21,11 @@ void StatsAdd(TShotStats& stats, double value) {
     stats.M2 += delta * (value - stats.Mean);
 }
 
+void StatsAddWithSquare(TShotStats& stats, double value) {
+    StatsAdd(stats, value);
+    stats.SumSquares += value * value;
+}
+
 void StatsReset(TShotStats& stats) {
     stats = TShotStats{};
 }

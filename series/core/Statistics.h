@@ -20,6 +20,10 @@ struct TShotStats {
 // ones update Min, Max, Mean and M2. SumSquares is not touched.
 void StatsAdd(TShotStats& stats, double value);
 
+// StatsAdd and SumSquares together: what every shown series and every saved
+// file's row 1 count (the average energy comes from SumSquares).
+void StatsAddWithSquare(TShotStats& stats, double value);
+
 // Every field 0.
 void StatsReset(TShotStats& stats);
 

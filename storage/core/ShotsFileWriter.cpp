@@ -86,10 +86,7 @@ QByteArray LinesBytes(const QStringList& lines) {
 TShownStatistics StatisticsOf(const std::vector<double>& velocities, double weight,
                               const TShotsFileSettings& settings, const TCnvEnergies& cnv) {
     TShotStats stats;
-    for (double v : velocities) {
-        StatsAdd(stats, v);
-        stats.SumSquares += v * v;
-    }
+    for (const double v : velocities) StatsAddWithSquare(stats, v);
     QString average;
     if (settings.PowerFactorMode)
         average = PowerFactorText(PowerFactor(stats.Mean, weight, settings.Units),
