@@ -112,8 +112,7 @@ int main(int argc, char** argv) {
             "(%.2f ms a file), %d files in the folder\n",
             Waiting, shotMs, clearMs, turns, totalMs, totalMs / Waiting, FileCount(folder));
         if (FileCount(folder) != Waiting + 1) std::printf("FILES MISSING\n");
-        targets.AtMost("longest event-loop turn while 2,000 files are written", longest, 500,
-                       "ms");
+        targets.AtMost("longest event-loop turn while 2,000 files are written", longest, 500, "ms");
     }
 
     // Closing with 2,000 files waiting.

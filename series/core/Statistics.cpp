@@ -46,10 +46,11 @@ TStatsTexts StatsTexts(const TShotStats& stats) {
             FormatFloat(picture, stats.Min),
             FormatFloat(picture, ExtremeSpread(stats)),
             FormatFloat(picture, StandardDeviation(stats)),
+            QString(),
             QString::number(stats.Count)};
 }
 
 TStatsTexts ZeroStatsTexts() {
     const QString zero = FormatFloat(QStringLiteral("00.0"), 0);
-    return {zero, zero, zero, zero, zero, QStringLiteral("0")};
+    return {zero, zero, zero, zero, zero, QString(), QStringLiteral("0")};
 }

@@ -85,5 +85,4 @@ TEST_P(BlueZStopped, TheWindowAnswersAndClosingEndsAtOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BlueZHangs, BlueZStopped,
-                         ::testing::Values(TStage::Idle, TStage::AfterScan, TStage::Linked),
-                         Name);
+                         ::testing::Values(TStage::Idle, TStage::AfterScan, TStage::Linked), Name);

@@ -18,12 +18,14 @@ TEST(RepeatedReport, TellsARunOnceThenItsCountWhenItEnds) {
     };
     const Case cases[] = {
         {"one report", {{"a", "A1"}, {nullptr, ""}}, "A1\n"},
-        {"a run", {{"a", "A1"}, {"a", "A2"}, {"a", "A3"}, {nullptr, ""}},
+        {"a run",
+         {{"a", "A1"}, {"a", "A2"}, {"a", "A3"}, {nullptr, ""}},
          "A1\nA3 (3 times in all)\n"},
         {"another kind ends a run",
          {{"a", "A1"}, {"a", "A2"}, {"b", "B1"}, {"a", "A3"}},
          "A1\nA2 (2 times in all)\nB1\nA3\n"},
-        {"an end between", {{"a", "A1"}, {nullptr, ""}, {"a", "A2"}, {"a", "A3"}},
+        {"an end between",
+         {{"a", "A1"}, {nullptr, ""}, {"a", "A2"}, {"a", "A3"}},
          "A1\nA2\nA3 (2 times in all)\n"},
     };
     for (const Case& c : cases) {
