@@ -14,7 +14,6 @@
 #include "platform/chart/Chart.h"
 #include "platform/core/IniFile.h"
 #include "platform/core/StandardError.h"
-#include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
 #include "variants/BuildVariant.h"
 #if TARVEX_BLE
