@@ -31,7 +31,6 @@
 #include "platform/core/Paths.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
-#include "series/core/Statistics.h"
 #include "support/FormProbe.h"
 
 namespace {

@@ -10,7 +10,6 @@
 #include "platform/core/FormatFloat.h"
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
 
 namespace {

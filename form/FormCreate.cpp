@@ -12,11 +12,8 @@
 #include "series/FilterSettings.h"
 #include "platform/serial/PortList.h"
 #include "platform/chart/Chart.h"
-#include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
 #include "platform/core/StandardError.h"
-#include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
 #include "variants/BuildVariant.h"
 #if TARVEX_BLE
@@ -184,12 +181,8 @@ void TForm1::KeepBaseFonts() {
 
 void TForm1::ShowZeroValues() {
     LoadDisplayFormat();
-    Label2->SetCaption(FormatValue(true, 0.0, DecFmt));
-    for (TLabel* label : {Label3, Label4, Label5, Label6, Label7})
-        label->SetCaption(FormatFloat(QStringLiteral("00.0"), 0.0));
-    Label8->SetCaption(FormatFloat(QStringLiteral("0"), 0.0));
-    Label15->SetCaption(ClearedEnergyText(FPowerFactorMode, FPowerFactorIpsc));
-    Label19->SetCaption(ClearedAverageEnergyText(FPowerFactorMode, FPowerFactorIpsc));
+    // The series was reset above: its labels read as after CLR.
+    ShowClearedShotLabels();
     Edit1->SetAlignment(taCenter);
 }
 

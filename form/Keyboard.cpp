@@ -7,7 +7,6 @@
 #include "platform/core/IniFile.h"
 #include "series/core/Energy.h"
 #include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
 #include "storage/core/Settings.h"
 #if TARVEX_BLE
 #include "links/ble/BleLink.h"

@@ -7,7 +7,6 @@
 #include "platform/chart/Chart.h"
 #include "platform/core/Exception.h"
 #include "platform/core/ScopeGuard.h"
-#include "series/core/Statistics.h"
 #if TARVEX_BLE
 #include "links/ble/BleLink.h"
 #endif

@@ -96,7 +96,7 @@ void TForm1::ButtonClearClick(TObject* /*Sender*/) {
     FitLabelFont(Label2, Label2->Caption());
     FitLabelFont(Label15, Label15->Caption());
     FormResize(this);
-    Chart1->Repaint();
+    Chart1->Invalidate();
 }
 
 void TForm1::RefreshCommand() {
@@ -169,8 +169,11 @@ void TForm1::BeginAnalysisCommand(TAnalysisCommand command) {
     Screen()->SetCursor(crHourGlass);
     for (TSpeedButton* button : {SpeedButton3, SpeedButton5, SpeedButton6, SpeedButton7})
         button->SetEnabled(false);
-    Update();
     ShowCommandProgress();
+    // The one synchronous paint of the frame: the command runs from the
+    // posted message without returning to the event loop in between, so the
+    // disabled buttons and the progress text must reach the screen now or
+    // the user sees nothing until the work is over.
     Update();
     // A frame whose message never comes would keep the buttons disabled for
     // good.
@@ -184,7 +187,7 @@ void TForm1::CloseAnalysisFrame() {
     Screen()->SetCursor(crDefault);
     for (TSpeedButton* button : {SpeedButton3, SpeedButton5, SpeedButton6, SpeedButton7})
         button->SetEnabled(true);
-    Update();
+    Invalidate();
 }
 
 void TForm1::RunAnalysisCommand(TMessage& message) {
@@ -196,7 +199,7 @@ void TForm1::RunAnalysisCommand(TMessage& message) {
     if (command == TAnalysisCommand::Refresh) {
         RefreshCommand();
         ResetBarWidth(true);
-        Chart1->Repaint();
+        Chart1->Invalidate();
         return;
     }
     const char* name = nullptr;

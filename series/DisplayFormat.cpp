@@ -3,7 +3,6 @@
 
 #include "platform/core/IniFile.h"
 #include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
 #include "storage/ProgramSettings.h"
 
 void TForm1::LoadDisplayFormat() {

@@ -72,5 +72,4 @@ void TForm1::ShowValues(std::span<const double> values, bool derived, bool refil
         ResetBarWidth(false);
     }
     Chart1->Invalidate();
-    Chart1->Repaint();
 }

@@ -57,10 +57,10 @@ void TForm1::ButtonSaveClick(TObject* /*Sender*/) {
         // labels and leaves the cache matching it; after an edit by hand the
         // labels describe an older list, and row 1 then takes the statistics
         // of the rows below it.
-        std::optional<TShownStatistics> shown;
+        std::optional<TStatsTexts> shown;
         if (!VelocityCacheStale())
-            shown = TShownStatistics{Label3->Caption(), Label4->Caption(), Label5->Caption(),
-                                     Label6->Caption(), Label7->Caption(), Label19->Caption()};
+            shown = TStatsTexts{Label3->Caption(), Label4->Caption(), Label5->Caption(),
+                                Label6->Caption(), Label7->Caption(), Label19->Caption()};
         TCnvEnergies cnv;
         if (!FPowerFactorMode && IsCnvMode()) {
             // Row n must take the energy of the n-th shot listed.

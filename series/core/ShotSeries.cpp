@@ -73,8 +73,7 @@ void TShotSeries::StatsReset() {
 }
 
 void TShotSeries::StatsAdd(double value) {
-    ::StatsAdd(ShotStats, value);
-    ShotStats.SumSquares += value * value;
+    StatsAddWithSquare(ShotStats, value);
 }
 
 void TShotSeries::CountShown(std::span<const double> shown) {

@@ -21,6 +21,11 @@ void StatsAdd(TShotStats& stats, double value) {
     stats.M2 += delta * (value - stats.Mean);
 }
 
+void StatsAddWithSquare(TShotStats& stats, double value) {
+    StatsAdd(stats, value);
+    stats.SumSquares += value * value;
+}
+
 void StatsReset(TShotStats& stats) {
     stats = TShotStats{};
 }
@@ -41,10 +46,11 @@ TStatsTexts StatsTexts(const TShotStats& stats) {
             FormatFloat(picture, stats.Min),
             FormatFloat(picture, ExtremeSpread(stats)),
             FormatFloat(picture, StandardDeviation(stats)),
+            QString(),
             QString::number(stats.Count)};
 }
 
 TStatsTexts ZeroStatsTexts() {
     const QString zero = FormatFloat(QStringLiteral("00.0"), 0);
-    return {zero, zero, zero, zero, zero, QStringLiteral("0")};
+    return {zero, zero, zero, zero, zero, QString(), QStringLiteral("0")};
 }

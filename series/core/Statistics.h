@@ -20,6 +20,10 @@ struct TShotStats {
 // ones update Min, Max, Mean and M2. SumSquares is not touched.
 void StatsAdd(TShotStats& stats, double value);
 
+// StatsAdd and SumSquares together: what every shown series and every saved
+// file's row 1 count (the average energy comes from SumSquares).
+void StatsAddWithSquare(TShotStats& stats, double value);
+
 // Every field 0.
 void StatsReset(TShotStats& stats);
 
@@ -29,14 +33,18 @@ double StandardDeviation(const TShotStats& stats);
 // Extreme spread |Max - Min|.
 double ExtremeSpread(const TShotStats& stats);
 
-// The texts of the statistics labels: VAVG, VMAX, VMIN, dV and SV with the
-// picture "0.0" and the user's decimal separator, NR as a whole number.
+// The texts of the statistics: the labels VAVG, VMAX, VMIN, dV, SV, EAVG (or
+// PAVG) and NR, and row 1 of a saved CSV file. StatsTexts and ZeroStatsTexts
+// fill the velocity texts with the picture "0.0" and the user's decimal
+// separator and Count as a whole number; the average energy needs the weight
+// and is left to the caller.
 struct TStatsTexts {
     QString Average;
     QString Maximum;
     QString Minimum;
     QString Spread;
     QString Deviation;
+    QString AverageEnergy;
     QString Count;
 };
 TStatsTexts StatsTexts(const TShotStats& stats);

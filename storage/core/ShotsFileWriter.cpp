@@ -18,7 +18,6 @@ QString VelocityCell(double velocity) {
 }
 
 const QString Tab = QStringLiteral("\t");
-const QString OneDecimal = QStringLiteral("0.0");
 
 double WeightOrZero(const TShotsFileSettings& settings) {
     double weight = 0.0;
@@ -83,13 +82,10 @@ QByteArray LinesBytes(const QStringList& lines) {
 
 // The statistics of the velocities as the labels show them: "0.0" for the
 // velocities, the average energy ("0.00") or the power factor of the mean.
-TShownStatistics StatisticsOf(const std::vector<double>& velocities, double weight,
-                              const TShotsFileSettings& settings, const TCnvEnergies& cnv) {
+TStatsTexts StatisticsOf(const std::vector<double>& velocities, double weight,
+                         const TShotsFileSettings& settings, const TCnvEnergies& cnv) {
     TShotStats stats;
-    for (double v : velocities) {
-        StatsAdd(stats, v);
-        stats.SumSquares += v * v;
-    }
+    for (const double v : velocities) StatsAddWithSquare(stats, v);
     QString average;
     if (settings.PowerFactorMode)
         average = PowerFactorText(PowerFactor(stats.Mean, weight, settings.Units),
@@ -101,15 +97,12 @@ TShownStatistics StatisticsOf(const std::vector<double>& velocities, double weig
     else
         average = FormatFloat(QStringLiteral("0.00"),
                               AverageEnergy(stats.SumSquares, stats.Count, weight, settings.Units));
-    return TShownStatistics{FormatFloat(OneDecimal, stats.Mean),
-                            FormatFloat(OneDecimal, stats.Max),
-                            FormatFloat(OneDecimal, stats.Min),
-                            FormatFloat(OneDecimal, stats.Max - stats.Min),
-                            FormatFloat(OneDecimal, StandardDeviation(stats)),
-                            average};
+    TStatsTexts texts = StatsTexts(stats);
+    texts.AverageEnergy = average;
+    return texts;
 }
 
-QStringList StatisticsCells(const TShownStatistics& shown, const TShotsFileSettings& settings,
+QStringList StatisticsCells(const TStatsTexts& shown, const TShotsFileSettings& settings,
                             std::size_t count) {
     return QStringList{shown.Average,       shown.Maximum,          shown.Minimum,
                        shown.Spread,        shown.Deviation,        shown.AverageEnergy,
@@ -144,7 +137,7 @@ QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSet
 }
 
 QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings& settings,
-                         const std::optional<TShownStatistics>& shown, const TCnvEnergies& cnv) {
+                         const std::optional<TStatsTexts>& shown, const TCnvEnergies& cnv) {
     const double weight = WeightOrZero(settings);
     std::vector<double> velocities;
     std::vector<QString> thirdCells;

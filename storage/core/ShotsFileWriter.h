@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "series/core/Energy.h"
+#include "series/core/Statistics.h"
 
 // The TXT and CSV shot files: what SAVE writes from the shot list and what
 // automatic saving writes from its buffered lines. Every file is UTF-8 with a
@@ -35,17 +36,6 @@ struct TShotsFileSettings {
 // Empty lines give an empty result (nothing to write).
 QByteArray ShotsFileBytes(const std::vector<QString>& lines, const TShotsFileSettings& settings);
 
-// The statistics of row 1 of a saved CSV file, as the main window shows
-// them (the texts of VAVG, VMAX, VMIN, dV, SV and EAVG or PAVG).
-struct TShownStatistics {
-    QString Average;
-    QString Maximum;
-    QString Minimum;
-    QString Spread;
-    QString Deviation;
-    QString AverageEnergy;
-};
-
 // CNV mode: energies come from the velocity cache (m/s) and the weight in
 // grams instead of the list's velocity and the weight box.
 struct TCnvEnergies {
@@ -58,13 +48,13 @@ struct TCnvEnergies {
 // Header as for ShotsFileBytes, two empty lines, then one row of 12 cells per
 // value line: number from 1, velocity ("0.###"), energy or power factor; row 1
 // carries the six statistics, the weight text, the number of value lines and
-// the unit word, later rows nine empty cells. The statistics are shown's
-// texts when given (the labels describe the list), else those of the values
-// written, as the labels would show them. In CNV mode the energy of row n
+// the unit word, later rows nine empty cells. The six statistics are shown's
+// texts when given (the labels describe the list; its Count is not used),
+// else those of the values written, as the labels would show them. In CNV mode the energy of row n
 // comes from the n-th cached velocity while the cache holds one, and so does
 // a computed average energy.
 QByteArray SavedCsvBytes(const QStringList& listLines, const TShotsFileSettings& settings,
-                         const std::optional<TShownStatistics>& shown, const TCnvEnergies& cnv);
+                         const std::optional<TStatsTexts>& shown, const TCnvEnergies& cnv);
 
 // The bytes of a TXT file saved from the shot list: the byte-order mark and
 // the list's text exactly as given (its lines separated by CR LF).

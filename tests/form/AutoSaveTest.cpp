@@ -12,7 +12,6 @@
 #include <QRegularExpression>
 
 #include "platform/core/Exception.h"
-#include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 #include "support/FileSizeLimit.h"
 

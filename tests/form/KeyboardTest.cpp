@@ -13,7 +13,6 @@
 #include "platform/chart/Chart.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
-#include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include "platform/chart/Chart.h"
 #include "series/FilterSettings.h"
-#include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
 namespace {

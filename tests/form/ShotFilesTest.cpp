@@ -7,7 +7,6 @@
 #include "platform/core/Exception.h"
 #include "platform/core/FormatFloat.h"
 #include "platform/core/IniFile.h"
-#include "series/core/Statistics.h"
 #include "support/FormFixture.h"
 
 namespace {

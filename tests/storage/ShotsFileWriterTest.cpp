@@ -124,7 +124,7 @@ TEST(SavedCsvBytes, RowsOfTheValueLinesWithTheShownStatistics) {
     settings.WeightText = QStringLiteral("10");
     settings.WeightUnit = QStringLiteral("g ");
     settings.Units = TUnitState{true, false};
-    const TShownStatistics shown{"a", "b", "c", "d", "e", "f"};
+    const TStatsTexts shown{"a", "b", "c", "d", "e", "f"};
     const QStringList list{"800", "LOG: 31 FF 0A", "V=900 m/s", " 810,5 ", "", "abc"};
 
     // 800 m/s x 10 g: 3200 J; 810.5 m/s: 3284.55 J.
@@ -156,7 +156,7 @@ TEST(SavedCsvBytes, CnvEnergiesComeFromTheCacheWhileItHoldsTheRow) {
     // Row 1 from the cache: 300 x 300 x 5 g / 2000 J = 225 J = 165.95 ft-lb.
     // Row 2 beyond the cache: 1000 ft/s x 10 gr / 450436.68 = 22.20 ft-lb.
     const QByteArray bytes =
-        SavedCsvBytes({"984.25", "1000"}, settings, TShownStatistics{}, TCnvEnergies{&cache, 5.0});
+        SavedCsvBytes({"984.25", "1000"}, settings, TStatsTexts{}, TCnvEnergies{&cache, 5.0});
     const QStringList lines = Lines(bytes);
     ASSERT_EQ(lines.size(), 5);
     EXPECT_EQ(lines[3].split('\t').mid(0, 3), QStringList({"1", "984.25", "165.95"}));
@@ -165,8 +165,8 @@ TEST(SavedCsvBytes, CnvEnergiesComeFromTheCacheWhileItHoldsTheRow) {
     // The power factor never takes the cache.
     settings.PowerFactorMode = true;
     EXPECT_EQ(
-        Lines(SavedCsvBytes({"1000"}, settings, TShownStatistics{}, TCnvEnergies{&cache, 5.0}))[3]
-            .split('\t')[2],
+        Lines(SavedCsvBytes({"1000"}, settings, TStatsTexts{}, TCnvEnergies{&cache, 5.0}))[3].split(
+            '\t')[2],
         QStringLiteral("10"));
 }
 

@@ -10,7 +10,6 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/StyleManager.h"
 #include "series/core/NumberText.h"
-#include "series/core/Statistics.h"
 
 bool WaitFor(const std::function<bool()>& done, int seconds) {
     QElapsedTimer timer;
