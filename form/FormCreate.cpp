@@ -50,6 +50,9 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
     SetUpBleLink();
 #endif
     StartOneShotTimers();
+    // What a live shot reads of the settings, read now that start-up has
+    // written them, so that the first shot opens no file either.
+    FSettings.Current();
     if (refusals.First()) SayUnsavedSettings(*refusals.First());
 }
 

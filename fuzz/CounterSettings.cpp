@@ -61,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!velocity) return 0;
     fuzz::Require(std::isfinite(*velocity) && *velocity >= 0, "a velocity is finite, not negative",
                   token);
+    // A velocity beyond what a shot can be is dropped by the intake.
+    if (!IsShotValue(*velocity)) return 0;
     double back = 0;
     fuzz::Require(ShotLineValue(FormatDot2(*velocity), back), "a converted velocity is listed",
                   FormatDot2(*velocity));

@@ -20,7 +20,7 @@ bool SameBits(double a, double b) {
 // The line a value becomes in the shot list reads back, and reads back to the
 // same line again.
 void CheckListed(double value) {
-    if (!std::isfinite(value)) return;
+    if (!IsShotValue(value)) return;
     const QString text = FormatDot2(value);
     double back = 0;
     fuzz::Require(ShotLineValue(text, back), "a listed value reads back", text);
@@ -36,6 +36,11 @@ void CheckParse(const QString& text) {
         fuzz::Require(text.size() <= 62, "no text above 62 characters is read", text);
         fuzz::Require(std::isfinite(value), "a read value is finite", text);
         double again = 0;
+        if (!IsShotValue(value)) {
+            fuzz::Require(!ShotLineValue(text, again), "a number beyond a shot is no list value",
+                          text);
+            return;
+        }
         fuzz::Require(ShotLineValue(text, again) && SameBits(again, value),
                       "a number is a list value", text);
         CheckListed(value);
