@@ -11,7 +11,12 @@ TAutoSaverHost TForm1::AutoSaverHost() {
     // The files that wait are written a slice at a time between the
     // window's events, after whatever the window has to do first.
     host.RequestCatchUp = [this] { PostMessage(this, WM_AUTOSAVE_CATCHUP, 0, 0); };
-    host.PerFile = [this] { return FSettings.Current().AutoSaveCount; };
+    // AUT and the naming mode come from the snapshot a shot holds, so a
+    // shot opens no settings file to decide whether it writes one.
+    host.ShotSettings = [this] {
+        const TShotSettings& now = FSettings.Current();
+        return TAutoSaveSettings{now.AutoSaveCount, now.AutoSaveIndexed};
+    };
     return host;
 }
 

@@ -42,8 +42,9 @@ bool NameTaken(const QString& path) {
 TAutoSaver::TAutoSaver(TAutoSaverHost host) : FHost(std::move(host)) {}
 
 TAutoSaveSettings TAutoSaver::ReadSettings() const {
+    if (FHost.ShotSettings) return FHost.ShotSettings();
     TAutoSaveSettings settings;
-    settings.PerFile = FHost.PerFile ? FHost.PerFile() : ReadAutoSaveCount();
+    settings.PerFile = ReadAutoSaveCount();
     if (settings.PerFile >= 1) settings.Indexed = FileNameUsesIndex(SectionName());
     return settings;
 }

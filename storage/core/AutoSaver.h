@@ -33,9 +33,9 @@ struct TAutoSaverHost {
     // Asks for one call of CatchUp once the events waiting now have been
     // handled (the window posts itself a message).
     std::function<void()> RequestCatchUp;
-    // N of this shot (AUT as the settings say now); unset, the settings file
-    // is read.
-    std::function<int()> PerFile;
+    // N and the mode of this shot as the settings say now; unset, the
+    // settings file is read.
+    std::function<TAutoSaveSettings()> ShotSettings;
 };
 
 // Automatic saving of live shots every N shots, into numbered files (each

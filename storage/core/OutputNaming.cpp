@@ -188,9 +188,12 @@ void WriteOutputIndex(const QString& section, const QString& index) {
 
 bool FileNameUsesIndex(const QString& section) {
     const TIniFile ini(IniPath());
-    const QString pattern = TrimText(ini.ReadString(section, KeyFileName, QString()));
-    const QString index = TrimText(ini.ReadString(section, KeyIndex, QString()));
-    return pattern.contains(u'$') && !index.isEmpty();
+    return PatternUsesIndex(ini.ReadString(section, KeyFileName, QString()),
+                            ini.ReadString(section, KeyIndex, QString()));
+}
+
+bool PatternUsesIndex(const QString& fileName, const QString& index) {
+    return TrimText(fileName).contains(u'$') && !TrimText(index).isEmpty();
 }
 
 std::optional<QString> NextIndexText(const QString& index) {

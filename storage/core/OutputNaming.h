@@ -110,6 +110,8 @@ void WriteOutputIndex(const QString& section, const QString& index);
 // True when the trimmed FileName holds a "$" and the trimmed INDEX is not
 // empty. Only reads; any failure gives false.
 bool FileNameUsesIndex(const QString& section);
+// The rule of FileNameUsesIndex on a section's FileName and INDEX as read.
+bool PatternUsesIndex(const QString& fileName, const QString& index);
 
 // The index after the given one at the same width: the integer (class library
 // syntax, so "$0A" is 10) plus one in decimal, padded with "0" after any sign

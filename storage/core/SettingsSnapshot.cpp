@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "storage/core/OutputNaming.h"
 #include "storage/core/SettingsKeys.h"
 
 TShotSettings ShotSettingsOf(const TIniFileSnapshot& file) {
@@ -19,6 +20,9 @@ TShotSettings ShotSettingsOf(const TIniFileSnapshot& file) {
             break;
         }
     }
+    values.AutoSaveIndexed =
+        PatternUsesIndex(file.ReadString(SectionAutoSave, KeyFileName, QString()),
+                         file.ReadString(SectionAutoSave, KeyIndex, QString()));
     return values;
 }
 

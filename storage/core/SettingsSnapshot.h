@@ -12,6 +12,8 @@ struct TShotSettings {
     // AUT of the first of AUTOSAVE, AUTOSHOT and TXTCSV that holds the key,
     // else [Settings] AUT; default 0, clamped to 0..100000.
     int AutoSaveCount = 0;
+    // [AUTOSAVE] names its files by INDEX (PatternUsesIndex).
+    bool AutoSaveIndexed = false;
 };
 
 // The shot settings in a settings file as last read.
